@@ -1,0 +1,57 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/model/level.h"
+#include "engine/model/member.h"
+
+namespace orvex::engine {
+
+class Dimension;
+
+// A hierarchy of a cube dimension (the measures form one too). Metadata is
+// fixed when the cube is built; members are read from the store once, on first
+// use, under a lock, and shared by every request afterwards. Thread-safe.
+//
+// The public members below are what the MDX layer relies on; the data layer
+// owns the rest of the class and its implementation.
+class Hierarchy {
+ public:
+  const std::string& name() const;  // "" for the unnamed hierarchy of a one-hierarchy dimension
+  const std::string& unique_name() const;
+  const std::string& caption() const;
+  const Dimension& dimension() const;
+  bool is_measures() const;
+  bool has_all() const;
+  // Top level first (the all level where there is one).
+  const std::vector<std::unique_ptr<Level>>& levels() const;
+  // Position of this hierarchy in Cube::hierarchies(); -1 for the measures.
+  int index() const;
+
+  // Every member in hierarchy order, loading them on first use. Loading throws
+  // ComError when the store fails; a later call tries again.
+  const std::vector<const Member*>& AllMembers() const;
+  // The schema's defaultMember, else the all member, else the first top-level
+  // member. For the measures: the cube's default measure.
+  const Member* default_member() const;
+  const Member* all_member() const;  // nullptr without an all level
+  // By unique name, without regard to case; nullptr when absent.
+  const Member* FindMember(std::string_view unique_name) const;
+  // A child by name, else by caption, without regard to case; `parent` nullptr
+  // searches the top level. nullptr when absent.
+  const Member* FindChild(const Member* parent, std::string_view name) const;
+
+  ~Hierarchy();
+  Hierarchy(const Hierarchy&) = delete;
+  Hierarchy& operator=(const Hierarchy&) = delete;
+
+ private:
+  friend class CubeBuilder;  // the data layer builds hierarchies
+  Hierarchy();
+  struct State;  // defined by the data layer
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace orvex::engine

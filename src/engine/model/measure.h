@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+namespace orvex::engine {
+
+class Hierarchy;
+
+enum class Aggregator { kSum, kCount, kMin, kMax, kAvg, kDistinctCount };
+
+// A measure stored in the fact table. How it is read (column or SQL
+// expression) belongs to the data layer.
+struct Measure {
+  std::string name;
+  std::string unique_name;  // "[Measures].[Unit Sales]"
+  std::string caption;
+  Aggregator aggregator = Aggregator::kSum;
+  std::string format_string;  // "" when the schema gives none
+  bool visible = true;
+  std::string column;          // fact column, or
+  std::string sql_expression;  // a MeasureExpression's SQL (already chosen for the store's dialect)
+};
+
+// A calculated member defined by the schema. Its formula is MDX, evaluated by
+// the MDX layer in the context of each cell.
+struct CalculatedMemberDef {
+  std::string name;
+  std::string unique_name;  // "[Measures].[Profit]"
+  std::string caption;
+  std::string formula;
+  std::string format_string;
+  bool visible = true;
+  const Hierarchy* hierarchy = nullptr;  // the measures' hierarchy
+};
+
+}  // namespace orvex::engine

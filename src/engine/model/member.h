@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/model/key_value.h"
+
+namespace orvex::engine {
+
+class Level;
+struct Measure;
+struct CalculatedMemberDef;
+
+// One member of a hierarchy (or of the measures). Built once when its
+// hierarchy's members are loaded and never changed afterwards: pointers to
+// members stay valid as long as the catalog that holds them, and any thread
+// may read them without locking.
+struct Member {
+  std::string name;
+  std::string caption;
+  std::string unique_name;
+  const Level* level = nullptr;
+  const Member* parent = nullptr;   // nullptr at the top level
+  std::vector<const Member*> children;  // in member order
+  // Position in hierarchy order: every parent before its children, siblings in
+  // their level's order (ordinal column, else key). Sorting by it hierarchizes.
+  int32_t order = 0;
+  // Position among the members of its level, in member order.
+  int32_t index_in_level = 0;
+  bool is_all = false;
+  // This member's key at its level, as the store returned it; the data layer
+  // builds its filters from the keys of the member and its ancestors.
+  KeyValue key;
+  // For members of the measures hierarchy: the stored measure, or the
+  // calculated member's definition. Both null for other members.
+  const Measure* measure = nullptr;
+  const CalculatedMemberDef* calculated = nullptr;
+
+  int depth() const;  // the level's depth: 0 at the top level (the all level where there is one)
+  bool IsAncestorOf(const Member& other) const;  // strictly above `other` on its path
+};
+
+}  // namespace orvex::engine
