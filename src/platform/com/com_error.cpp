@@ -11,7 +11,9 @@ std::string PlatformErrorText(int32_t number) {
     case errors::kInternalError: return "Internal error";
     case errors::kFileNotFound: return "File not found";
     case errors::kFileAlreadyExists: return "File already exists";
+    case errors::kDiskFull: return "Disk full";
     case errors::kPermissionDenied: return "Permission denied";
+    case errors::kPathFileAccessError: return "Path/File access error";
     case errors::kPathNotFound: return "Path not found";
     case errors::kObjectNotSet: return "Object variable or With block variable not set";
     case errors::kInvalidUseOfNull: return "Invalid use of Null";
