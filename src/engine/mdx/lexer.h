@@ -1,0 +1,41 @@
+#pragma once
+#include <string_view>
+#include <vector>
+
+#include "engine/mdx/token.h"
+
+namespace orvex::engine::mdx {
+
+// Splits an MDX text into tokens. Blanks, line ends and comments ("--" or "//"
+// to the end of the line, "/* ... */") separate tokens and are dropped.
+// Keywords are returned as identifiers; the parser decides what they mean.
+class Lexer {
+ public:
+  explicit Lexer(std::string_view text) : text_(text) {}
+
+  // Every token, ending with one kEnd token. Throws ComError (kErrStatement)
+  // naming the line and column of an unterminated name, string or comment, or
+  // of a character that starts no token.
+  std::vector<Token> Tokenize();
+
+ private:
+  [[nodiscard]] bool AtEnd() const { return offset_ >= text_.size(); }
+  [[nodiscard]] char Peek(size_t ahead = 0) const;
+  void Advance(size_t count = 1);
+  [[nodiscard]] SourcePos Here() const { return pos_; }
+  void SkipBlanksAndComments();
+  Token ReadBracketed(TokenKind kind, SourcePos start);
+  Token ReadString(SourcePos start);
+  Token ReadNumber(SourcePos start);
+  Token ReadWord(SourcePos start);
+  Token ReadSymbol(SourcePos start);
+
+  std::string_view text_;
+  size_t offset_ = 0;
+  SourcePos pos_;
+};
+
+// "line 3, column 14": how errors name a place in a statement.
+std::string DescribePosition(const SourcePos& pos);
+
+}  // namespace orvex::engine::mdx

@@ -1,0 +1,420 @@
+#include "engine/mdx/parser.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "engine/mdx/lexer.h"
+#include "engine/mdx/mdx_error.h"
+#include "platform/text.h"
+
+namespace orvex::engine::mdx {
+
+namespace {
+
+// Words that end an expression or start a clause; they never begin a name.
+constexpr std::array<std::string_view, 15> kReserved = {"SELECT", "FROM", "WHERE", "ON", "WITH", "AS", "NON", "AND",
+                                                        "OR", "XOR", "NOT", "IS", "MEMBER", "CELL", "DIMENSION"};
+
+// Bare words after a dot that read as a property of what stands before them
+// rather than as the next part of a name. A member literally called so must be
+// written in brackets.
+constexpr std::array<std::string_view, 22> kProperties = {
+    "Children",  "Members",     "AllMembers", "Parent",      "FirstChild", "LastChild",  "PrevMember", "NextMember",
+    "Siblings",  "CurrentMember", "DefaultMember", "Level",  "Hierarchy",  "Dimension",  "Name",       "UniqueName",
+    "Caption",   "Count",       "Ordinal",    "Value",       "FirstSibling", "LastSibling"};
+
+template <size_t N>
+bool IsOneOf(const std::array<std::string_view, N>& words, std::string_view word) {
+  return std::any_of(words.begin(), words.end(), [&](std::string_view candidate) {
+    return EqualsIgnoreCase(candidate, word);
+  });
+}
+
+std::string DescribeToken(const Token& token) {
+  switch (token.kind) {
+    case TokenKind::kEnd: return "the end of the statement";
+    case TokenKind::kQuotedIdentifier: return "'[" + token.text + "]'";
+    case TokenKind::kKeyIdentifier: return "'&[" + token.text + "]'";
+    case TokenKind::kString: return "the string '" + token.text + "'";
+    default: return "'" + token.text + "'";
+  }
+}
+
+bool IsNamePart(const Token& token) {
+  return token.kind == TokenKind::kIdentifier || token.kind == TokenKind::kQuotedIdentifier ||
+         token.kind == TokenKind::kKeyIdentifier;
+}
+
+NamePart ToNamePart(const Token& token) {
+  return NamePart{token.text, token.kind != TokenKind::kIdentifier, token.kind == TokenKind::kKeyIdentifier};
+}
+
+}  // namespace
+
+Parser::Parser(std::string_view text) : tokens_(Lexer(text).Tokenize()) {}
+
+std::unique_ptr<Statement> Parser::ParseStatement(std::string_view text) {
+  Parser parser(text);
+  return parser.WholeStatement();
+}
+
+NodePtr Parser::ParseExpression(std::string_view text) {
+  Parser parser(text);
+  NodePtr expression = parser.Expression();
+  parser.ExpectEnd();
+  return expression;
+}
+
+bool Parser::AtKeyword(std::string_view keyword) const {
+  return Current().kind == TokenKind::kIdentifier && EqualsIgnoreCase(Current().text, keyword);
+}
+
+bool Parser::AtSymbol(std::string_view symbol) const {
+  return Current().kind == TokenKind::kSymbol && Current().text == symbol;
+}
+
+bool Parser::TakeKeyword(std::string_view keyword) {
+  if (!AtKeyword(keyword)) return false;
+  Take();
+  return true;
+}
+
+bool Parser::TakeSymbol(std::string_view symbol) {
+  if (!AtSymbol(symbol)) return false;
+  Take();
+  return true;
+}
+
+void Parser::ExpectKeyword(std::string_view keyword, std::string_view context) {
+  if (!TakeKeyword(keyword)) Fail(std::string(keyword) + std::string(context));
+}
+
+void Parser::ExpectSymbol(std::string_view symbol, std::string_view context) {
+  if (!TakeSymbol(symbol)) Fail("'" + std::string(symbol) + "'" + std::string(context));
+}
+
+void Parser::Fail(std::string_view expected) const {
+  throw StatementError("MDX syntax error at " + DescribePosition(Current().pos) + ": expected " +
+                       std::string(expected) + ", found " + DescribeToken(Current()) + ".");
+}
+
+void Parser::ExpectEnd() {
+  if (Current().kind != TokenKind::kEnd) Fail("the end of the statement");
+}
+
+std::unique_ptr<Statement> Parser::WholeStatement() {
+  auto statement = std::make_unique<mdx::Statement>();
+  if (TakeKeyword("WITH")) Formulas(*statement);
+  ExpectKeyword("SELECT", AtKeyword("WITH") ? "" : " (or WITH)");
+  if (!AtKeyword("FROM")) Axes(*statement);
+  ExpectKeyword("FROM", " after the axes");
+  statement->cube_pos = Current().pos;
+  statement->cube = CompoundName("a cube name after FROM");
+  if (TakeKeyword("WHERE")) statement->slicer = Expression();
+  if (TakeKeyword("CELL")) {
+    ExpectKeyword("PROPERTIES", " after CELL");
+    do {
+      CompoundName("a cell property name");
+    } while (TakeSymbol(","));
+  }
+  ExpectEnd();
+  return statement;
+}
+
+void Parser::Formulas(mdx::Statement& statement) {
+  do {
+    Formula formula;
+    formula.pos = Current().pos;
+    if (TakeKeyword("MEMBER")) {
+      formula.kind = Formula::Kind::kMember;
+    } else if (TakeKeyword("SET")) {
+      formula.kind = Formula::Kind::kSet;
+    } else {
+      Fail("MEMBER or SET");
+    }
+    formula.name = CompoundName(formula.kind == Formula::Kind::kMember ? "a member name" : "a set name");
+    ExpectKeyword("AS", " after the name " + FormatName(formula.name));
+    formula.expression = FormulaBody(formula.name);
+    if (formula.kind == Formula::Kind::kMember) {
+      while (TakeSymbol(",")) {
+        if (!IsNamePart(Current())) Fail("a property name such as FORMAT_STRING");
+        FormulaProperty property{Take().text, nullptr};
+        ExpectSymbol("=", " after the property name " + property.name);
+        property.value = Expression();
+        formula.properties.push_back(std::move(property));
+      }
+    }
+    statement.formulas.push_back(std::move(formula));
+  } while (AtKeyword("MEMBER") || AtKeyword("SET"));
+}
+
+NodePtr Parser::FormulaBody(const std::vector<NamePart>& name) {
+  bool quoted = Current().kind == TokenKind::kString &&
+                ((Next().kind == TokenKind::kSymbol && Next().text == ",") || Next().kind == TokenKind::kEnd ||
+                 (Next().kind == TokenKind::kIdentifier &&
+                  (EqualsIgnoreCase(Next().text, "MEMBER") || EqualsIgnoreCase(Next().text, "SET") ||
+                   EqualsIgnoreCase(Next().text, "SELECT"))));
+  if (!quoted) return Expression();
+  const Token& body = Take();
+  try {
+    return ParseExpression(body.text);
+  } catch (const ComError& error) {
+    throw StatementError("In the definition of " + FormatName(name) + " (at " + DescribePosition(body.pos) +
+                         "), positions counted within the quotes: " + error.description());
+  }
+}
+
+void Parser::Axes(mdx::Statement& statement) {
+  do {
+    statement.axes.push_back(Axis());
+  } while (TakeSymbol(","));
+  std::stable_sort(statement.axes.begin(), statement.axes.end(),
+                   [](const AxisClause& a, const AxisClause& b) { return a.number < b.number; });
+  for (size_t index = 0; index < statement.axes.size(); ++index) {
+    const AxisClause& axis = statement.axes[index];
+    if (index > 0 && statement.axes[index - 1].number == axis.number) {
+      throw StatementError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
+                           " is given twice.");
+    }
+    if (axis.number != static_cast<int>(index)) {
+      throw StatementError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
+                           " is given without axis " + std::to_string(index) + ".");
+    }
+  }
+}
+
+AxisClause Parser::Axis() {
+  AxisClause axis;
+  axis.pos = Current().pos;
+  if (TakeKeyword("NON")) {
+    ExpectKeyword("EMPTY", " after NON");
+    axis.non_empty = true;
+  }
+  axis.set = Expression();
+  if (TakeKeyword("DIMENSION")) {
+    ExpectKeyword("PROPERTIES", " after DIMENSION");
+    do {
+      CompoundName("a property name");
+    } while (TakeSymbol(","));
+  }
+  ExpectKeyword("ON", " after the axis set");
+  axis.number = AxisNumber();
+  return axis;
+}
+
+int Parser::AxisNumber() {
+  static constexpr std::array<std::string_view, 5> kAxisNames = {"COLUMNS", "ROWS", "PAGES", "SECTIONS", "CHAPTERS"};
+  for (size_t number = 0; number < kAxisNames.size(); ++number) {
+    if (TakeKeyword(kAxisNames[number])) return static_cast<int>(number);
+  }
+  bool call = TakeKeyword("AXIS");
+  if (call) ExpectSymbol("(", " after AXIS");
+  if (Current().kind != TokenKind::kNumber) Fail(call ? "an axis number" : "COLUMNS, ROWS, PAGES, a number or AXIS(n)");
+  const Token& token = Take();
+  int number = -1;
+  auto result = std::from_chars(token.text.data(), token.text.data() + token.text.size(), number);
+  if (result.ec != std::errc() || result.ptr != token.text.data() + token.text.size() || number > 127) {
+    throw StatementError("MDX error at " + DescribePosition(token.pos) + ": '" + token.text +
+                         "' is not an axis number (0 to 127).");
+  }
+  if (call) ExpectSymbol(")", " after the axis number");
+  return number;
+}
+
+std::vector<NamePart> Parser::CompoundName(const char* what) {
+  if (!IsNamePart(Current()) || (Current().kind == TokenKind::kIdentifier && IsOneOf(kReserved, Current().text))) {
+    Fail(what);
+  }
+  std::vector<NamePart> parts{ToNamePart(Take())};
+  while (AtSymbol(".") && IsNamePart(Next())) {
+    Take();
+    parts.push_back(ToNamePart(Take()));
+  }
+  return parts;
+}
+
+NodePtr Parser::Expression() { return Or(); }
+
+NodePtr Parser::Or() {
+  NodePtr left = And();
+  while (AtKeyword("OR") || AtKeyword("XOR")) {
+    SourcePos pos = Current().pos;
+    BinaryOp op = AtKeyword("OR") ? BinaryOp::kOr : BinaryOp::kXor;
+    Take();
+    left = std::make_unique<Binary>(pos, op, std::move(left), And());
+  }
+  return left;
+}
+
+NodePtr Parser::And() {
+  NodePtr left = Not();
+  while (AtKeyword("AND")) {
+    SourcePos pos = Take().pos;
+    left = std::make_unique<Binary>(pos, BinaryOp::kAnd, std::move(left), Not());
+  }
+  return left;
+}
+
+NodePtr Parser::Not() {
+  if (AtKeyword("NOT")) {
+    SourcePos pos = Take().pos;
+    return std::make_unique<Unary>(pos, UnaryOp::kNot, Not());
+  }
+  return Comparison();
+}
+
+NodePtr Parser::Comparison() {
+  NodePtr left = Additive();
+  static const std::array<std::pair<std::string_view, BinaryOp>, 6> kOperators = {{
+      {"=", BinaryOp::kEqual}, {"<>", BinaryOp::kNotEqual}, {"<", BinaryOp::kLess},
+      {"<=", BinaryOp::kLessEqual}, {">", BinaryOp::kGreater}, {">=", BinaryOp::kGreaterEqual}}};
+  while (true) {
+    SourcePos pos = Current().pos;
+    if (TakeKeyword("IS")) {
+      left = std::make_unique<Binary>(pos, BinaryOp::kIs, std::move(left), Additive());
+      continue;
+    }
+    auto found = std::find_if(kOperators.begin(), kOperators.end(), [&](const auto& entry) {
+      return AtSymbol(entry.first);
+    });
+    if (found == kOperators.end()) return left;
+    Take();
+    left = std::make_unique<Binary>(pos, found->second, std::move(left), Additive());
+  }
+}
+
+NodePtr Parser::Additive() {
+  NodePtr left = Multiplicative();
+  while (AtSymbol("+") || AtSymbol("-") || AtSymbol("||")) {
+    SourcePos pos = Current().pos;
+    BinaryOp op = AtSymbol("+") ? BinaryOp::kAdd : AtSymbol("-") ? BinaryOp::kSubtract : BinaryOp::kConcat;
+    Take();
+    left = std::make_unique<Binary>(pos, op, std::move(left), Multiplicative());
+  }
+  return left;
+}
+
+NodePtr Parser::Multiplicative() {
+  NodePtr left = Signed();
+  while (AtSymbol("*") || AtSymbol("/")) {
+    SourcePos pos = Current().pos;
+    BinaryOp op = AtSymbol("*") ? BinaryOp::kMultiply : BinaryOp::kDivide;
+    Take();
+    left = std::make_unique<Binary>(pos, op, std::move(left), Signed());
+  }
+  return left;
+}
+
+NodePtr Parser::Signed() {
+  if (AtSymbol("-") || AtSymbol("+")) {
+    SourcePos pos = Current().pos;
+    UnaryOp op = AtSymbol("-") ? UnaryOp::kMinus : UnaryOp::kPlus;
+    Take();
+    return std::make_unique<Unary>(pos, op, Signed());
+  }
+  return Range();
+}
+
+NodePtr Parser::Range() {
+  NodePtr left = Postfix();
+  if (AtSymbol(":")) {
+    SourcePos pos = Take().pos;
+    left = std::make_unique<Binary>(pos, BinaryOp::kRange, std::move(left), Postfix());
+  }
+  return left;
+}
+
+NodePtr Parser::Postfix() {
+  NodePtr node = Primary();
+  while (AtSymbol(".")) {
+    Take();
+    const Token& token = Current();
+    if (!IsNamePart(token)) Fail("a name, property or method after '.'");
+    bool is_name = node->kind == NodeKind::kName;
+    if (token.kind != TokenKind::kIdentifier) {
+      if (!is_name) Fail("a property or method name after '.'");
+      static_cast<Name&>(*node).parts.push_back(ToNamePart(Take()));
+      continue;
+    }
+    bool method = Next().kind == TokenKind::kSymbol && Next().text == "(";
+    if (!method && is_name && !IsOneOf(kProperties, token.text)) {
+      static_cast<Name&>(*node).parts.push_back(ToNamePart(Take()));
+      continue;
+    }
+    SourcePos pos = token.pos;
+    std::string function = Take().text;
+    std::vector<NodePtr> args;
+    args.push_back(std::move(node));
+    if (method) {
+      for (NodePtr& arg : Arguments()) args.push_back(std::move(arg));
+    }
+    node = std::make_unique<Call>(pos, std::move(function), method ? CallStyle::kMethod : CallStyle::kProperty,
+                                  std::move(args));
+  }
+  return node;
+}
+
+std::vector<NodePtr> Parser::Arguments() {
+  ExpectSymbol("(", "");
+  std::vector<NodePtr> args;
+  if (TakeSymbol(")")) return args;
+  do {
+    args.push_back(Expression());
+  } while (TakeSymbol(","));
+  ExpectSymbol(")", " or ',' in the argument list");
+  return args;
+}
+
+NodePtr Parser::Primary() {
+  const Token& token = Current();
+  SourcePos pos = token.pos;
+  switch (token.kind) {
+    case TokenKind::kNumber: {
+      double value = 0;
+      std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+      Take();
+      return std::make_unique<NumberLiteral>(pos, value);
+    }
+    case TokenKind::kString: return std::make_unique<StringLiteral>(pos, Take().text);
+    case TokenKind::kQuotedIdentifier:
+    case TokenKind::kKeyIdentifier: return std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())});
+    case TokenKind::kIdentifier: {
+      if (IsOneOf(kReserved, token.text)) Fail("an expression");
+      if (EqualsIgnoreCase(token.text, "NULL")) {
+        Take();
+        return std::make_unique<NullLiteral>(pos);
+      }
+      if (Next().kind == TokenKind::kSymbol && Next().text == "(") {
+        std::string function = Take().text;
+        return std::make_unique<Call>(pos, std::move(function), CallStyle::kFunction, Arguments());
+      }
+      return std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())});
+    }
+    case TokenKind::kSymbol:
+      if (TakeSymbol("(")) {
+        std::vector<NodePtr> elements;
+        do {
+          elements.push_back(Expression());
+        } while (TakeSymbol(","));
+        ExpectSymbol(")", " or ',' in the tuple");
+        if (elements.size() == 1) return std::move(elements.front());
+        return std::make_unique<TupleNode>(pos, std::move(elements));
+      }
+      if (TakeSymbol("{")) {
+        std::vector<NodePtr> elements;
+        if (!AtSymbol("}")) {
+          do {
+            elements.push_back(Expression());
+          } while (TakeSymbol(","));
+        }
+        ExpectSymbol("}", " or ',' in the set");
+        return std::make_unique<SetNode>(pos, std::move(elements));
+      }
+      break;
+    case TokenKind::kEnd: break;
+  }
+  Fail("an expression");
+}
+
+}  // namespace orvex::engine::mdx

@@ -1,0 +1,62 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/mdx/ast.h"
+
+namespace orvex::engine::mdx {
+
+// A recursive-descent parser for the MDX the engine speaks (see docs/mdx.md).
+// Keywords and function names are recognised without regard to case. Every
+// failure throws ComError (kErrStatement) saying what was expected and where
+// ("line 1, column 42"). The results own their trees.
+class Parser {
+ public:
+  // A whole statement: [WITH ...] SELECT [axes] FROM cube [WHERE slicer].
+  static std::unique_ptr<Statement> ParseStatement(std::string_view text);
+  // One expression, such as the formula of a calculated member.
+  static NodePtr ParseExpression(std::string_view text);
+
+ private:
+  explicit Parser(std::string_view text);
+
+  std::unique_ptr<Statement> WholeStatement();
+  void Formulas(mdx::Statement& statement);
+  NodePtr FormulaBody(const std::vector<NamePart>& name);
+  void Axes(mdx::Statement& statement);
+  AxisClause Axis();
+  int AxisNumber();
+  std::vector<NamePart> CompoundName(const char* what);
+
+  NodePtr Expression();
+  NodePtr Or();
+  NodePtr And();
+  NodePtr Not();
+  NodePtr Comparison();
+  NodePtr Additive();
+  NodePtr Multiplicative();
+  NodePtr Signed();
+  NodePtr Range();
+  NodePtr Postfix();
+  NodePtr Primary();
+  std::vector<NodePtr> Arguments();
+
+  const Token& Current() const { return tokens_[index_]; }
+  const Token& Next() const { return tokens_[index_ + 1 < tokens_.size() ? index_ + 1 : index_]; }
+  const Token& Take() { return tokens_[index_ < tokens_.size() - 1 ? index_++ : index_]; }
+  bool AtKeyword(std::string_view keyword) const;
+  bool AtSymbol(std::string_view symbol) const;
+  bool TakeKeyword(std::string_view keyword);
+  bool TakeSymbol(std::string_view symbol);
+  void ExpectKeyword(std::string_view keyword, std::string_view context);
+  void ExpectSymbol(std::string_view symbol, std::string_view context);
+  [[noreturn]] void Fail(std::string_view expected) const;
+  void ExpectEnd();
+
+  std::vector<Token> tokens_;
+  size_t index_ = 0;
+};
+
+}  // namespace orvex::engine::mdx
