@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 namespace orvex::setup {
 namespace {
@@ -15,31 +16,7 @@ constexpr char kDataAccessRequired[] = "2.6";
 constexpr char kScriptingRuntimeFile[] = "system32\\scrrun.dll";
 constexpr char kScriptingRuntimeRequired[] = "5.6";
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A non-negative decimal as digit strings without leading zeros in the whole
-// part and without trailing zeros in the fraction, so that equal numbers have
-// equal forms and the forms order as the numbers do.
-struct Decimal {
-  std::string whole;
-  std::string fraction;
-};
-
-std::optional<Decimal> LeadingDecimal(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size() && IsDigit(text[at])) ++at;
-  if (at == 0) return std::nullopt;
-  Decimal number;
-  const size_t first_significant = text.substr(0, at).find_first_not_of('0');
-  if (first_significant != std::string_view::npos) number.whole = text.substr(first_significant, at - first_significant);
-  if (at < text.size() && text[at] == '.') {
-    const size_t begin = ++at;
-    while (at < text.size() && IsDigit(text[at])) ++at;
-    number.fraction = text.substr(begin, at - begin);
-    number.fraction.erase(number.fraction.find_last_not_of('0') + 1);
-  }
-  return number;
-}
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool OperatingSystemSupported(SetupPlatform& platform) {
   const std::optional<VersionRecord> version = platform.Version();
@@ -54,12 +31,15 @@ uint16_t LittleEndianWord(const std::string& bytes, size_t at) {
 }  // namespace
 
 bool VersionAtLeast(std::string_view version, std::string_view required) {
-  const std::optional<Decimal> have = LeadingDecimal(version);
-  const std::optional<Decimal> need = LeadingDecimal(required);
-  if (!have || !need) return false;
-  if (have->whole.size() != need->whole.size()) return have->whole.size() > need->whole.size();
-  if (have->whole != need->whole) return have->whole > need->whole;
-  return have->fraction >= need->fraction;
+  // Character by character over at most three characters, as text: a text
+  // that ends first is the smaller one.
+  for (size_t at = 0; at < 3; ++at) {
+    const int have = at < version.size() ? static_cast<unsigned char>(LowerAscii(version[at])) : 0;
+    const int need = at < required.size() ? static_cast<unsigned char>(LowerAscii(required[at])) : 0;
+    if (have != need) return have > need;
+    if (have == 0) return true;
+  }
+  return true;
 }
 
 std::string DataAccessVersion(SetupPlatform& platform) {

@@ -19,11 +19,10 @@ namespace orvex::setup {
 // system folder, or empty when any step of reading it fails.
 [[nodiscard]] std::string ScriptingRuntimeVersion(SetupPlatform& platform);
 
-// Whether the version text `version` is at least `required` ("2.6"). Both are
-// read as decimal numbers from their leading "digits[.digits]", the rest
-// ignored: the fraction counts digit by digit, so 2.53 (the third service pack
-// of 2.5) stays below 2.6 and 2.60 equals it, while the whole part counts as a
-// number, so 10.0 is above it. A text that does not start with a digit is too old.
+// Whether the version text `version` is at least `required` ("2.6"),
+// compared as text over at most the first three characters without regard to
+// case. So 2.60 passes and 2.5 fails, and, as the installer has always
+// decided, a version text of "10." fails too.
 [[nodiscard]] bool VersionAtLeast(std::string_view version, std::string_view required);
 
 }  // namespace orvex::setup
