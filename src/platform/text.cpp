@@ -62,6 +62,21 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+std::optional<char32_t> NextUtf8Character(std::string_view text, size_t& at) {
+  auto lead = static_cast<unsigned char>(text[at++]);
+  if (lead < 0x80) return lead;
+  size_t follows = (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : 0;
+  if (follows == 0 || at + follows > text.size()) return std::nullopt;
+  char32_t code = lead & (0x3F >> follows);
+  for (size_t follow = 0; follow < follows; ++follow) {
+    auto next = static_cast<unsigned char>(text[at + follow]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (next & 0x3F);
+  }
+  at += follows;
+  return code;
+}
+
 size_t CaseInsensitiveHash::operator()(std::string_view text) const {
   size_t hash = 14695981039346656037ull;
   for (char c : text) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::vector<std::string> Split(std::string_view text, std::string_view separator);
 // Replaces every non-overlapping occurrence, scanning left to right.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Reads the UTF-8 character that starts at byte `at` and moves `at` past it;
+// nullopt, with `at` moved on by one byte, when the bytes there are not UTF-8.
+std::optional<char32_t> NextUtf8Character(std::string_view text, size_t& at);
 
 // A hash and equality for maps keyed without regard to ASCII letter case.
 struct CaseInsensitiveHash {

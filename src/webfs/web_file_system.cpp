@@ -6,6 +6,7 @@
 
 #include "errors/trail.h"
 #include "platform/runtime/runtime.h"
+#include "platform/text.h"
 #include "resources/webfs_strings.h"
 
 namespace orvex {
@@ -35,13 +36,7 @@ std::mutex& LimitMutex() {
 std::optional<int64_t> Utf8Length(std::string_view text) {
   int64_t characters = 0;
   for (size_t at = 0; at < text.size(); ++characters) {
-    auto lead = static_cast<unsigned char>(text[at]);
-    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || at + length > text.size()) return std::nullopt;
-    for (size_t follow = 1; follow < length; ++follow) {
-      if ((static_cast<unsigned char>(text[at + follow]) & 0xC0) != 0x80) return std::nullopt;
-    }
-    at += length;
+    if (!NextUtf8Character(text, at)) return std::nullopt;
   }
   return characters;
 }

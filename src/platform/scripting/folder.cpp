@@ -1,9 +1,13 @@
 #include "platform/scripting/folder.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 #include <utility>
 
 #include "platform/text.h"
+
 
 namespace orvex::scripting {
 namespace {
@@ -16,10 +20,38 @@ bool IsPlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
+// The C.UTF-8 character classes, for letter case beyond ASCII; null when the
+// system lacks them, and then only ASCII letters are folded.
+locale_t Utf8Locale() {
+  static const locale_t locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+  return locale;
+}
+
+// A name as the folder's order and lookups see it: each character in upper
+// case, as the file system the saved views were first kept on compares names.
+// A byte that is not part of valid UTF-8 stands for itself, so every name has
+// one distinct key.
+std::u32string CaseKey(std::string_view name) {
+  std::u32string key;
+  for (size_t at = 0; at < name.size();) {
+    auto code = NextUtf8Character(name, at);
+    if (!code) {
+      key.push_back(0xDC00 + static_cast<unsigned char>(name[at - 1]));
+    } else if (auto locale = Utf8Locale()) {
+      key.push_back(static_cast<char32_t>(::towupper_l(static_cast<wint_t>(*code), locale)));
+    } else {
+      key.push_back(*code >= 'a' && *code <= 'z' ? *code - ('a' - 'A') : *code);
+    }
+  }
+  return key;
+}
+
+bool SameNameInAnyCase(std::string_view a, std::string_view b) { return CaseKey(a) == CaseKey(b); }
+
 bool NameOrder(const std::string& a, const std::string& b) {
-  auto lower_a = ToLower(a);
-  auto lower_b = ToLower(b);
-  return lower_a != lower_b ? lower_a < lower_b : a < b;
+  auto key_a = CaseKey(a);
+  auto key_b = CaseKey(b);
+  return key_a != key_b ? key_a < key_b : a < b;
 }
 
 enum class Kind { kFolder, kFile };
@@ -52,7 +84,7 @@ std::optional<std::string> FindEntry(const fs::path& folder, std::string_view na
   }
   if (!fs::is_directory(folder, error)) return std::nullopt;
   for (auto& candidate : EntryNames(folder, kind)) {
-    if (EqualsIgnoreCase(candidate, name)) return candidate;
+    if (SameNameInAnyCase(candidate, name)) return candidate;
   }
   return std::nullopt;
 }
