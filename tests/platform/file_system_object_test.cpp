@@ -10,10 +10,7 @@ namespace orvex::scripting {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ErrorOf;
-using testing::FailingDisk;
-using testing::TempDir;
-using testing::WriteText;
+using namespace orvex::test;
 
 TEST(FileSystemObjectTest, PathHelpersSplitAndJoinLikeTheScriptingRuntime) {
   struct Case {

@@ -14,7 +14,7 @@
 #include "platform/scripting/disk_writer.h"
 
 // Helpers for tests of the scripting file system and of what stands on it.
-namespace orvex::scripting::testing {
+namespace orvex::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -65,7 +65,7 @@ inline int EntryCount(const std::filesystem::path& folder) {
 // The real disk, except that one operation fails with `error` from its
 // `skip`+1-th call on. A failing Write first writes half of its data, like a
 // disk that fills up halfway.
-class FailingDisk final : public DiskWriter {
+class FailingDisk final : public scripting::DiskWriter {
  public:
   enum class Operation { kCreateFile, kWrite, kClose, kRename, kRenameNoReplace, kMakeFolder, kRemoveFile, kRemoveFolder };
 
@@ -103,10 +103,10 @@ class FailingDisk final : public DiskWriter {
  private:
   bool Fails(Operation operation) { return operation == operation_ && skip_-- <= 0; }
 
-  std::shared_ptr<DiskWriter> real_ = DiskWriter::Posix();
+  std::shared_ptr<scripting::DiskWriter> real_ = scripting::DiskWriter::Posix();
   Operation operation_;
   std::error_code error_;
   int skip_;
 };
 
-}  // namespace orvex::scripting::testing
+}  // namespace orvex::test

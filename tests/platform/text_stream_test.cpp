@@ -10,12 +10,7 @@ namespace orvex::scripting {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::EntryCount;
-using testing::ErrorOf;
-using testing::FailingDisk;
-using testing::ReadText;
-using testing::TempDir;
-using testing::WriteText;
+using namespace orvex::test;
 
 TEST(TextStreamTest, AFileAppearsWholeOnlyWhenClosedAndReadsBackUnchanged) {
   TempDir dir;

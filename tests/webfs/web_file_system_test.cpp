@@ -13,12 +13,7 @@ namespace orvex {
 namespace {
 
 namespace fs = std::filesystem;
-using scripting::testing::EntryCount;
-using scripting::testing::ErrorOf;
-using scripting::testing::FailingDisk;
-using scripting::testing::ReadText;
-using scripting::testing::TempDir;
-using scripting::testing::WriteText;
+using namespace orvex::test;
 using Errors = WebFileSystem::Errors;
 
 Variant FolderPath(std::initializer_list<std::string_view> names) {
