@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "errors/trail.h"
@@ -59,6 +60,14 @@ int32_t WebFileSystem::ErrorNumber(Errors value) { return errors::kObjectErrorBa
 
 WebFileSystem::WebFileSystem(std::shared_ptr<scripting::DiskWriter> disk)
     : root_folder_path_(DefaultRootFolderPath()), file_system_(std::move(disk)) {}
+
+Variant WebFileSystem::SplitFolderPath(std::string_view joined) {
+  Variant::Array names;
+  if (!joined.empty()) {
+    for (auto& name : Split(joined, "/")) names.emplace_back(std::move(name));
+  }
+  return Variant(std::move(names));
+}
 
 std::string WebFileSystem::DefaultRootFolderPath() {
   return (runtime::ModuleFolder(&kModuleMarker) / "Views").string();

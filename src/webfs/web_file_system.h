@@ -53,6 +53,10 @@ class WebFileSystem {
   // characters, extension "xml", and the default root.
   explicit WebFileSystem(std::shared_ptr<scripting::DiskWriter> disk = scripting::DiskWriter::Posix());
 
+  // The folder path that URLs and form fields carry as names joined with "/":
+  // split at every "/", the empty text giving the root (an empty array).
+  static Variant SplitFolderPath(std::string_view joined);
+
   // The root used when none is set: the folder "Views" beside the module
   // (program or library) that holds the store. It is created, one level only,
   // on the first use that needs it.

@@ -150,10 +150,14 @@ TEST(WebFileSystemTest, GetFolderWalksTheNamesFromTheRoot) {
     EXPECT_EQ(store.GetFolder(path).Path(), root.path().string());
   }
   EXPECT_EQ(store.GetFolder(FolderPath({"sales", "EUROPE"})).Path(), (root / "Sales" / "Europe").string());
+  EXPECT_EQ(store.GetFolder(WebFileSystem::SplitFolderPath("Sales/Europe")).Name(), "Europe");
+  EXPECT_EQ(WebFileSystem::SplitFolderPath("").ToArray().size(), 0u);
   // An empty name is refused before anything below it is looked up.
   EXPECT_EQ(ErrorOf([&] { store.GetFolder(FolderPath({"", "missing"})); }).number(),
             NumberOf(Errors::ERR_INVALID_NAME));
   EXPECT_EQ(ErrorOf([&] { store.GetFolder(FolderPath({"Sales", "Asia"})); }).number(), errors::kPathNotFound);
+  EXPECT_EQ(ErrorOf([&] { store.GetFolder(WebFileSystem::SplitFolderPath("Sales/")); }).number(),
+            NumberOf(Errors::ERR_INVALID_NAME));
   EXPECT_EQ(ErrorOf([&] { store.GetFolder(FolderPath({".."})); }).number(), NumberOf(Errors::ERR_INVALID_NAME));
 }
 
