@@ -10,6 +10,10 @@
 namespace orvex::engine {
 
 class Dimension;
+namespace detail {
+struct HierarchyMapping;
+class MemberTree;
+}  // namespace detail
 
 // A hierarchy of a cube dimension (the measures form one too). Metadata is
 // fixed when the cube is built; members are read from the store once, on first
@@ -42,6 +46,14 @@ class Hierarchy {
   // A child by name, else by caption, without regard to case; `parent` nullptr
   // searches the top level. nullptr when absent.
   const Member* FindChild(const Member* parent, std::string_view name) const;
+  // The members at level `depth`, in member order, loading them on first use;
+  // an empty list for a depth the hierarchy does not have.
+  const std::vector<const Member*>& LevelMembers(int depth) const;
+  // The schema's defaultMember as written ("" when the schema gives none).
+  const std::string& default_member_name() const;
+
+  // Data layer only: how the levels map onto the store's tables.
+  const detail::HierarchyMapping& mapping() const;
 
   ~Hierarchy();
   Hierarchy(const Hierarchy&) = delete;
@@ -50,6 +62,7 @@ class Hierarchy {
  private:
   friend class CubeBuilder;  // the data layer builds hierarchies
   Hierarchy();
+  const detail::MemberTree& Tree() const;  // the members, loaded on first use
   struct State;  // defined by the data layer
   std::unique_ptr<State> state_;
 };

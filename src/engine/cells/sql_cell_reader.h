@@ -1,0 +1,62 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cells/cell_cache.h"
+#include "engine/cells/cell_reader.h"
+#include "engine/model/hierarchy.h"
+#include "engine/model/relation_sql.h"
+
+namespace orvex::engine {
+
+class Store;
+
+// The cell reader of a cube over a SQL store. Cells missing from the cache
+// are grouped by the levels their coordinates touch; each group becomes one
+// SELECT ... GROUP BY over the fact table joined to the dimensions involved,
+// filtered to the key values of the members asked for. Every row the store
+// returns is cached, so neighbours of the cells asked for come free.
+// Thread-safe; queries run outside the cache's lock.
+class SqlCellReader final : public CellReader {
+ public:
+  struct Options {
+    // Above this many distinct values of one key column a query reads the
+    // whole level rather than send a long IN list.
+    size_t max_filter_values = 1000;
+    size_t max_cached_cells = 2'000'000;
+  };
+  // `store` and `hierarchies` must outlive the reader; `aggregates` maps every
+  // stored measure of the cube to its aggregate SQL ("SUM(\"f\".\"x\")").
+  SqlCellReader(const Store& store, detail::RelationSql fact, std::vector<const Hierarchy*> hierarchies,
+                std::unordered_map<const Measure*, std::string> aggregates, Options options);
+  SqlCellReader(const SqlCellReader&) = delete;
+  SqlCellReader& operator=(const SqlCellReader&) = delete;
+
+  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) override;
+
+  // How many grouped queries have been sent to the store so far.
+  size_t query_count() const { return query_count_.load(); }
+  // Forgets every cached value (the next Fetch reads cold).
+  void ClearCache() { cache_.Clear(); }
+
+ private:
+  struct Pending;
+  struct Group;
+  void Answer(Group& group, std::span<CellValue> values);
+  std::string BuildSql(const Group& group) const;
+
+  const Store& store_;
+  detail::RelationSql fact_;
+  std::vector<const Hierarchy*> hierarchies_;
+  std::unordered_map<const Measure*, std::string> aggregates_;
+  Options options_;
+  CellCache cache_;
+  std::atomic<size_t> query_count_{0};
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,41 @@
+#include "engine/model/catalog_loader.h"
+
+#include "engine/model/catalog_state.h"
+#include "engine/model/cube_builder.h"
+#include "engine/model/engine_error.h"
+#include "engine/schema/schema_reader.h"
+#include "engine/store/duckdb/duckdb_store.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+
+std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& folder) {
+  std::string name = folder.filename().string();
+  try {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(folder / "schema.xml", error)) {
+      throw EngineError("There is no schema.xml in the catalog folder.");
+    }
+    schema::SchemaDef schema = SchemaReader::Read(folder / "schema.xml");
+    std::shared_ptr<const Store> store = DuckDbStore::Open(folder / "data.duckdb");
+
+    std::shared_ptr<Catalog> catalog(new Catalog());
+    catalog->state_->name = name;
+    catalog->state_->store = store;
+    for (const auto& cube : schema.cubes) {
+      try {
+        for (const auto& loaded : catalog->state_->cubes) {
+          if (EqualsIgnoreCase(loaded->name(), cube.name)) throw EngineError("A cube of this name is defined twice.");
+        }
+        catalog->state_->cubes.push_back(CubeBuilder::Build(cube, store));
+      } catch (const ComError& failure) {
+        catalog->state_->failed_cubes[cube.name] = failure.description();
+      }
+    }
+    return catalog;
+  } catch (const ComError& failure) {
+    throw EngineError("The catalog '" + name + "' cannot be opened: " + failure.description());
+  }
+}
+
+}  // namespace orvex::engine

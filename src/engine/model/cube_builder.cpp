@@ -1,0 +1,298 @@
+#include "engine/model/cube_builder.h"
+
+#include <algorithm>
+
+#include "engine/model/cube_state.h"
+#include "engine/model/engine_error.h"
+#include "engine/model/hierarchy_state.h"
+#include "engine/model/member_loader.h"
+#include "engine/store/store.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+namespace {
+
+using schema::Expression;
+using schema::Relation;
+
+std::string AggregateSql(const std::string& aggregator, const std::string& expression) {
+  if (aggregator == "distinct-count") return "COUNT(DISTINCT " + expression + ")";
+  if (aggregator == "count") return "COUNT(" + expression + ")";
+  if (aggregator == "min") return "MIN(" + expression + ")";
+  if (aggregator == "max") return "MAX(" + expression + ")";
+  if (aggregator == "avg") return "AVG(" + expression + ")";
+  return "SUM(" + expression + ")";
+}
+
+Aggregator ToAggregator(const std::string& aggregator) {
+  if (aggregator == "distinct-count") return Aggregator::kDistinctCount;
+  if (aggregator == "count") return Aggregator::kCount;
+  if (aggregator == "min") return Aggregator::kMin;
+  if (aggregator == "max") return Aggregator::kMax;
+  if (aggregator == "avg") return Aggregator::kAvg;
+  return Aggregator::kSum;
+}
+
+}  // namespace
+
+std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
+                                               const SqlCellReader::Options& options) {
+  if (!definition.error.empty()) throw EngineError(definition.error);
+  CubeBuilder builder(definition, std::move(store));
+  std::shared_ptr<Cube> cube(new Cube());
+  auto& state = *cube->state_;
+  state.name = definition.name;
+  state.description = definition.description;
+  state.store = builder.store_;
+  if (definition.fact->kind != schema::Relation::Kind::kTable) throw EngineError("The fact table must be a <Table>.");
+  builder.AddRelation(*definition.fact, builder.fact_);
+  builder.fact_alias_ = definition.fact->alias;
+
+  builder.BuildMeasures(state);
+  for (const auto& dimension : definition.dimensions) builder.BuildDimension(state, dimension);
+  for (const auto* dimension : state.dimensions) {
+    state.dimensions_by_name.emplace(dimension->name(), dimension);
+    state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
+  }
+  state.cells = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
+                                                std::move(builder.aggregates_), options);
+  return cube;
+}
+
+std::string CubeBuilder::Column(const std::string& table, const std::string& column) const {
+  return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
+}
+
+void CubeBuilder::BuildMeasures(Cube::State& state) {
+  auto dimension = std::make_unique<Dimension>("Measures", "[Measures]", "Measures", true);
+  std::unique_ptr<Hierarchy> hierarchy(new Hierarchy());
+  Hierarchy::State& h = *hierarchy->state_;
+  h.unique_name = "[Measures]";
+  h.caption = "Measures";
+  h.dimension = dimension.get();
+  h.is_measures = true;
+  h.store = store_.get();
+  h.levels.push_back(
+      std::make_unique<Level>(hierarchy.get(), "MeasuresLevel", "[Measures].[MeasuresLevel]", "MeasuresLevel", 0, false));
+  h.mapping.levels.resize(1);
+
+  auto tree = std::make_unique<detail::MemberTree>(1);
+  auto add_member = [&](const std::string& name, const std::string& caption) -> Member& {
+    Member member;
+    member.name = name;
+    member.caption = caption;
+    member.unique_name = "[Measures]." + MemberLoader::Bracket(name);
+    member.level = h.levels.front().get();
+    return tree->Add(std::move(member));
+  };
+  for (const auto& definition : definition_.measures) {
+    auto measure = std::make_unique<Measure>();
+    measure->name = definition.name;
+    measure->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
+    measure->caption = definition.caption;
+    measure->aggregator = ToAggregator(definition.aggregator);
+    measure->format_string = definition.format_string;
+    measure->visible = definition.visible;
+    std::string expression;
+    if (!definition.column.empty()) {
+      measure->column = definition.column;
+      expression = Column(fact_alias_, definition.column);
+    } else {
+      measure->sql_expression = ExpressionSql(definition.expression, "the measure '" + definition.name + "'");
+      expression = measure->sql_expression;
+    }
+    aggregates_.emplace(measure.get(), AggregateSql(definition.aggregator, expression));
+    add_member(definition.name, definition.caption).measure = measure.get();
+    state.measures.push_back(measure.get());
+    state.owned_measures.push_back(std::move(measure));
+  }
+  for (const auto& definition : definition_.calculated_members) {
+    auto member = std::make_unique<CalculatedMemberDef>();
+    member->name = definition.name;
+    member->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
+    member->caption = definition.caption;
+    member->formula = definition.formula;
+    member->format_string = definition.format_string;
+    member->visible = definition.visible;
+    member->hierarchy = hierarchy.get();
+    add_member(definition.name, definition.caption).calculated = member.get();
+    state.calculated_members.push_back(member.get());
+    state.owned_calculated_members.push_back(std::move(member));
+  }
+  tree->Finish();
+  const auto& members = tree->members();
+  h.default_member = members.front();
+  if (!definition_.default_measure.empty()) {
+    auto found = std::find_if(members.begin(), members.end(), [&](const Member* member) {
+      return EqualsIgnoreCase(member->name, definition_.default_measure);
+    });
+    if (found == members.end()) {
+      throw EngineError("The default measure '" + definition_.default_measure + "' is not a measure of the cube.");
+    }
+    h.default_member = *found;
+  }
+  state.default_measure = h.default_member;
+  h.tree = std::move(tree);
+  h.loaded.store(h.tree.get());
+
+  dimension->AddHierarchy(hierarchy.get());
+  state.measures_hierarchy = hierarchy.get();
+  state.hierarchies_by_name.emplace(h.unique_name, hierarchy.get());
+  state.dimensions.push_back(dimension.get());
+  state.owned_dimensions.push_back(std::move(dimension));
+  state.owned_hierarchies.push_back(std::move(hierarchy));
+}
+
+void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef& definition) {
+  std::string dimension_name = MemberLoader::Bracket(definition.name);
+  auto dimension = std::make_unique<Dimension>(definition.name, dimension_name, definition.caption, false);
+  bool several = definition.hierarchies.size() > 1;
+  for (const auto& hierarchy_definition : definition.hierarchies) {
+    std::unique_ptr<Hierarchy> hierarchy(new Hierarchy());
+    Hierarchy::State& h = *hierarchy->state_;
+    h.name = hierarchy_definition.name.empty() && several ? definition.name : hierarchy_definition.name;
+    h.unique_name = several ? dimension_name + "." + MemberLoader::Bracket(h.name) : dimension_name;
+    h.caption = !hierarchy_definition.caption.empty() ? hierarchy_definition.caption
+                : !h.name.empty()                     ? h.name
+                                                      : definition.caption;
+    h.dimension = dimension.get();
+    h.has_all = hierarchy_definition.has_all;
+    h.index = static_cast<int>(state.hierarchies.size());
+    h.default_member_name = hierarchy_definition.default_member;
+    h.all_member_name = hierarchy_definition.all_member_name.empty() ? "All " + definition.name + "s"
+                                                                     : hierarchy_definition.all_member_name;
+    h.all_member_caption = hierarchy_definition.all_member_caption.empty() ? h.all_member_name
+                                                                           : hierarchy_definition.all_member_caption;
+    h.store = store_.get();
+    if (h.has_all) {
+      std::string name = hierarchy_definition.all_level_name.empty() ? "(All)" : hierarchy_definition.all_level_name;
+      h.levels.push_back(std::make_unique<Level>(hierarchy.get(), name, h.unique_name + "." + MemberLoader::Bracket(name),
+                                                 name, 0, true));
+    }
+    for (const auto& level : hierarchy_definition.levels) {
+      int depth = static_cast<int>(h.levels.size());
+      h.levels.push_back(std::make_unique<Level>(hierarchy.get(), level.name,
+                                                 h.unique_name + "." + MemberLoader::Bracket(level.name), level.caption,
+                                                 depth, false));
+    }
+    Map(h, definition, hierarchy_definition);
+    CheckSharedTables(definition.name, h.mapping);
+
+    dimension->AddHierarchy(hierarchy.get());
+    state.hierarchies.push_back(hierarchy.get());
+    if (!state.hierarchies_by_name.emplace(h.unique_name, hierarchy.get()).second) {
+      throw EngineError("Two hierarchies of the cube have the unique name " + h.unique_name + ".");
+    }
+    state.owned_hierarchies.push_back(std::move(hierarchy));
+  }
+  state.dimensions.push_back(dimension.get());
+  state.owned_dimensions.push_back(std::move(dimension));
+}
+
+void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& dimension,
+                         const schema::HierarchyDef& definition) {
+  auto& mapping = hierarchy.mapping;
+  std::string what = "the dimension '" + dimension.name + "'";
+  std::string default_table;
+  const Relation* relation = definition.relation.get();
+  bool on_fact = !relation || (relation->kind == Relation::Kind::kTable && relation->alias == fact_alias_ &&
+                               relation->name == definition_.fact->name);
+  if (on_fact) {
+    // A degenerate dimension: its levels are columns of the fact table itself.
+    mapping.relation = fact_;
+    default_table = fact_alias_;
+  } else {
+    AddRelation(*relation, mapping.relation);
+    if (relation->kind == Relation::Kind::kTable) default_table = relation->alias;
+    if (dimension.foreign_key.empty()) throw EngineError(what + " has no foreignKey to join the fact table with.");
+    std::string key_table = !definition.primary_key_table.empty() ? definition.primary_key_table : default_table;
+    if (key_table.empty()) throw EngineError("A hierarchy of " + what + " joins several tables and needs primaryKeyTable.");
+    if (!mapping.relation.HasAlias(key_table)) {
+      throw EngineError("The primaryKeyTable '" + key_table + "' of " + what + " is not one of its tables.");
+    }
+    std::string primary_key = definition.primary_key;
+    if (primary_key.empty()) primary_key = definition.levels.back().key.column;
+    if (primary_key.empty()) throw EngineError("A hierarchy of " + what + " has no primaryKey.");
+    mapping.fact_link = detail::RelationSql::Condition{
+        fact_alias_, key_table, Column(fact_alias_, dimension.foreign_key) + " = " + Column(key_table, primary_key)};
+  }
+
+  mapping.levels.resize(hierarchy.has_all ? 1 : 0);
+  for (const auto& level : definition.levels) {
+    std::string level_what = "the level '" + level.name + "' of " + what;
+    std::string table = level.table.empty() ? default_table : level.table;
+    detail::LevelMapping level_mapping;
+    level_mapping.key_sql = LevelSql(level.key, table, mapping.relation, level_what);
+    level_mapping.name_sql = level.name_expression.empty()
+                                 ? level_mapping.key_sql
+                                 : LevelSql(level.name_expression, table, mapping.relation, level_what);
+    level_mapping.caption_sql = level.caption_expression.empty()
+                                    ? level_mapping.name_sql
+                                    : LevelSql(level.caption_expression, table, mapping.relation, level_what);
+    if (!level.ordinal_expression.empty()) {
+      level_mapping.ordinal_sql = LevelSql(level.ordinal_expression, table, mapping.relation, level_what);
+    }
+    level_mapping.unique_members = level.unique_members;
+    mapping.levels.push_back(std::move(level_mapping));
+  }
+}
+
+std::string CubeBuilder::LevelSql(const Expression& expression, const std::string& default_table,
+                                     const detail::RelationSql& tables, const std::string& what) const {
+  if (expression.column.empty()) return ExpressionSql(expression, what);
+  std::string table = expression.table.empty() ? default_table : expression.table;
+  if (table.empty()) throw EngineError(what + " needs a table attribute: its hierarchy joins several tables.");
+  if (!tables.HasAlias(table)) throw EngineError(what + " names the table '" + table + "', which its hierarchy does not join.");
+  return Column(table, expression.column);
+}
+
+std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::string& what) const {
+  for (const auto& dialect : store_->dialects()) {
+    for (const auto& [name, sql] : expression.sql) {
+      if (name == dialect) return "(" + sql + ")";
+    }
+  }
+  throw EngineError("The SQL expression of " + what + " has no version for this store (dialect '" +
+                    store_->dialects().front() + "' or 'generic').");
+}
+
+void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) const {
+  if (relation.kind == Relation::Kind::kTable) {
+    std::string sql = relation.schema.empty() ? "" : store_->QuoteIdentifier(relation.schema) + ".";
+    sql += store_->QuoteIdentifier(relation.name) + " AS " + store_->QuoteIdentifier(relation.alias);
+    tables.AddTable({relation.alias, sql});
+    return;
+  }
+  AddRelation(*relation.left, tables);
+  AddRelation(*relation.right, tables);
+  for (const auto* alias : {&relation.left_alias, &relation.right_alias}) {
+    if (!tables.HasAlias(*alias)) throw EngineError("A <Join> names the table '" + *alias + "', which it does not join.");
+  }
+  tables.AddCondition({relation.left_alias, relation.right_alias,
+                       Column(relation.left_alias, relation.left_key) + " = " +
+                           Column(relation.right_alias, relation.right_key)});
+}
+
+void CubeBuilder::CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping) {
+  auto check = [&](std::string first, std::string second, const std::string& sql) {
+    if (second < first) std::swap(first, second);
+    auto [entry, added] = joins_.emplace(std::make_pair(first, second), std::make_pair(sql, dimension));
+    if (!added && entry->second.first != sql) {
+      throw EngineError("The dimensions '" + entry->second.second + "' and '" + dimension + "' join the tables '" +
+                        first + "' and '" + second + "' in different ways; give one of them its own table alias.");
+    }
+  };
+  detail::RelationSql combined = fact_;
+  try {
+    combined.Merge(mapping.relation);
+  } catch (const ComError& error) {
+    throw EngineError("The dimension '" + dimension + "': " + error.description());
+  }
+  for (const auto& table : mapping.relation.tables()) check(table.alias, table.alias, table.sql);
+  for (const auto& condition : mapping.relation.conditions()) {
+    check(condition.left_alias, condition.right_alias, condition.sql);
+  }
+  if (mapping.fact_link) check(mapping.fact_link->left_alias, mapping.fact_link->right_alias, mapping.fact_link->sql);
+}
+
+}  // namespace orvex::engine

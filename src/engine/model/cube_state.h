@@ -1,0 +1,37 @@
+#pragma once
+// Cube's private state; included only by the data layer's .cpp files.
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cells/cell_reader.h"
+#include "engine/model/cube.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+
+class Store;
+
+struct Cube::State {
+  std::string name;
+  std::string description;
+  std::vector<std::unique_ptr<Dimension>> owned_dimensions;
+  std::vector<std::unique_ptr<Hierarchy>> owned_hierarchies;  // the measures' first
+  std::vector<std::unique_ptr<Measure>> owned_measures;
+  std::vector<std::unique_ptr<CalculatedMemberDef>> owned_calculated_members;
+
+  std::vector<const Dimension*> dimensions;
+  std::vector<const Hierarchy*> hierarchies;
+  const Hierarchy* measures_hierarchy = nullptr;
+  std::vector<const Measure*> measures;
+  std::vector<const CalculatedMemberDef*> calculated_members;
+  const Member* default_measure = nullptr;
+  std::unordered_map<std::string, const Dimension*, CaseInsensitiveHash, CaseInsensitiveEqual> dimensions_by_name;
+  std::unordered_map<std::string, const Hierarchy*, CaseInsensitiveHash, CaseInsensitiveEqual> hierarchies_by_name;
+
+  std::shared_ptr<const Store> store;  // kept open as long as the cube lives
+  std::unique_ptr<CellReader> cells;
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,9 @@
+#include "engine/model/engine_error.h"
+
+namespace orvex::engine {
+
+ComError EngineError(std::string description) {
+  return ComError(kEngineErrorNumber, kEngineErrorSource, std::move(description));
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,28 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/model/relation_sql.h"
+
+namespace orvex::engine::detail {
+
+// How one level's members are read: SQL expressions over the hierarchy's
+// tables, already quoted for the store.
+struct LevelMapping {
+  std::string key_sql;
+  std::string name_sql;     // equals key_sql without a name column
+  std::string caption_sql;  // equals name_sql without a caption column
+  std::string ordinal_sql;  // "" orders by the key
+  bool unique_members = false;
+};
+
+// How a hierarchy maps onto the store: its own tables, how the fact table
+// reaches them, and one LevelMapping per level (the all level's is empty).
+struct HierarchyMapping {
+  RelationSql relation;  // empty when the levels' columns are on the fact table
+  std::optional<RelationSql::Condition> fact_link;  // fact foreign key = primary key
+  std::vector<LevelMapping> levels;
+};
+
+}  // namespace orvex::engine::detail

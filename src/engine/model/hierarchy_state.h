@@ -1,0 +1,39 @@
+#pragma once
+// Hierarchy's private state; included only by the data layer's .cpp files.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/model/hierarchy.h"
+#include "engine/model/hierarchy_mapping.h"
+#include "engine/model/member_tree.h"
+
+namespace orvex::engine {
+
+class Store;
+
+struct Hierarchy::State {
+  std::string name;
+  std::string unique_name;
+  std::string caption;
+  const Dimension* dimension = nullptr;
+  bool is_measures = false;
+  bool has_all = false;
+  std::vector<std::unique_ptr<Level>> levels;
+  int index = -1;
+  std::string default_member_name;  // the schema's defaultMember
+  std::string all_member_name;
+  std::string all_member_caption;
+  detail::HierarchyMapping mapping;
+  const Store* store = nullptr;  // the catalog's store, which outlives its cubes
+
+  std::mutex load_mutex;
+  std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`
+  const Member* default_member = nullptr;    // set with `tree`; nullptr when defaultMember names no member
+  // The frozen tree, published once it is complete; read without locking.
+  std::atomic<const detail::MemberTree*> loaded{nullptr};
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,16 @@
+#include "engine/model/member.h"
+
+#include "engine/model/level.h"
+
+namespace orvex::engine {
+
+int Member::depth() const { return level ? level->depth() : 0; }
+
+bool Member::IsAncestorOf(const Member& other) const {
+  for (const Member* above = other.parent; above; above = above->parent) {
+    if (above == this) return true;
+  }
+  return false;
+}
+
+}  // namespace orvex::engine

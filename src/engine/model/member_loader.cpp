@@ -1,0 +1,111 @@
+#include "engine/model/member_loader.h"
+
+#include <map>
+#include <unordered_map>
+
+#include "engine/model/hierarchy_mapping.h"
+#include "engine/model/level.h"
+#include "engine/store/store.h"
+
+namespace orvex::engine {
+namespace {
+
+// The SELECT list of the member query: each distinct expression once, so that
+// a level whose name is its key reads one column, not two.
+class SelectList {
+ public:
+  size_t Add(const std::string& sql) {
+    for (size_t index = 0; index < expressions_.size(); ++index) {
+      if (expressions_[index] == sql) return index;
+    }
+    expressions_.push_back(sql);
+    return expressions_.size() - 1;
+  }
+  const std::vector<std::string>& expressions() const { return expressions_; }
+
+ private:
+  std::vector<std::string> expressions_;
+};
+
+struct LevelColumns {
+  size_t key, name, caption;
+};
+
+// A child of `parent` (nullptr for the top) with `key`.
+struct ChildKey {
+  const Member* parent;
+  const KeyValue* key;
+  bool operator==(const ChildKey& other) const { return parent == other.parent && *key == *other.key; }
+};
+struct ChildKeyHash {
+  size_t operator()(const ChildKey& child) const {
+    return std::hash<const void*>()(child.parent) * 31 + std::hash<KeyValue>()(*child.key);
+  }
+};
+
+}  // namespace
+
+std::string MemberLoader::Bracket(std::string_view name) {
+  std::string text = "[";
+  for (char c : name) {
+    text += c;
+    if (c == ']') text += ']';
+  }
+  text += ']';
+  return text;
+}
+
+void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Member* all_member,
+                        detail::MemberTree& tree) {
+  const auto& mapping = hierarchy.mapping();
+  const auto& levels = hierarchy.levels();
+  size_t first = hierarchy.has_all() ? 1 : 0;
+
+  SelectList select;
+  std::vector<LevelColumns> columns;
+  std::string order_by;
+  for (size_t depth = first; depth < levels.size(); ++depth) {
+    const auto& level = mapping.levels[depth];
+    LevelColumns column{select.Add(level.key_sql), select.Add(level.name_sql), select.Add(level.caption_sql)};
+    columns.push_back(column);
+    if (!level.ordinal_sql.empty()) {
+      order_by += std::to_string(select.Add(level.ordinal_sql) + 1) + " NULLS LAST, ";
+    }
+    order_by += std::to_string(column.key + 1) + " NULLS LAST, ";
+  }
+  order_by.resize(order_by.size() - 2);
+  std::string sql = "SELECT DISTINCT ";
+  for (size_t index = 0; index < select.expressions().size(); ++index) {
+    if (index > 0) sql += ", ";
+    sql += select.expressions()[index];
+  }
+  sql += " FROM " + mapping.relation.FromClause() + " ORDER BY " + order_by;
+  RowSet rows = store.Query(sql);
+
+  std::unordered_map<ChildKey, const Member*, ChildKeyHash> children;
+  children.reserve(rows.row_count() * 2);
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    const Member* parent = all_member;
+    for (size_t index = 0; index < columns.size(); ++index) {
+      const KeyValue& key = rows.at(row, columns[index].key);
+      auto found = children.find(ChildKey{parent, &key});
+      if (found != children.end()) {
+        parent = found->second;
+        continue;
+      }
+      Member member;
+      member.key = key;
+      member.name = ToText(rows.at(row, columns[index].name));
+      member.caption = ToText(rows.at(row, columns[index].caption));
+      member.unique_name =
+          (parent && !parent->is_all ? parent->unique_name : hierarchy.unique_name()) + "." + Bracket(member.name);
+      member.level = levels[first + index].get();
+      member.parent = parent;
+      const Member& added = tree.Add(std::move(member));
+      children.emplace(ChildKey{parent, &added.key}, &added);
+      parent = &added;
+    }
+  }
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,47 @@
+#include "engine/model/member_tree.h"
+
+#include "engine/model/level.h"
+
+namespace orvex::engine::detail {
+
+Member& MemberTree::Add(Member member) {
+  Member& added = storage_.emplace_back(std::move(member));
+  if (added.parent) {
+    // The parent is owned by this tree, which is still being filled.
+    const_cast<Member*>(added.parent)->children.push_back(&added);
+  } else {
+    roots_.push_back(&added);
+  }
+  return added;
+}
+
+void MemberTree::Finish() {
+  members_.reserve(storage_.size());
+  by_unique_name_.reserve(storage_.size());
+  for (const Member* root : roots_) Visit(root);
+}
+
+void MemberTree::Visit(const Member* member) {
+  auto& mutable_member = const_cast<Member&>(*member);
+  mutable_member.order = static_cast<int32_t>(members_.size());
+  members_.push_back(member);
+  size_t depth = static_cast<size_t>(member->depth());
+  if (depth >= levels_.size()) levels_.resize(depth + 1);
+  mutable_member.index_in_level = static_cast<int32_t>(levels_[depth].size());
+  levels_[depth].push_back(member);
+  by_unique_name_.emplace(member->unique_name, member);
+  for (const Member* child : member->children) Visit(child);
+}
+
+const std::vector<const Member*>& MemberTree::level(int depth) const {
+  static const std::vector<const Member*> kNone;
+  if (depth < 0 || static_cast<size_t>(depth) >= levels_.size()) return kNone;
+  return levels_[static_cast<size_t>(depth)];
+}
+
+const Member* MemberTree::Find(std::string_view unique_name) const {
+  auto found = by_unique_name_.find(unique_name);
+  return found == by_unique_name_.end() ? nullptr : found->second;
+}
+
+}  // namespace orvex::engine::detail

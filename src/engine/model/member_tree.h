@@ -1,0 +1,45 @@
+#pragma once
+#include <deque>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/model/member.h"
+#include "platform/text.h"
+
+namespace orvex::engine::detail {
+
+// The members of one hierarchy, owned in one place. Filled by one thread,
+// then frozen by Finish() and shared read-only by every request.
+class MemberTree {
+ public:
+  explicit MemberTree(size_t level_count) : levels_(level_count) {}
+  MemberTree(const MemberTree&) = delete;
+  MemberTree& operator=(const MemberTree&) = delete;
+
+  // Adds `member` as the last child of its parent (or as the last top-level
+  // member); the tree owns it and its address never changes.
+  Member& Add(Member member);
+  // Numbers the members in hierarchy order (parents before children) and
+  // builds the per-level lists and the unique-name index.
+  void Finish();
+
+  const std::vector<const Member*>& members() const { return members_; }
+  const std::vector<const Member*>& roots() const { return roots_; }
+  // An empty list for a depth outside the hierarchy.
+  const std::vector<const Member*>& level(int depth) const;
+  // By unique name, without regard to case; nullptr when absent. The first
+  // member wins when two share a unique name.
+  const Member* Find(std::string_view unique_name) const;
+
+ private:
+  void Visit(const Member* member);
+
+  std::deque<Member> storage_;
+  std::vector<const Member*> roots_;
+  std::vector<const Member*> members_;
+  std::vector<std::vector<const Member*>> levels_;
+  std::unordered_map<std::string_view, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual> by_unique_name_;
+};
+
+}  // namespace orvex::engine::detail

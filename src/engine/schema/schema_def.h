@@ -1,0 +1,103 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What a schema.xml says, before it is matched with a store: plain values
+// filled by SchemaReader and turned into cubes by CubeBuilder.
+namespace orvex::engine::schema {
+
+// A column of a table, or SQL text per dialect (KeyExpression and its kin).
+struct Expression {
+  std::string table;   // the column's table alias; "" takes the level's or hierarchy's table
+  std::string column;  // a column name, or
+  std::vector<std::pair<std::string, std::string>> sql;  // (dialect, SQL text) in schema order
+  bool empty() const { return column.empty() && sql.empty(); }
+};
+
+// A <Table> or a <Join> of two relations (a snowflake).
+struct Relation {
+  enum class Kind { kTable, kJoin };
+  Kind kind = Kind::kTable;
+  std::string name;    // table name
+  std::string schema;  // database schema of the table, "" for the default
+  std::string alias;   // the alias, else the table name
+  std::string left_alias, left_key, right_alias, right_key;  // join condition
+  std::shared_ptr<const Relation> left, right;
+};
+
+struct LevelDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  std::string table;  // alias the level's columns belong to; "" for the hierarchy's own
+  Expression key, name_expression, caption_expression, ordinal_expression;
+  std::string type = "String";
+  bool unique_members = false;
+  std::string level_type = "Regular";
+};
+
+struct HierarchyDef {
+  std::string name;  // "" when unnamed
+  std::string caption;
+  std::string description;
+  bool has_all = true;
+  std::string all_member_name;     // "" gives "All <dimension>s"
+  std::string all_member_caption;  // "" gives the all member's name
+  std::string all_level_name;      // "" gives "(All)"
+  std::string primary_key;
+  std::string primary_key_table;
+  std::string default_member;
+  std::shared_ptr<const Relation> relation;  // null: the levels' columns are on the fact table
+  std::vector<LevelDef> levels;
+};
+
+struct DimensionDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  std::string foreign_key;  // fact column joined to the hierarchies' primary keys
+  std::string type = "StandardDimension";
+  std::vector<HierarchyDef> hierarchies;
+};
+
+struct MeasureDef {
+  std::string name;
+  std::string caption;
+  std::string column;
+  Expression expression;  // a MeasureExpression
+  std::string aggregator;
+  std::string format_string;
+  bool visible = true;
+};
+
+struct CalculatedMemberDef {
+  std::string name;
+  std::string caption;
+  std::string dimension;
+  std::string formula;
+  std::string format_string;
+  bool visible = true;
+};
+
+struct CubeDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  std::string default_measure;
+  std::shared_ptr<const Relation> fact;
+  std::vector<DimensionDef> dimensions;  // in schema order, usages resolved
+  std::vector<MeasureDef> measures;
+  std::vector<CalculatedMemberDef> calculated_members;
+  // Why the cube cannot be loaded ("" when it can): it names the construct
+  // that is broken or not supported.
+  std::string error;
+};
+
+struct SchemaDef {
+  std::string name;
+  std::vector<CubeDef> cubes;  // in schema order, failed ones included
+};
+
+}  // namespace orvex::engine::schema

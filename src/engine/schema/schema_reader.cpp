@@ -1,0 +1,407 @@
+#include "engine/schema/schema_reader.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "engine/model/engine_error.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+namespace {
+
+using schema::CalculatedMemberDef;
+using schema::CubeDef;
+using schema::DimensionDef;
+using schema::Expression;
+using schema::HierarchyDef;
+using schema::LevelDef;
+using schema::MeasureDef;
+using schema::Relation;
+using schema::SchemaDef;
+
+// Elements that only describe and never change a cell's value: read past them.
+const std::set<std::string, std::less<>> kDescriptive = {
+    "Annotations", "Annotation", "Property", "AggName", "AggPattern", "AggExclude", "AggFactCount",
+    "AggIgnoreColumn", "AggForeignKey", "AggMeasure", "AggLevel", "Hint", "MemberFormatter", "CellFormatter",
+    "PropertyFormatter", "Closure", "NamedSet"};
+
+bool IsDescriptive(const pugi::xml_node& node) {
+  return node.type() != pugi::node_element || kDescriptive.count(node.name()) > 0;
+}
+
+std::string Text(const pugi::xml_node& node) {
+  std::string text;
+  for (const auto& child : node.children()) {
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
+  }
+  size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view xml) : xml_(xml) {}
+
+  SchemaDef Read() {
+    pugi::xml_document document;
+    auto parsed = document.load_buffer(xml_.data(), xml_.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!parsed) {
+      throw EngineError("The schema is not well-formed XML: " + std::string(parsed.description()) + " at line " +
+                        std::to_string(LineAt(parsed.offset)) + ".");
+    }
+    pugi::xml_node root = document.document_element();
+    if (std::string_view(root.name()) != "Schema") {
+      throw EngineError("The schema's root element is <" + std::string(root.name()) + ">, not <Schema>.");
+    }
+    SchemaDef result;
+    result.name = root.attribute("name").value();
+    for (const auto& node : root.children("Dimension")) shared_dimensions_[node.attribute("name").value()] = node;
+    for (const auto& node : root.children()) {
+      std::string_view name = node.name();
+      if (name == "Cube") {
+        if (!Flag(node, "enabled", true)) continue;
+        result.cubes.push_back(ReadCubeOrError(node));
+      } else if (name == "VirtualCube") {
+        CubeDef cube;
+        cube.name = node.attribute("name").value();
+        cube.error = Where(node) + "virtual cubes (<VirtualCube>) are not supported.";
+        result.cubes.push_back(std::move(cube));
+      }
+      // Shared dimensions are read where a cube uses them; roles, parameters and
+      // user-defined functions do not change what a cube's cells hold.
+    }
+    return result;
+  }
+
+ private:
+  CubeDef ReadCubeOrError(const pugi::xml_node& node) {
+    CubeDef cube;
+    cube.name = node.attribute("name").value();
+    try {
+      ReadCube(node, cube);
+    } catch (const ComError& error) {
+      cube.error = error.description();
+    }
+    return cube;
+  }
+
+  void ReadCube(const pugi::xml_node& node, CubeDef& cube) {
+    if (cube.name.empty()) Fail(node, "a <Cube> has no name.");
+    cube.caption = node.attribute("caption").value();
+    cube.description = node.attribute("description").value();
+    cube.default_measure = node.attribute("defaultMeasure").value();
+    std::set<std::string, std::less<>> dimension_names;
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "Table") {
+        if (cube.fact) Fail(child, "the cube has more than one fact table.");
+        cube.fact = ReadRelation(child);
+      } else if (name == "Dimension" || name == "DimensionUsage") {
+        DimensionDef dimension = name == "Dimension" ? ReadDimension(child, false) : ReadUsage(child);
+        if (!dimension_names.insert(ToLower(dimension.name)).second) {
+          Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
+        }
+        cube.dimensions.push_back(std::move(dimension));
+      } else if (name == "Measure") {
+        cube.measures.push_back(ReadMeasure(child));
+      } else if (name == "CalculatedMember") {
+        cube.calculated_members.push_back(ReadCalculatedMember(child));
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (!cube.fact) Fail(node, "the cube '" + cube.name + "' has no fact <Table>.");
+    if (cube.measures.empty()) Fail(node, "the cube '" + cube.name + "' has no <Measure>.");
+    std::set<std::string, std::less<>> member_names;
+    for (const auto& measure : cube.measures) {
+      if (!member_names.insert(ToLower(measure.name)).second) {
+        Fail(node, "the measure '" + measure.name + "' is defined twice.");
+      }
+    }
+    for (const auto& member : cube.calculated_members) {
+      if (!member_names.insert(ToLower(member.name)).second) {
+        Fail(node, "the measure '" + member.name + "' is defined twice.");
+      }
+    }
+  }
+
+  DimensionDef ReadUsage(const pugi::xml_node& node) {
+    std::string source = node.attribute("source").value();
+    auto shared = shared_dimensions_.find(source);
+    if (shared == shared_dimensions_.end()) {
+      Fail(node, "the <DimensionUsage> '" + std::string(node.attribute("name").value()) +
+                     "' names the shared dimension '" + source + "', which the schema does not define.");
+    }
+    if (!node.attribute("level").empty()) Unsupported(node, "the attribute level of <DimensionUsage>");
+    DimensionDef dimension = ReadDimension(shared->second, true);
+    if (!node.attribute("name").empty()) dimension.name = node.attribute("name").value();
+    dimension.caption = node.attribute("caption").empty() ? dimension.name : node.attribute("caption").value();
+    dimension.foreign_key = node.attribute("foreignKey").value();
+    return dimension;
+  }
+
+  DimensionDef ReadDimension(const pugi::xml_node& node, bool shared) {
+    DimensionDef dimension;
+    dimension.name = node.attribute("name").value();
+    if (dimension.name.empty()) Fail(node, "a <Dimension> has no name.");
+    dimension.caption = node.attribute("caption").empty() ? dimension.name : node.attribute("caption").value();
+    dimension.description = node.attribute("description").value();
+    dimension.foreign_key = node.attribute("foreignKey").value();
+    if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
+    for (const auto& child : node.children()) {
+      if (std::string_view(child.name()) == "Hierarchy") {
+        dimension.hierarchies.push_back(ReadHierarchy(child, dimension.name));
+        if (shared && !dimension.hierarchies.back().relation) {
+          Fail(child, "a hierarchy of the shared dimension '" + dimension.name + "' has no <Table> or <Join>.");
+        }
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (dimension.hierarchies.empty()) Fail(node, "the dimension '" + dimension.name + "' has no <Hierarchy>.");
+    std::set<std::string, std::less<>> names;
+    for (const auto& hierarchy : dimension.hierarchies) {
+      std::string name = hierarchy.name.empty() ? dimension.name : hierarchy.name;
+      if (!names.insert(ToLower(name)).second) {
+        Fail(node, "the dimension '" + dimension.name + "' has two hierarchies named '" + name + "'.");
+      }
+    }
+    return dimension;
+  }
+
+  HierarchyDef ReadHierarchy(const pugi::xml_node& node, const std::string& dimension) {
+    HierarchyDef hierarchy;
+    hierarchy.name = node.attribute("name").value();
+    hierarchy.caption = node.attribute("caption").value();
+    hierarchy.description = node.attribute("description").value();
+    hierarchy.has_all = Flag(node, "hasAll", true);
+    hierarchy.all_member_name = node.attribute("allMemberName").value();
+    hierarchy.all_member_caption = node.attribute("allMemberCaption").value();
+    hierarchy.all_level_name = node.attribute("allLevelName").value();
+    hierarchy.primary_key = node.attribute("primaryKey").value();
+    hierarchy.primary_key_table = node.attribute("primaryKeyTable").value();
+    hierarchy.default_member = node.attribute("defaultMember").value();
+    if (!node.attribute("memberReaderClass").empty()) Unsupported(node, "the attribute memberReaderClass");
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "Table" || name == "Join") {
+        if (hierarchy.relation) Fail(child, "a hierarchy of '" + dimension + "' has more than one relation.");
+        hierarchy.relation = ReadRelation(child);
+      } else if (name == "Level") {
+        hierarchy.levels.push_back(ReadLevel(child));
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (hierarchy.levels.empty()) Fail(node, "a hierarchy of the dimension '" + dimension + "' has no <Level>.");
+    return hierarchy;
+  }
+
+  std::shared_ptr<const Relation> ReadRelation(const pugi::xml_node& node) {
+    auto relation = std::make_shared<Relation>();
+    if (std::string_view(node.name()) == "Table") {
+      relation->kind = Relation::Kind::kTable;
+      relation->name = node.attribute("name").value();
+      if (relation->name.empty()) Fail(node, "a <Table> has no name.");
+      relation->schema = node.attribute("schema").value();
+      relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
+      for (const auto& child : node.children()) {
+        if (std::string_view(child.name()) == "SQL") Unsupported(child, "a filter (<SQL>) inside <Table>");
+        if (!IsDescriptive(child)) Unsupported(child);
+      }
+      return relation;
+    }
+    relation->kind = Relation::Kind::kJoin;
+    std::vector<std::shared_ptr<const Relation>> sides;
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "Table" || name == "Join") {
+        sides.push_back(ReadRelation(child));
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (sides.size() != 2) Fail(node, "a <Join> must hold exactly two relations.");
+    relation->left = sides[0];
+    relation->right = sides[1];
+    relation->left_key = node.attribute("leftKey").value();
+    relation->right_key = node.attribute("rightKey").value();
+    if (relation->left_key.empty() || relation->right_key.empty()) Fail(node, "a <Join> needs leftKey and rightKey.");
+    relation->left_alias = node.attribute("leftAlias").value();
+    if (relation->left_alias.empty()) {
+      if (sides[0]->kind != Relation::Kind::kTable) Fail(node, "a <Join> whose left side is a join needs leftAlias.");
+      relation->left_alias = sides[0]->alias;
+    }
+    relation->right_alias = node.attribute("rightAlias").value();
+    if (relation->right_alias.empty()) {
+      relation->right_alias = sides[1]->kind == Relation::Kind::kTable ? sides[1]->alias : sides[1]->left_alias;
+    }
+    return relation;
+  }
+
+  LevelDef ReadLevel(const pugi::xml_node& node) {
+    LevelDef level;
+    level.name = node.attribute("name").value();
+    if (level.name.empty()) Fail(node, "a <Level> has no name.");
+    level.caption = node.attribute("caption").empty() ? level.name : node.attribute("caption").value();
+    level.description = node.attribute("description").value();
+    level.table = node.attribute("table").value();
+    level.key.column = node.attribute("column").value();
+    level.name_expression.column = node.attribute("nameColumn").value();
+    level.caption_expression.column = node.attribute("captionColumn").value();
+    level.ordinal_expression.column = node.attribute("ordinalColumn").value();
+    if (!node.attribute("type").empty()) level.type = node.attribute("type").value();
+    level.unique_members = Flag(node, "uniqueMembers", false);
+    if (!node.attribute("levelType").empty()) level.level_type = node.attribute("levelType").value();
+    if (!node.attribute("parentColumn").empty()) Unsupported(node, "parent-child levels (parentColumn)");
+    std::string hide = node.attribute("hideMemberIf").value();
+    if (!hide.empty() && hide != "Never") Unsupported(node, "hideMemberIf=\"" + hide + "\"");
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "KeyExpression") {
+        level.key = ReadExpression(child);
+      } else if (name == "NameExpression") {
+        level.name_expression = ReadExpression(child);
+      } else if (name == "CaptionExpression") {
+        level.caption_expression = ReadExpression(child);
+      } else if (name == "OrdinalExpression") {
+        level.ordinal_expression = ReadExpression(child);
+      } else if (name == "ParentExpression") {
+        Unsupported(child, "parent-child levels (<ParentExpression>)");
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    for (auto* expression : {&level.key, &level.name_expression, &level.caption_expression,
+                             &level.ordinal_expression}) {
+      if (!expression->column.empty()) expression->table = level.table;
+    }
+    if (level.key.empty()) Fail(node, "the level '" + level.name + "' has neither column nor <KeyExpression>.");
+    return level;
+  }
+
+  Expression ReadExpression(const pugi::xml_node& node) {
+    Expression expression;
+    for (const auto& child : node.children()) {
+      if (std::string_view(child.name()) == "SQL") {
+        std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
+        expression.sql.emplace_back(ToLower(dialect), Text(child));
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (expression.sql.empty()) Fail(node, "<" + std::string(node.name()) + "> holds no <SQL>.");
+    return expression;
+  }
+
+  MeasureDef ReadMeasure(const pugi::xml_node& node) {
+    MeasureDef measure;
+    measure.name = node.attribute("name").value();
+    if (measure.name.empty()) Fail(node, "a <Measure> has no name.");
+    measure.caption = node.attribute("caption").empty() ? measure.name : node.attribute("caption").value();
+    measure.column = node.attribute("column").value();
+    measure.aggregator = ToLower(node.attribute("aggregator").value());
+    if (measure.aggregator == "distinct count") measure.aggregator = "distinct-count";
+    static const std::set<std::string, std::less<>> kAggregators = {"sum", "count", "min", "max", "avg",
+                                                                     "distinct-count"};
+    if (kAggregators.count(measure.aggregator) == 0) {
+      Fail(node, "the measure '" + measure.name + "' has the aggregator '" + node.attribute("aggregator").value() +
+                     "', which is not supported (sum, count, min, max, avg, distinct-count).");
+    }
+    measure.format_string = node.attribute("formatString").value();
+    measure.visible = Flag(node, "visible", true);
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "MeasureExpression") {
+        measure.expression = ReadExpression(child);
+      } else if (name != "CalculatedMemberProperty" && !IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (measure.column.empty() && measure.expression.empty()) {
+      Fail(node, "the measure '" + measure.name + "' has neither column nor <MeasureExpression>.");
+    }
+    return measure;
+  }
+
+  CalculatedMemberDef ReadCalculatedMember(const pugi::xml_node& node) {
+    CalculatedMemberDef member;
+    member.name = node.attribute("name").value();
+    if (member.name.empty()) Fail(node, "a <CalculatedMember> has no name.");
+    member.caption = node.attribute("caption").empty() ? member.name : node.attribute("caption").value();
+    member.dimension = node.attribute("dimension").value();
+    if (member.dimension.empty()) member.dimension = node.attribute("hierarchy").value();
+    if (!EqualsIgnoreCase(member.dimension, "Measures") && !EqualsIgnoreCase(member.dimension, "[Measures]")) {
+      Unsupported(node, "the calculated member '" + member.name + "' on the dimension '" + member.dimension +
+                            "' (only calculated measures are)");
+    }
+    member.formula = node.attribute("formula").value();
+    member.format_string = node.attribute("formatString").value();
+    member.visible = Flag(node, "visible", true);
+    for (const auto& child : node.children()) {
+      std::string_view name = child.name();
+      if (name == "Formula") {
+        member.formula = Text(child);
+      } else if (name == "CalculatedMemberProperty") {
+        if (EqualsIgnoreCase(child.attribute("name").value(), "FORMAT_STRING")) {
+          member.format_string = child.attribute("value").value();
+        }
+      } else if (!IsDescriptive(child)) {
+        Unsupported(child);
+      }
+    }
+    if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
+    return member;
+  }
+
+  bool Flag(const pugi::xml_node& node, const char* name, bool default_value) {
+    auto attribute = node.attribute(name);
+    if (attribute.empty()) return default_value;
+    std::string value = ToLower(Trim(attribute.value()));
+    if (value == "true") return true;
+    if (value == "false") return false;
+    Fail(node, std::string("the attribute ") + name + " must be true or false, not '" + attribute.value() + "'.");
+  }
+
+  [[noreturn]] void Unsupported(const pugi::xml_node& node, const std::string& what = "") {
+    Fail(node, (what.empty() ? "<" + std::string(node.name()) + ">" : what) + " is not supported.");
+  }
+
+  [[noreturn]] void Fail(const pugi::xml_node& node, const std::string& message) {
+    throw EngineError(Where(node) + message);
+  }
+
+  std::string Where(const pugi::xml_node& node) const {
+    return "Schema line " + std::to_string(LineAt(node.offset_debug())) + ": ";
+  }
+
+  int LineAt(ptrdiff_t offset) const {
+    if (offset < 0) return 0;
+    size_t end = std::min(static_cast<size_t>(offset), xml_.size());
+    return 1 + static_cast<int>(std::count(xml_.begin(), xml_.begin() + static_cast<ptrdiff_t>(end), '\n'));
+  }
+
+  std::string_view xml_;
+  std::map<std::string, pugi::xml_node, std::less<>> shared_dimensions_;
+};
+
+}  // namespace
+
+schema::SchemaDef SchemaReader::Parse(std::string_view xml) { return Reader(xml).Read(); }
+
+schema::SchemaDef SchemaReader::Read(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw EngineError("The schema file '" + path.string() + "' cannot be read.");
+  std::ostringstream text;
+  text << file.rdbuf();
+  return Parse(text.str());
+}
+
+}  // namespace orvex::engine

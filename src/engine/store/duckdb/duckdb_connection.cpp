@@ -1,0 +1,248 @@
+#include "engine/store/duckdb/duckdb_connection.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/model/engine_error.h"
+#include "engine/store/duckdb/duckdb_handles.h"
+
+namespace orvex::engine {
+namespace {
+
+// duckdb_result, destroyed even when reading it fails.
+class Result {
+ public:
+  Result() = default;
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  ~Result() { duckdb_destroy_result(&result_); }
+  duckdb_result* get() { return &result_; }
+
+ private:
+  duckdb_result result_{};
+};
+
+class DataChunk {
+ public:
+  explicit DataChunk(duckdb_data_chunk chunk) : chunk_(chunk) {}
+  DataChunk(const DataChunk&) = delete;
+  DataChunk& operator=(const DataChunk&) = delete;
+  ~DataChunk() {
+    if (chunk_) duckdb_destroy_data_chunk(&chunk_);
+  }
+  duckdb_data_chunk get() const { return chunk_; }
+
+ private:
+  duckdb_data_chunk chunk_;
+};
+
+class LogicalType {
+ public:
+  explicit LogicalType(duckdb_logical_type type) : type_(type) {}
+  LogicalType(const LogicalType&) = delete;
+  LogicalType& operator=(const LogicalType&) = delete;
+  ~LogicalType() {
+    if (type_) duckdb_destroy_logical_type(&type_);
+  }
+  duckdb_logical_type get() const { return type_; }
+
+ private:
+  duckdb_logical_type type_;
+};
+
+// How one result column turns into KeyValues.
+struct ColumnReader {
+  duckdb_type type = DUCKDB_TYPE_INVALID;
+  duckdb_type storage = DUCKDB_TYPE_INVALID;  // DECIMAL's and ENUM's physical type
+  double scale = 1;                           // DECIMAL: 10^scale
+  std::vector<std::string> enum_values;
+  std::string name;
+};
+
+double HugeToDouble(const duckdb_hugeint& value) { return duckdb_hugeint_to_double(value); }
+
+KeyValue HugeToValue(const duckdb_hugeint& value) {
+  // Sums of integers come back as 128-bit integers; most fit in 64 bits.
+  bool fits = (value.upper == 0 && value.lower <= static_cast<uint64_t>(INT64_MAX)) ||
+              (value.upper == -1 && value.lower > static_cast<uint64_t>(INT64_MAX));
+  if (fits) return static_cast<int64_t>(value.lower);
+  return HugeToDouble(value);
+}
+
+std::string DateText(duckdb_date date) {
+  auto parts = duckdb_from_date(date);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", parts.year, parts.month, parts.day);
+  return buffer;
+}
+
+std::string TimestampText(duckdb_timestamp timestamp) {
+  auto parts = duckdb_from_timestamp(timestamp);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts.date.year, parts.date.month,
+                parts.date.day, parts.time.hour, parts.time.min, parts.time.sec);
+  std::string text = buffer;
+  if (parts.time.micros != 0) {
+    std::snprintf(buffer, sizeof buffer, ".%06d", parts.time.micros);
+    text += buffer;
+  }
+  return text;
+}
+
+int64_t IntegerAt(duckdb_type storage, const void* data, idx_t row) {
+  switch (storage) {
+    case DUCKDB_TYPE_TINYINT: return static_cast<const int8_t*>(data)[row];
+    case DUCKDB_TYPE_SMALLINT: return static_cast<const int16_t*>(data)[row];
+    case DUCKDB_TYPE_INTEGER: return static_cast<const int32_t*>(data)[row];
+    case DUCKDB_TYPE_BIGINT: return static_cast<const int64_t*>(data)[row];
+    case DUCKDB_TYPE_UTINYINT: return static_cast<const uint8_t*>(data)[row];
+    case DUCKDB_TYPE_USMALLINT: return static_cast<const uint16_t*>(data)[row];
+    case DUCKDB_TYPE_UINTEGER: return static_cast<const uint32_t*>(data)[row];
+    default: return 0;
+  }
+}
+
+KeyValue ValueAt(const ColumnReader& column, const void* data, idx_t row) {
+  switch (column.type) {
+    case DUCKDB_TYPE_BOOLEAN: return static_cast<int64_t>(static_cast<const bool*>(data)[row] ? 1 : 0);
+    case DUCKDB_TYPE_TINYINT:
+    case DUCKDB_TYPE_SMALLINT:
+    case DUCKDB_TYPE_INTEGER:
+    case DUCKDB_TYPE_BIGINT:
+    case DUCKDB_TYPE_UTINYINT:
+    case DUCKDB_TYPE_USMALLINT:
+    case DUCKDB_TYPE_UINTEGER: return IntegerAt(column.type, data, row);
+    case DUCKDB_TYPE_UBIGINT: {
+      uint64_t value = static_cast<const uint64_t*>(data)[row];
+      if (value <= static_cast<uint64_t>(INT64_MAX)) return static_cast<int64_t>(value);
+      return static_cast<double>(value);
+    }
+    case DUCKDB_TYPE_FLOAT: return static_cast<double>(static_cast<const float*>(data)[row]);
+    case DUCKDB_TYPE_DOUBLE: return static_cast<const double*>(data)[row];
+    case DUCKDB_TYPE_HUGEINT: return HugeToValue(static_cast<const duckdb_hugeint*>(data)[row]);
+    case DUCKDB_TYPE_UHUGEINT: return duckdb_uhugeint_to_double(static_cast<const duckdb_uhugeint*>(data)[row]);
+    case DUCKDB_TYPE_DECIMAL: {
+      double unscaled = column.storage == DUCKDB_TYPE_HUGEINT
+                            ? HugeToDouble(static_cast<const duckdb_hugeint*>(data)[row])
+                            : static_cast<double>(IntegerAt(column.storage, data, row));
+      return unscaled / column.scale;
+    }
+    case DUCKDB_TYPE_VARCHAR: {
+      auto* text = const_cast<duckdb_string_t*>(static_cast<const duckdb_string_t*>(data) + row);
+      return std::string(duckdb_string_t_data(text), duckdb_string_t_length(*text));
+    }
+    case DUCKDB_TYPE_ENUM: {
+      auto index = static_cast<size_t>(IntegerAt(column.storage, data, row));
+      return index < column.enum_values.size() ? KeyValue(column.enum_values[index]) : KeyValue();
+    }
+    case DUCKDB_TYPE_DATE: return DateText(static_cast<const duckdb_date*>(data)[row]);
+    case DUCKDB_TYPE_TIMESTAMP:
+    case DUCKDB_TYPE_TIMESTAMP_TZ: return TimestampText(static_cast<const duckdb_timestamp*>(data)[row]);
+    default: return {};
+  }
+}
+
+ColumnReader MakeColumnReader(duckdb_result* result, idx_t column) {
+  ColumnReader reader;
+  reader.type = duckdb_column_type(result, column);
+  reader.name = duckdb_column_name(result, column);
+  switch (reader.type) {
+    case DUCKDB_TYPE_BOOLEAN:
+    case DUCKDB_TYPE_TINYINT:
+    case DUCKDB_TYPE_SMALLINT:
+    case DUCKDB_TYPE_INTEGER:
+    case DUCKDB_TYPE_BIGINT:
+    case DUCKDB_TYPE_UTINYINT:
+    case DUCKDB_TYPE_USMALLINT:
+    case DUCKDB_TYPE_UINTEGER:
+    case DUCKDB_TYPE_UBIGINT:
+    case DUCKDB_TYPE_FLOAT:
+    case DUCKDB_TYPE_DOUBLE:
+    case DUCKDB_TYPE_HUGEINT:
+    case DUCKDB_TYPE_UHUGEINT:
+    case DUCKDB_TYPE_VARCHAR:
+    case DUCKDB_TYPE_DATE:
+    case DUCKDB_TYPE_TIMESTAMP:
+    case DUCKDB_TYPE_TIMESTAMP_TZ:
+    case DUCKDB_TYPE_SQLNULL: return reader;
+    case DUCKDB_TYPE_DECIMAL: {
+      LogicalType type(duckdb_column_logical_type(result, column));
+      reader.storage = duckdb_decimal_internal_type(type.get());
+      for (int digit = 0; digit < duckdb_decimal_scale(type.get()); ++digit) reader.scale *= 10;
+      return reader;
+    }
+    case DUCKDB_TYPE_ENUM: {
+      LogicalType type(duckdb_column_logical_type(result, column));
+      reader.storage = duckdb_enum_internal_type(type.get());
+      uint32_t size = duckdb_enum_dictionary_size(type.get());
+      for (uint32_t index = 0; index < size; ++index) {
+        char* value = duckdb_enum_dictionary_value(type.get(), index);
+        reader.enum_values.emplace_back(value ? value : "");
+        duckdb_free(value);
+      }
+      return reader;
+    }
+    default:
+      throw EngineError("The column '" + reader.name +
+                        "' has a type the engine cannot read; cast it to a number or text in the schema.");
+  }
+}
+
+void ThrowIfFailed(duckdb_state state, duckdb_result* result) {
+  if (state == DuckDBSuccess) return;
+  const char* message = duckdb_result_error(result);
+  throw EngineError(std::string("The store failed: ") + (message ? message : "unknown error"));
+}
+
+}  // namespace
+
+DuckDbConnection::DuckDbConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+DuckDbConnection::DuckDbConnection(DuckDbConnection&&) noexcept = default;
+DuckDbConnection& DuckDbConnection::operator=(DuckDbConnection&&) noexcept = default;
+DuckDbConnection::~DuckDbConnection() = default;
+
+RowSet DuckDbConnection::Query(std::string_view sql) {
+  Result result;
+  std::string text(sql);
+  ThrowIfFailed(duckdb_query(handle_->connection, text.c_str(), result.get()), result.get());
+
+  idx_t column_count = duckdb_column_count(result.get());
+  std::vector<ColumnReader> readers;
+  std::vector<std::string> names;
+  for (idx_t column = 0; column < column_count; ++column) {
+    readers.push_back(MakeColumnReader(result.get(), column));
+    names.push_back(readers.back().name);
+  }
+  RowSet rows(std::move(names));
+  rows.Reserve(duckdb_row_count(result.get()));
+  std::vector<const void*> data(column_count);
+  std::vector<uint64_t*> validity(column_count);
+  while (true) {
+    DataChunk chunk(duckdb_fetch_chunk(*result.get()));
+    if (!chunk.get()) break;
+    idx_t size = duckdb_data_chunk_get_size(chunk.get());
+    if (size == 0) break;
+    for (idx_t column = 0; column < column_count; ++column) {
+      duckdb_vector vector = duckdb_data_chunk_get_vector(chunk.get(), column);
+      data[column] = duckdb_vector_get_data(vector);
+      validity[column] = duckdb_vector_get_validity(vector);
+    }
+    for (idx_t row = 0; row < size; ++row) {
+      for (idx_t column = 0; column < column_count; ++column) {
+        bool valid = validity[column] == nullptr || duckdb_validity_row_is_valid(validity[column], row);
+        rows.Append(valid && readers[column].type != DUCKDB_TYPE_SQLNULL ? ValueAt(readers[column], data[column], row)
+                                                                         : KeyValue());
+      }
+    }
+  }
+  return rows;
+}
+
+void DuckDbConnection::Execute(std::string_view sql) {
+  Result result;
+  std::string text(sql);
+  ThrowIfFailed(duckdb_query(handle_->connection, text.c_str(), result.get()), result.get());
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,41 @@
+#pragma once
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/store/duckdb/duckdb_connection.h"
+#include "engine/store/duckdb/duckdb_database.h"
+#include "engine/store/store.h"
+
+namespace orvex::engine {
+
+// A catalog's data.duckdb, opened read-only and queried by many threads at
+// once: each query borrows an idle connection from a small pool (or opens a
+// new one) and returns it afterwards.
+class DuckDbStore final : public Store {
+ public:
+  // Throws ComError when the file is missing or is not a DuckDB database.
+  static std::unique_ptr<DuckDbStore> Open(const std::filesystem::path& path,
+                                           const DuckDbDatabase::Options& options = DefaultOptions());
+  // What the server uses: DuckDB's memory held to a share that leaves room for
+  // members and caches.
+  static DuckDbDatabase::Options DefaultOptions();
+
+  DuckDbStore(const DuckDbStore&) = delete;
+  DuckDbStore& operator=(const DuckDbStore&) = delete;
+
+  [[nodiscard]] RowSet Query(std::string_view sql) const override;
+  const std::vector<std::string>& dialects() const override;
+
+ private:
+  explicit DuckDbStore(DuckDbDatabase database);
+  DuckDbConnection Borrow() const;
+  void GiveBack(DuckDbConnection connection) const;
+
+  DuckDbDatabase database_;
+  mutable std::mutex mutex_;
+  mutable std::vector<DuckDbConnection> idle_;  // guarded by mutex_
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,43 @@
+#include "engine/store/store.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "engine/model/engine_error.h"
+
+namespace orvex::engine {
+namespace {
+
+std::string Quote(std::string_view text, char quote) {
+  if (text.find('\0') != std::string_view::npos) {
+    throw EngineError("A name or value holds a NUL character, which cannot be sent to the store.");
+  }
+  std::string quoted(1, quote);
+  for (char c : text) {
+    if (c == quote) quoted += quote;
+    quoted += c;
+  }
+  quoted += quote;
+  return quoted;
+}
+
+}  // namespace
+
+std::string Store::QuoteIdentifier(std::string_view name) const { return Quote(name, '"'); }
+
+std::string Store::QuoteLiteral(std::string_view text) const { return Quote(text, '\''); }
+
+std::string Store::Literal(const KeyValue& value) const {
+  if (const auto* integer = std::get_if<int64_t>(&value)) return std::to_string(*integer);
+  if (const auto* text = std::get_if<std::string>(&value)) return QuoteLiteral(*text);
+  if (const auto* real = std::get_if<double>(&value)) {
+    if (!std::isfinite(*real)) throw EngineError("A key value is not a finite number.");
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, *real);
+    // The shortest form reads back to the same double; a cast keeps it from being taken as DECIMAL.
+    return "CAST(" + std::string(buffer, result.ptr) + " AS DOUBLE PRECISION)";
+  }
+  return "NULL";
+}
+
+}  // namespace orvex::engine

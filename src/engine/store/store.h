@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/model/key_value.h"
+#include "engine/store/row_set.h"
+
+namespace orvex::engine {
+
+// The SQL database under a catalog. The engine generates one SQL text for
+// every store and asks the store only to quote names and values for its
+// dialect and to run SELECT statements. Implementations are thread-safe:
+// any number of threads may query at once.
+class Store {
+ public:
+  virtual ~Store() = default;
+
+  // Runs one SELECT and returns every row; throws ComError carrying the
+  // store's own message when the statement fails.
+  [[nodiscard]] virtual RowSet Query(std::string_view sql) const = 0;
+
+  // The dialect names a schema's <SQL dialect="..."> may use for this store,
+  // most specific first; "generic" always comes last.
+  virtual const std::vector<std::string>& dialects() const = 0;
+
+  // An identifier in double quotes, inner double quotes doubled: "my ""x""".
+  virtual std::string QuoteIdentifier(std::string_view name) const;
+  // A text literal in single quotes, inner single quotes doubled. Throws
+  // ComError for a text holding a NUL byte, which no store can take.
+  virtual std::string QuoteLiteral(std::string_view text) const;
+  // A key value as a literal: integers in decimal, doubles exactly, texts
+  // quoted, null as NULL.
+  std::string Literal(const KeyValue& value) const;
+};
+
+}  // namespace orvex::engine
