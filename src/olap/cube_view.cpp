@@ -1,0 +1,350 @@
+#include "olap/cube_view.h"
+
+#include <pugixml.hpp>
+
+#include "errors/trail.h"
+#include "olap/axes.h"
+#include "olap/axis.h"
+#include "olap/axis_hierarchies.h"
+#include "olap/axis_hierarchy.h"
+#include "olap/axis_level.h"
+#include "olap/axis_levels.h"
+#include "olap/catalog.h"
+#include "olap/cell.h"
+#include "olap/cube.h"
+#include "olap/globals.h"
+#include "olap/internal/tessel_error.h"
+#include "olap/internal/xml.h"
+#include "olap/position.h"
+#include "olap/positions.h"
+#include "olap/range.h"
+#include "olap/ranges.h"
+#include "platform/text.h"
+
+namespace orvex::olap {
+
+namespace {
+constexpr const char* kClass = "CubeView";
+
+const char* BoolText(bool value) { return value ? "true" : "false"; }
+}  // namespace
+
+std::shared_ptr<olap::Cube> CubeView::Cube() const {
+  return Trail(kClass, "Cube [PropertyGet]", [&] { return detail::Lock(cube_); });
+}
+
+void CubeView::SetMeasure(const Variant& Measure) {
+  Trail(kClass, "Measure [PropertyLet]", [&] {
+    f_Measure(Measure);
+    f_ClearResults();
+  });
+}
+
+std::shared_ptr<provider::Member> CubeView::Measure() const {
+  return Trail(kClass, "Measure [PropertyGet]",
+               [&] { return Cube()->Measures()->Item(std::string_view(measure_)); });
+}
+
+std::shared_ptr<olap::Axes> CubeView::Axes() const {
+  return Trail(kClass, "Axes [PropertyGet]", [&] { return axes_; });
+}
+
+std::shared_ptr<olap::Ranges> CubeView::Ranges() const {
+  return Trail(kClass, "Ranges [PropertyGet]", [&] { return ranges_; });
+}
+
+std::shared_ptr<olap::Axis> CubeView::FilterAxis() {
+  return Trail(kClass, "FilterAxis [PropertyGet]", [&] {
+    if (!filter_axis_) {
+      auto axis = std::make_shared<olap::Axis>();
+      axis->f_Construct(shared_from_this(), f_CellSet()->GetFilterAxis());
+      axis->f_Index(-1);
+      filter_axis_ = std::move(axis);
+    }
+    return filter_axis_;
+  });
+}
+
+std::shared_ptr<olap::Cell> CubeView::GetCell(const Variant& Positions) {
+  return Trail(kClass, "GetCell", [&] {
+    if (!Positions.IsArray()) return GetCell(Positions.ToLong());
+    std::vector<int32_t> indexes;
+    for (const Variant& index : Positions.ToArray()) indexes.push_back(index.ToLong());
+    return GetCell(indexes);
+  });
+}
+
+std::shared_ptr<olap::Cell> CubeView::GetCell(int32_t Ordinal) {
+  return Trail(kClass, "GetCell", [&] {
+    auto cell = std::make_shared<olap::Cell>();
+    cell->f_Construct(shared_from_this(), f_CellSet()->Item(Ordinal)->Ordinal());
+    return cell;
+  });
+}
+
+std::shared_ptr<olap::Cell> CubeView::GetCell(const std::vector<int32_t>& Positions) {
+  return Trail(kClass, "GetCell", [&] {
+    auto cell = std::make_shared<olap::Cell>();
+    cell->f_Construct(shared_from_this(), f_CellSet()->Item(std::vector<int>(Positions.begin(), Positions.end()))->Ordinal());
+    return cell;
+  });
+}
+
+void CubeView::f_Construct(const std::shared_ptr<olap::Cube>& Cube) {
+  Trail(kClass, "f_Construct", [&] {
+    axes_ = std::make_shared<olap::Axes>();
+    axes_->f_Construct(shared_from_this());
+    ranges_ = std::make_shared<olap::Ranges>();
+    ranges_->f_Construct(shared_from_this());
+    if (!Cube) {
+      throw detail::TesselError(errors::kInvalidProcedureCall,
+                                "The 'Cube' argument must be a reference to a valid 'Cube' object.");
+    }
+    cube_ = Cube;
+    measure_ = Cube->DefaultMeasure()->UniqueName();
+  });
+}
+
+void CubeView::f_Terminate() {
+  Trail(kClass, "f_Terminate", [&] {
+    cube_.reset();
+    cellset_.reset();
+    if (filter_axis_) {
+      filter_axis_->f_Terminate();
+      filter_axis_.reset();
+    }
+    if (axes_) {
+      axes_->f_Terminate();
+      axes_.reset();
+    }
+    if (ranges_) {
+      ranges_->f_Terminate();
+      ranges_.reset();
+    }
+  });
+}
+
+void CubeView::f_ClearResults() {
+  Trail(kClass, "f_ClearResults", [&] {
+    if (cellset_) {
+      auto cellset = std::move(cellset_);
+      cellset_.reset();
+      if (cellset->State() != provider::Connection::kStateClosed) cellset->Close();
+    }
+    if (axes_) {
+      for (const auto& axis : axes_->NewEnum()) axis->f_ClearResults();
+    }
+    if (filter_axis_) {
+      auto axis = std::move(filter_axis_);
+      filter_axis_.reset();
+      axis->f_Terminate();
+    }
+  });
+}
+
+std::shared_ptr<provider::Cellset> CubeView::f_CellSet() {
+  return Trail(kClass, "f_CellSet [PropertyGet]", [&] {
+    if (!cellset_) {
+      auto cellset = std::make_shared<provider::Cellset>();
+      cellset->SetActiveConnection(Cube()->Catalog()->ActiveConnection());
+      cellset->Open(p_BuildMDX());
+      cellset_ = std::move(cellset);
+    }
+    return cellset_;
+  });
+}
+
+void CubeView::f_Measure(const Variant& Measure) {
+  Trail(kClass, "f_Measure [PropertyLet]", [&] {
+    auto measures = Cube()->Measures();
+    std::shared_ptr<provider::Member> member;
+    if (detail::IsPositionIndex(Measure)) {
+      member = measures->Item(Measure.ToLong());
+    } else {
+      std::string text = Measure.ToString();
+      try {
+        member = measures->Item(std::string_view(text));
+      } catch (const ComError&) {
+        member = measures->Item(std::string_view("[Measures].[" + text + "]"));
+      }
+    }
+    measure_ = member->UniqueName();
+  });
+}
+
+std::string CubeView::p_BuildMDX() {
+  return Trail(kClass, "p_BuildMDX", [&] {
+    Globals& globals = Globals::Instance();
+    const std::string& measure = measure_;
+
+    std::string condition;
+    for (const auto& range : ranges_->NewEnum()) {
+      if (range->Colour() != clrHidden) continue;
+      std::string part;
+      Variant floor = range->Floor();
+      Variant ceiling = range->Ceiling();
+      if (!floor.IsNull()) part = measure + " >= " + FormatNumber(floor.ToDouble());
+      if (!ceiling.IsNull()) part = globals.AppendToList(part, measure + " <= " + FormatNumber(ceiling.ToDouble()), " AND ");
+      if (!part.empty()) condition = globals.AppendToList(condition, "(" + part + ")", " OR ");
+    }
+    condition = Trim(condition);
+
+    std::string expression = measure;
+    std::string with;
+    if (!condition.empty()) {
+      expression = "[Measures].[__Filtered__" + Measure()->Name() + "]";
+      with = globals.BuildNamedMemberClause(expression, "IIf(" + condition + ", NULL, " + measure + ")");
+    }
+
+    auto axes = axes_->NewEnum();
+    std::string select;
+    for (size_t index = 0; index < axes.size(); ++index) {
+      const auto& axis = axes[index];
+      std::string number = std::to_string(index);
+      with = globals.AppendToList(with, globals.BuildNamedSetClause("Axis " + number, axis->f_SourceToMDX()), " ");
+      std::string others;
+      for (size_t other = 0; other < axes.size(); ++other) {
+        if (other != index) others = globals.CrossJoinSets(others, "[Axis " + std::to_string(other) + "]");
+      }
+      std::string key = Trim(others).empty() ? expression : "Sum(" + others + ", " + expression + ")";
+      std::string set = "Hierarchize([Axis " + number + "])";
+      std::string breaking = axis->GroupByLevel() ? "" : "B";
+      if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Ascending)) {
+        set = "Order(" + set + ", " + key + ", " + breaking + "ASC)";
+      } else if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Descending)) {
+        set = "Order(" + set + ", " + key + ", " + breaking + "DESC)";
+      }
+      select = globals.AppendToList(
+          select, globals.BuildAxisClause(static_cast<int32_t>(index), set, axis->ShowEmpty(), true), ", ");
+    }
+    if (!with.empty()) with = "WITH " + with;
+    select = "SELECT " + select;
+    return Trim(with + " " + select + " FROM [" + Cube()->Name() + "] WHERE (" + expression + ")");
+  });
+}
+
+std::string CubeView::ToXML(int32_t Format) {
+  return Trail(kClass, "ToXML", [&] {
+    Globals& globals = Globals::Instance();
+    pugi::xml_document document;
+    pugi::xml_node root = document.append_child("cubeView");
+
+    auto cube = Cube();
+    auto catalog = cube->Catalog();
+    Dictionary connection = globals.ParseConnectionString(catalog->ActiveConnection()->ConnectionString());
+    pugi::xml_node data_source = root.append_child("dataSource");
+    data_source.append_attribute("provider").set_value(connection.Item("Provider").ToString().c_str());
+    data_source.text().set(connection.Item("Data Source").ToString().c_str());
+    root.append_child("catalog").text().set(catalog->Name().c_str());
+    root.append_child("cube").text().set(cube->Name().c_str());
+    root.append_child("measure").text().set(Measure()->Name().c_str());
+
+    pugi::xml_node ranges = root.append_child("ranges");
+    auto all_ranges = ranges_->NewEnum();
+    for (const auto& range : all_ranges) {
+      pugi::xml_node element = ranges.append_child("range");
+      pugi::xml_node floor = element.append_child("floor");
+      if (!range->Floor().IsNull()) floor.text().set(FormatNumber(range->Floor().ToDouble()).c_str());
+      pugi::xml_node ceiling = element.append_child("ceiling");
+      if (!range->Ceiling().IsNull()) ceiling.text().set(FormatNumber(range->Ceiling().ToDouble()).c_str());
+      element.append_child("colour").text().set(std::to_string(range->Colour()).c_str());
+    }
+
+    pugi::xml_node axes = root.append_child("axes");
+    auto displayed = axes_->NewEnum();
+    bool all_levels = Format == 2 || Format == 4;
+    for (const auto& axis : displayed) {
+      pugi::xml_node element = axes.append_child("axis");
+      element.append_attribute("sortOrder").set_value(std::to_string(axis->SortOrder()).c_str());
+      element.append_attribute("groupByLevel").set_value(BoolText(axis->GroupByLevel()));
+      element.append_attribute("showEmpty").set_value(BoolText(axis->ShowEmpty()));
+      element.append_attribute("showTotalsOnExpand").set_value(BoolText(axis->ShowTotalsOnExpand()));
+      auto hierarchies = axis->Hierarchies()->NewEnum();
+      if (Format == 0) {
+        pugi::xml_node set = element.append_child("set");
+        std::vector<std::shared_ptr<olap::Positions>> sources;
+        for (const auto& hierarchy : hierarchies) sources.push_back(hierarchy->f_SourcePositions());
+        int32_t count = axis->f_SourcePositionCount();
+        for (int32_t position = 0; position < count; ++position) {
+          pugi::xml_node tuple = set.append_child("t");
+          for (const auto& source : sources) {
+            tuple.append_child("m").text().set(source->Item(position)->f_MemberKey().value_or("").c_str());
+          }
+        }
+      } else {
+        for (const auto& hierarchy : hierarchies) {
+          p_BuildHierarchyElement(element, *hierarchy, all_levels);
+        }
+      }
+    }
+
+    if (Format > 2) {
+      pugi::xml_node filter = root.append_child("filterAxis");
+      for (const auto& hierarchy : FilterAxis()->Hierarchies()->NewEnum()) {
+        p_BuildHierarchyElement(filter, *hierarchy, Format == 4);
+      }
+      pugi::xml_node cells = root.append_child("cells");
+      if (!displayed.empty()) {
+        int64_t count = 1;
+        for (const auto& axis : displayed) count *= axis->PositionCount();
+        for (int64_t ordinal = 0; ordinal < count; ++ordinal) {
+          auto cell = GetCell(static_cast<int32_t>(ordinal));
+          pugi::xml_node element = cells.append_child("c");
+          Variant value = cell->Value();
+          if (!value.IsNull() && !value.IsEmpty()) {
+            element.append_attribute("value").set_value(value.ToString().c_str());
+          }
+          int32_t range_index = cell->RangeIndex();
+          if (range_index >= 0) {
+            element.append_attribute("colour").set_value(
+                std::to_string(all_ranges.at(static_cast<size_t>(range_index))->Colour()).c_str());
+          }
+          std::string formatted = cell->FormattedValue();
+          if (!formatted.empty()) element.text().set(formatted.c_str());
+        }
+      }
+    }
+    return detail::ToXmlText(document);
+  });
+}
+
+pugi::xml_node CubeView::p_BuildHierarchyElement(pugi::xml_node parent, AxisHierarchy& hierarchy, bool all_levels) {
+  return Trail(kClass, "p_BuildHierarchyElement", [&] {
+    pugi::xml_node element = parent.append_child("hierarchy");
+    element.append_attribute("dimensionName").set_value(hierarchy.Dimension()->Name().c_str());
+    element.append_attribute("hierarchyName").set_value(hierarchy.Name().c_str());
+    for (const auto& level : hierarchy.Levels()->NewEnum()) {
+      auto positions = level->Positions();
+      if (!all_levels && positions->AllEmpty()) break;
+      pugi::xml_node level_element = element.append_child("level");
+      level_element.append_attribute("name").set_value(level->Name().c_str());
+      int32_t count = positions->Count();
+      int32_t start = 0;
+      for (int32_t position = 1; position < count; ++position) {
+        if (!level->IsSameHeading(start, position)) {
+          p_BuildHeadingElement(level_element, *positions->Item(start), position - start);
+          start = position;
+        }
+      }
+      // A result without positions has no heading to write (and no slot 0 to read).
+      if (count > 0) p_BuildHeadingElement(level_element, *positions->Item(start), count - start);
+    }
+    return element;
+  });
+}
+
+pugi::xml_node CubeView::p_BuildHeadingElement(pugi::xml_node level_element, const olap::Position& position,
+                                               int32_t span) {
+  return Trail(kClass, "p_BuildHeadingElement", [&] {
+    pugi::xml_node heading = level_element.append_child("h");
+    if (span > 1) heading.append_attribute("span").set_value(std::to_string(span).c_str());
+    if (!position.f_MemberKey()) {
+      heading.append_attribute("empty").set_value("true");
+    } else {
+      heading.text().set(position.Caption().c_str());
+    }
+    return heading;
+  });
+}
+
+}  // namespace orvex::olap
