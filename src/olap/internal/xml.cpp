@@ -8,7 +8,8 @@ namespace orvex::olap::detail {
 
 bool LoadXml(pugi::xml_document& document, std::string_view text) {
   document.reset();
-  pugi::xml_parse_result result = document.load_buffer(text.data(), text.size(), pugi::parse_default);
+  // As a fragment, stray text beside the root element is kept, and so can be refused.
+  pugi::xml_parse_result result = document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_fragment);
   if (!result) return false;
   int elements = 0;
   for (pugi::xml_node child : document.children()) {
