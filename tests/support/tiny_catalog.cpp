@@ -1,14 +1,12 @@
 #include "tiny_catalog.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <sstream>
 #include <string>
 
 #include "engine/store/duckdb/duckdb_database.h"
+#include "temp_dir.h"
 
 namespace orvex::testing {
 namespace {
@@ -19,25 +17,6 @@ std::string ReadFile(const std::filesystem::path& path) {
   text << file.rdbuf();
   return text.str();
 }
-
-// Removes the folder when the test process ends.
-class TemporaryRoot {
- public:
-  TemporaryRoot() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvex-tiny-" + std::to_string(getpid()) + "-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TemporaryRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace
 
@@ -53,7 +32,7 @@ std::filesystem::path WriteCatalog(const std::filesystem::path& root, std::strin
 }
 
 std::filesystem::path TinyCatalogsRoot() {
-  static TemporaryRoot root;
+  static TempDir root;  // removed when the test process ends
   static std::once_flag built;
   std::call_once(built, [] {
     std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / "Tiny";

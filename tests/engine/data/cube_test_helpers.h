@@ -1,0 +1,61 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/cells/cell_reader.h"
+#include "engine/model/cube.h"
+
+namespace orvex::engine::test {
+
+// The member of any hierarchy of `cube` with this unique name; fails the test when there is none.
+inline const Member* FindMember(const Cube& cube, const std::string& unique_name) {
+  for (const Hierarchy* hierarchy : cube.hierarchies()) {
+    if (const Member* member = hierarchy->FindMember(unique_name)) return member;
+  }
+  ADD_FAILURE() << "no member " << unique_name;
+  return nullptr;
+}
+
+inline const Measure* FindMeasure(const Cube& cube, const std::string& name) {
+  for (const Measure* measure : cube.measures()) {
+    if (measure->name == name) return measure;
+  }
+  ADD_FAILURE() << "no measure " << name;
+  return nullptr;
+}
+
+// The coordinate holding the named members and every other hierarchy's all member (or nothing).
+inline Coordinate At(const Cube& cube, const std::vector<std::string>& members) {
+  Coordinate coordinate(cube.hierarchies().size(), nullptr);
+  for (const auto& name : members) {
+    if (const Member* member = FindMember(cube, name)) {
+      coordinate[static_cast<size_t>(member->level->hierarchy().index())] = member;
+    }
+  }
+  return coordinate;
+}
+
+// One cell, read on its own.
+inline CellValue Cell(const Cube& cube, const std::string& measure, const std::vector<std::string>& members) {
+  Coordinate coordinate = At(cube, members);
+  CellRequest request{FindMeasure(cube, measure), &coordinate};
+  CellValue value;
+  cube.cells().Fetch(std::span(&request, 1), std::span(&value, 1));
+  return value;
+}
+
+// Many cells in one Fetch, as the evaluator asks for them.
+inline std::vector<CellValue> Cells(const Cube& cube, const std::vector<const Measure*>& measures,
+                                    const std::vector<Coordinate>& coordinates) {
+  std::vector<CellRequest> requests;
+  for (const auto& coordinate : coordinates) {
+    for (const Measure* measure : measures) requests.push_back({measure, &coordinate});
+  }
+  std::vector<CellValue> values(requests.size());
+  cube.cells().Fetch(requests, values);
+  return values;
+}
+
+}  // namespace orvex::engine::test
