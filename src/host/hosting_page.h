@@ -1,0 +1,35 @@
+#pragma once
+#include <httplib.h>
+
+#include <memory>
+
+#include "frontend/orvex.h"
+#include "platform/asp/application.h"
+#include "platform/asp/server.h"
+#include "host/server_settings.h"
+
+namespace orvex::host {
+
+// Plays the hosting page: for every request to the page's path it creates one
+// Orvex, applies the settings (the same for every request), and calls
+// WriteInterface with hosting objects made from the HTTP request.
+// Thread-safe: it holds only the settings, read by all requests at once.
+class HostingPage {
+ public:
+  explicit HostingPage(const ServerSettings& settings);
+
+  // A new Orvex configured from the settings: display modes, default data
+  // source, and the saved-views store's root, limits and extension.
+  std::unique_ptr<frontend::Orvex> CreateOrvex() const;
+
+  // Writes the page for `request` into `response` (status 200). Pages go out
+  // in UTF-8 and say so.
+  void Serve(const httplib::Request& request, httplib::Response& response) const;
+
+ private:
+  const ServerSettings& settings_;
+  std::shared_ptr<asp::Server> server_;
+  std::shared_ptr<asp::Application> application_;
+};
+
+}  // namespace orvex::host

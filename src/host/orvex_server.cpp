@@ -1,0 +1,119 @@
+#include "host/orvex_server.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "errors/event_log.h"
+#include "platform/runtime/runtime.h"
+
+namespace orvex::host {
+namespace {
+
+std::string StatusText(int status) {
+  switch (status) {
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 413: return "Payload Too Large";
+    case 414: return "URI Too Long";
+    case 500: return "Internal Server Error";
+    default: return "Error";
+  }
+}
+
+void Answer(httplib::Response& response, int status, const std::string& text) {
+  response.status = status;
+  response.set_content(text + "\n", "text/plain; charset=utf-8");
+}
+
+}  // namespace
+
+std::string SitePrefixOf(const std::string& page) { return page.substr(0, page.rfind('/') + 1); }
+
+OrvexServer::OrvexServer(ServerSettings settings)
+    : settings_(std::move(settings)),
+      files_(settings_.web_root, SitePrefixOf(settings_.page)),
+      page_(settings_),
+      http_(std::make_unique<httplib::Server>()) {
+  if (settings_.locale) runtime::SetDefaultLocale(*settings_.locale);
+  const int threads = settings_.threads;
+  http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+  http_->set_payload_max_length(settings_.max_request_bytes);
+  http_->set_read_timeout(10, 0);
+  http_->set_write_timeout(10, 0);
+  http_->set_keep_alive_max_count(100);
+
+  auto route = [this](const httplib::Request& request, httplib::Response& response) {
+    PrepareThread();
+    if (request.path == settings_.page) {
+      HandlePage(request, response);
+    } else if (request.method == "GET" || request.method == "HEAD") {
+      HandleFile(request, response);
+    } else {
+      Answer(response, 405, StatusText(405));
+    }
+  };
+  http_->Get(".*", route);
+  http_->Post(".*", route);
+  http_->set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+    Answer(response, 500, StatusText(500));
+  });
+  http_->set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    if (response.body.empty()) {
+      Answer(response, response.status, std::to_string(response.status) + " " + StatusText(response.status));
+    }
+  });
+}
+
+OrvexServer::~OrvexServer() = default;
+
+void OrvexServer::PrepareThread() const {
+  if (settings_.locale) runtime::SetThreadLocale(*settings_.locale);
+}
+
+int OrvexServer::Bind() {
+  int port = settings_.port == 0 ? http_->bind_to_any_port(settings_.bind)
+                                 : (http_->bind_to_port(settings_.bind, settings_.port) ? settings_.port : -1);
+  if (port < 0) {
+    throw std::runtime_error("cannot listen on " + settings_.bind + ":" + std::to_string(settings_.port));
+  }
+  return port;
+}
+
+void OrvexServer::Listen() { http_->listen_after_bind(); }
+
+void OrvexServer::Stop() { http_->stop(); }
+
+void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response& response) const {
+  try {
+    page_.Serve(request, response);
+  } catch (const std::exception& error) {
+    // WriteInterface shows page errors itself; what arrives here is a failure
+    // of the host or a rejected hosting object.
+    EventLog().LogEvent(std::string("orvex-server: ") + error.what(), EventLog::kError);
+    response.body.clear();
+    Answer(response, 500, StatusText(500));
+  }
+}
+
+void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {
+  std::optional<std::filesystem::path> file = files_.Resolve(request.path);
+  if (!file) {
+    Answer(response, 404, StatusText(404));
+    return;
+  }
+  std::ifstream in(*file, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (!in) {
+    Answer(response, 404, StatusText(404));
+    return;
+  }
+  response.status = 200;
+  response.set_content(content.str(), ContentTypeOf(*file));
+  response.set_header("Cache-Control", "no-cache");
+  response.set_header("X-Content-Type-Options", "nosniff");
+}
+
+}  // namespace orvex::host

@@ -1,0 +1,48 @@
+#pragma once
+#include <httplib.h>
+
+#include <memory>
+
+#include "host/hosting_page.h"
+#include "host/server_settings.h"
+#include "host/static_files.h"
+
+namespace orvex::host {
+
+// orvex-server: the hosting page at its path, the static files of the web
+// root everywhere else, on a pool of worker threads. Requests whose body is
+// larger than the limit get 413; anything that is neither the page nor a
+// file gets 404. An error that escapes a page is logged and answered with 500.
+class OrvexServer {
+ public:
+  // Throws std::runtime_error when the web root is not a folder.
+  explicit OrvexServer(ServerSettings settings);
+  ~OrvexServer();
+  OrvexServer(const OrvexServer&) = delete;
+  OrvexServer& operator=(const OrvexServer&) = delete;
+
+  // Binds to the address and port of the settings (port 0: a free one) and
+  // returns the port; throws std::runtime_error when it cannot.
+  int Bind();
+  // Serves until Stop(); call after Bind().
+  void Listen();
+  // Stops a Listen() on another thread; safe to call from any thread.
+  void Stop();
+
+ private:
+  void HandlePage(const httplib::Request& request, httplib::Response& response) const;
+  void HandleFile(const httplib::Request& request, httplib::Response& response) const;
+  // Sets the worker thread's locale when the settings fix one.
+  void PrepareThread() const;
+
+  ServerSettings settings_;
+  StaticFiles files_;
+  HostingPage page_;
+  std::unique_ptr<httplib::Server> http_;
+};
+
+// The folder part of a page path, which static files appear under: "/" for
+// "/" and "/explorer", "/orvex/" for "/orvex/explorer".
+std::string SitePrefixOf(const std::string& page);
+
+}  // namespace orvex::host
