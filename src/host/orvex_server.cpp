@@ -1,5 +1,7 @@
 #include "host/orvex_server.h"
 
+#include <sys/socket.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -43,6 +45,13 @@ OrvexServer::OrvexServer(ServerSettings settings)
   http_->set_read_timeout(10, 0);
   http_->set_write_timeout(10, 0);
   http_->set_keep_alive_max_count(100);
+  // Pages and small files go out in more than one write; without this each
+  // reply would wait for the client's delayed acknowledgement.
+  http_->set_tcp_nodelay(true);
+  http_->set_socket_options([this](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening_socket_ = socket;
+  });
 
   auto route = [this](const httplib::Request& request, httplib::Response& response) {
     PrepareThread();
@@ -78,6 +87,10 @@ int OrvexServer::Bind() {
   if (port < 0) {
     throw std::runtime_error("cannot listen on " + settings_.bind + ":" + std::to_string(settings_.port));
   }
+  // The library listens with a queue of five; a burst of connections (a
+  // browser loading the frameset and its files, several users at once) would
+  // overflow it and wait a second for the retry. Listening again enlarges it.
+  if (listening_socket_ >= 0) ::listen(listening_socket_, SOMAXCONN);
   return port;
 }
 

@@ -39,6 +39,7 @@ class OrvexServer {
   StaticFiles files_;
   HostingPage page_;
   std::unique_ptr<httplib::Server> http_;
+  int listening_socket_ = -1;  // set while binding
 };
 
 // The folder part of a page path, which static files appear under: "/" for

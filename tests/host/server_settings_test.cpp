@@ -1,0 +1,67 @@
+#include "host/server_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvex::host {
+namespace {
+
+TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
+  ServerSettings settings = ParseServerArguments({
+      "--port", "0", "--bind=0.0.0.0", "--web-root", "/srv/web", "--page", "/orvex/explorer", "--threads", "3",
+      "--max-request-size", "1000", "--catalogs", "/data", "--data-source", "sales=/data/sales",
+      "--data-source=hr=/data/h=r", "--default-data-source", "sales", "--hide", "cube", "--hide=saved-views",
+      "--views-dir", "/views", "--max-files-per-folder", "9", "--max-folders-per-folder=8",
+      "--max-folder-depth", "2", "--max-name-length", "30", "--file-extension", "view", "--lang", "nl"});
+  EXPECT_EQ(settings.port, 0);
+  EXPECT_EQ(settings.bind, "0.0.0.0");
+  EXPECT_EQ(settings.web_root, "/srv/web");
+  EXPECT_EQ(settings.page, "/orvex/explorer");
+  EXPECT_EQ(settings.threads, 3);
+  EXPECT_EQ(settings.max_request_bytes, 1000u);
+  EXPECT_EQ(settings.catalogs, "/data");
+  using Source = std::pair<std::string, std::filesystem::path>;
+  EXPECT_EQ(settings.data_sources, (std::vector<Source>{{"sales", "/data/sales"}, {"hr", "/data/h=r"}}));
+  EXPECT_EQ(settings.default_data_source, "sales");
+  EXPECT_EQ(settings.hidden_sections, (std::vector<std::string>{"cube", "saved-views"}));
+  EXPECT_EQ(settings.views_dir, std::filesystem::path("/views"));
+  EXPECT_EQ(settings.max_files_per_folder, 9);
+  EXPECT_EQ(settings.max_folders_per_folder, 8);
+  EXPECT_EQ(settings.max_folder_depth, 2);
+  EXPECT_EQ(settings.max_name_length, 30);
+  EXPECT_EQ(settings.file_extension, "view");
+  EXPECT_EQ(settings.locale, 1043);
+  EXPECT_EQ(ParseServerArguments({"--lang", "en"}).locale, 1033);
+}
+
+TEST(ServerSettingsTest, DefaultsServeTheSiteOnTheLoopback) {
+  ServerSettings settings = ParseServerArguments({});
+  EXPECT_EQ(settings.port, 8080);
+  EXPECT_EQ(settings.bind, "127.0.0.1");
+  EXPECT_EQ(settings.page, "/");
+  EXPECT_FALSE(settings.locale.has_value());
+  EXPECT_FALSE(settings.views_dir.has_value());
+  EXPECT_TRUE(ParseServerArguments({"--help"}).show_help);
+}
+
+TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--port", "65536"},          {"--port", "-1"},          {"--port", "80x"},
+      {"--port"},                   {"--threads", "0"},        {"--max-request-size", "0"},
+      {"--lang", "de"},             {"--hide", "everything"},  {"--data-source", "nameonly"},
+      {"--data-source", "=/dir"},   {"--data-source", "x="},   {"--page", "relative"},
+      {"--page", "/a?b"},           {"--max-folder-depth", ""}, {"--unknown", "1"},
+      {"stray"},
+  };
+  for (const auto& arguments : cases) {
+    std::string joined;
+    for (const auto& argument : arguments) joined += argument + " ";
+    SCOPED_TRACE(joined);
+    EXPECT_THROW(ParseServerArguments(arguments), UsageError);
+  }
+}
+
+}  // namespace
+}  // namespace orvex::host
