@@ -152,17 +152,12 @@ void Axis::Populate(std::string_view AxisNode) {
 }
 
 void Axis::f_Construct(const std::shared_ptr<olap::CubeView>& CubeView) {
-  Trail(kClass, "f_Construct", [&] {
-    if (!CubeView) throw detail::TesselError(errors::kInvalidProcedureCall, detail::kCubeViewArgument);
-    view_ = CubeView;
-    hierarchies_ = std::make_shared<AxisHierarchies>();
-    hierarchies_->f_Construct(shared_from_this(), nullptr);
-  });
+  Trail(kClass, "f_Construct", [&] { Attach(CubeView); });
 }
 
 void Axis::f_Construct(const std::shared_ptr<olap::CubeView>& CubeView, std::shared_ptr<provider::Axis> AxisDefinition) {
   Trail(kClass, "f_Construct", [&] {
-    f_Construct(CubeView);
+    Attach(CubeView);
     if (!AxisDefinition) {
       throw detail::TesselError(errors::kInvalidProcedureCall,
                                 "The 'AxisDefinition' argument cannot be an empty 'ADOMD.Axis' reference.");
@@ -175,10 +170,17 @@ void Axis::f_Construct(const std::shared_ptr<olap::CubeView>& CubeView, std::sha
 
 void Axis::f_Construct(const std::shared_ptr<olap::CubeView>& CubeView, std::string_view AxisDefinition) {
   Trail(kClass, "f_Construct", [&] {
-    f_Construct(CubeView);
+    Attach(CubeView);
     std::string definition = Trim(AxisDefinition);
     if (!definition.empty()) f_Populate(definition);
   });
+}
+
+void Axis::Attach(const std::shared_ptr<olap::CubeView>& view) {
+  if (!view) throw detail::TesselError(errors::kInvalidProcedureCall, detail::kCubeViewArgument);
+  view_ = view;
+  hierarchies_ = std::make_shared<AxisHierarchies>();
+  hierarchies_->f_Construct(shared_from_this(), nullptr);
 }
 
 void Axis::f_Terminate() {

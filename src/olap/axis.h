@@ -105,6 +105,8 @@ class Axis : public std::enable_shared_from_this<Axis> {
   struct Heading;
   struct Changes;
   std::shared_ptr<olap::CubeView> View() const;
+  // Belongs to `view` with no hierarchies; error 5 without a view.
+  void Attach(const std::shared_ptr<olap::CubeView>& view);
   void CheckWritable() const;
   std::string p_ConvertLevelNodesToMDX(const pugi::xml_node& hierarchy_node);
   void p_Populate(const std::string& mdx);

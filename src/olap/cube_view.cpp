@@ -67,27 +67,27 @@ std::shared_ptr<olap::Axis> CubeView::FilterAxis() {
 
 std::shared_ptr<olap::Cell> CubeView::GetCell(const Variant& Positions) {
   return Trail(kClass, "GetCell", [&] {
-    if (!Positions.IsArray()) return GetCell(Positions.ToLong());
-    std::vector<int32_t> indexes;
+    if (!Positions.IsArray()) return NewCell(*f_CellSet()->Item(Positions.ToLong()));
+    std::vector<int> indexes;
     for (const Variant& index : Positions.ToArray()) indexes.push_back(index.ToLong());
-    return GetCell(indexes);
+    return NewCell(*f_CellSet()->Item(indexes));
   });
 }
 
 std::shared_ptr<olap::Cell> CubeView::GetCell(int32_t Ordinal) {
-  return Trail(kClass, "GetCell", [&] {
-    auto cell = std::make_shared<olap::Cell>();
-    cell->f_Construct(shared_from_this(), f_CellSet()->Item(Ordinal)->Ordinal());
-    return cell;
-  });
+  return Trail(kClass, "GetCell", [&] { return NewCell(*f_CellSet()->Item(Ordinal)); });
 }
 
 std::shared_ptr<olap::Cell> CubeView::GetCell(const std::vector<int32_t>& Positions) {
   return Trail(kClass, "GetCell", [&] {
-    auto cell = std::make_shared<olap::Cell>();
-    cell->f_Construct(shared_from_this(), f_CellSet()->Item(std::vector<int>(Positions.begin(), Positions.end()))->Ordinal());
-    return cell;
+    return NewCell(*f_CellSet()->Item(std::vector<int>(Positions.begin(), Positions.end())));
   });
+}
+
+std::shared_ptr<olap::Cell> CubeView::NewCell(const provider::Cell& cell) {
+  auto result = std::make_shared<olap::Cell>();
+  result->f_Construct(shared_from_this(), cell.Ordinal());
+  return result;
 }
 
 void CubeView::f_Construct(const std::shared_ptr<olap::Cube>& Cube) {

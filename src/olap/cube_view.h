@@ -67,6 +67,8 @@ class CubeView : public std::enable_shared_from_this<CubeView> {
 
  private:
   std::string p_BuildMDX();
+  // A new Cell of this view for the cell set's cell.
+  std::shared_ptr<olap::Cell> NewCell(const provider::Cell& cell);
   // The heading form of one hierarchy, appended to `parent`.
   pugi::xml_node p_BuildHierarchyElement(pugi::xml_node parent, AxisHierarchy& hierarchy, bool all_levels);
   pugi::xml_node p_BuildHeadingElement(pugi::xml_node level_element, const olap::Position& position, int32_t span);
