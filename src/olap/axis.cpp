@@ -67,52 +67,41 @@ int32_t Axis::Index() const {
   return Trail(kClass, "Index [PropertyGet]", [&] { return index_; });
 }
 
-void Axis::SetSortOrder(int32_t SortOrder) {
-  Trail(kClass, "SortOrder [PropertyLet]", [&] {
-    CheckWritable();
-    sort_order_ = SortOrder;
-    View()->f_ClearResults();
-  });
-}
+void Axis::SetSortOrder(int32_t SortOrder) { SetOption("SortOrder [PropertyLet]", sort_order_, SortOrder); }
 
 int32_t Axis::SortOrder() const {
   return Trail(kClass, "SortOrder [PropertyGet]", [&] { return sort_order_; });
 }
 
 void Axis::SetGroupByLevel(bool GroupByLevel) {
-  Trail(kClass, "GroupByLevel [PropertyLet]", [&] {
-    CheckWritable();
-    group_by_level_ = GroupByLevel;
-    View()->f_ClearResults();
-  });
+  SetOption("GroupByLevel [PropertyLet]", group_by_level_, GroupByLevel);
 }
 
 bool Axis::GroupByLevel() const {
   return Trail(kClass, "GroupByLevel [PropertyGet]", [&] { return group_by_level_; });
 }
 
-void Axis::SetShowEmpty(bool ShowEmpty) {
-  Trail(kClass, "ShowEmpty [PropertyLet]", [&] {
-    CheckWritable();
-    show_empty_ = ShowEmpty;
-    View()->f_ClearResults();
-  });
-}
+void Axis::SetShowEmpty(bool ShowEmpty) { SetOption("ShowEmpty [PropertyLet]", show_empty_, ShowEmpty); }
 
 bool Axis::ShowEmpty() const {
   return Trail(kClass, "ShowEmpty [PropertyGet]", [&] { return show_empty_; });
 }
 
 void Axis::SetShowTotalsOnExpand(bool ShowTotalsOnExpand) {
-  Trail(kClass, "ShowTotalsOnExpand [PropertyLet]", [&] {
-    CheckWritable();
-    show_totals_on_expand_ = ShowTotalsOnExpand;
-    View()->f_ClearResults();
-  });
+  SetOption("ShowTotalsOnExpand [PropertyLet]", show_totals_on_expand_, ShowTotalsOnExpand);
 }
 
 bool Axis::ShowTotalsOnExpand() const {
   return Trail(kClass, "ShowTotalsOnExpand [PropertyGet]", [&] { return show_totals_on_expand_; });
+}
+
+template <class T>
+void Axis::SetOption(const char* procedure, T& option, T value) {
+  Trail(kClass, procedure, [&] {
+    CheckWritable();
+    option = value;
+    View()->f_ClearResults();
+  });
 }
 
 std::shared_ptr<AxisHierarchies> Axis::Hierarchies() const {
@@ -120,27 +109,21 @@ std::shared_ptr<AxisHierarchies> Axis::Hierarchies() const {
 }
 
 std::string Axis::Name() {
-  return Trail(kClass, "Name [PropertyGet]", [&] {
-    auto axis = f_CellSetAxis();
-    if (!axis) throw detail::TesselPlatformError(errors::kObjectNotSet);
-    return axis->Name();
-  });
+  return Trail(kClass, "Name [PropertyGet]", [&] { return ResultAxis()->Name(); });
 }
 
 int32_t Axis::PositionCount() {
-  return Trail(kClass, "PositionCount [PropertyGet]", [&] {
-    auto axis = f_CellSetAxis();
-    if (!axis) throw detail::TesselPlatformError(errors::kObjectNotSet);
-    return axis->GetPositions()->Count();
-  });
+  return Trail(kClass, "PositionCount [PropertyGet]", [&] { return ResultAxis()->GetPositions()->Count(); });
 }
 
 provider::Properties Axis::Properties() {
-  return Trail(kClass, "Properties [PropertyGet]", [&] {
-    auto axis = f_CellSetAxis();
-    if (!axis) throw detail::TesselPlatformError(errors::kObjectNotSet);
-    return axis->GetProperties();
-  });
+  return Trail(kClass, "Properties [PropertyGet]", [&] { return ResultAxis()->GetProperties(); });
+}
+
+std::shared_ptr<provider::Axis> Axis::ResultAxis() {
+  auto axis = f_CellSetAxis();
+  if (!axis) throw detail::TesselPlatformError(errors::kObjectNotSet);
+  return axis;
 }
 
 void Axis::Populate(std::string_view AxisNode) {

@@ -108,6 +108,11 @@ class Axis : public std::enable_shared_from_this<Axis> {
   // Belongs to `view` with no hierarchies; error 5 without a view.
   void Attach(const std::shared_ptr<olap::CubeView>& view);
   void CheckWritable() const;
+  // Sets an option of a placed axis and clears the view's results.
+  template <class T>
+  void SetOption(const char* procedure, T& option, T value);
+  // The result axis; error 91 for an axis that is not placed.
+  std::shared_ptr<provider::Axis> ResultAxis();
   std::string p_ConvertLevelNodesToMDX(const pugi::xml_node& hierarchy_node);
   void p_Populate(const std::string& mdx);
   bool p_CompareToSource(int32_t result_position, int32_t source_position, int32_t FirstHierarchy,
