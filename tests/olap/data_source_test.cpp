@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "error_expect.h"
+#include "olap/axes.h"
+#include "olap/axis.h"
+#include "olap/axis_hierarchies.h"
+#include "olap/axis_hierarchy.h"
 #include "olap/catalog.h"
 #include "olap/catalogs.h"
 #include "olap/cube.h"
@@ -70,6 +74,46 @@ TEST(CubeTest, AnswersMeasuresDimensionsAndHierarchyNames) {
   }
   ComError error = ExpectComError(errors::kItemNotFound, [&] { cube->GetHierarchyObjects("[Weather]"); });
   EXPECT_NE(error.source().find("\r\nin Cube.GetHierarchyObjects"), std::string::npos);
+}
+
+// A Time dimension with a calendar and a fiscal hierarchy.
+const char kCalendarSchema[] = R"(<Schema name="Calendar">
+  <Cube name="Sales">
+    <Table name="facts"/>
+    <Dimension name="Time" foreignKey="day">
+      <Hierarchy hasAll="true" primaryKey="day">
+        <Table name="days"/>
+        <Level name="Year" column="year" uniqueMembers="true"/>
+      </Hierarchy>
+      <Hierarchy name="Fiscal" hasAll="true" primaryKey="day">
+        <Table name="days"/>
+        <Level name="Fiscal Year" column="fiscal_year" uniqueMembers="true"/>
+      </Hierarchy>
+    </Dimension>
+    <Measure name="Amount" column="amount" aggregator="sum"/>
+  </Cube>
+</Schema>)";
+const char kCalendarData[] =
+    "CREATE TABLE days (day INTEGER, year VARCHAR, fiscal_year VARCHAR);"
+    "INSERT INTO days VALUES (1, '2020', 'FY20'), (2, '2020', 'FY21'), (3, '2021', 'FY21');"
+    "CREATE TABLE facts (day INTEGER, amount INTEGER);"
+    "INSERT INTO facts VALUES (1, 5), (2, 7), (3, 11);";
+
+TEST(CubeTest, NamesAHierarchyOfADimensionWithSeveral) {
+  auto data_source = testing::ConnectCatalog("Calendar", kCalendarSchema, kCalendarData);
+  auto cube = data_source->Catalogs()->Item(Variant("Calendar"))->Cubes()->Item(Variant("Sales"));
+  HierarchyObjects dimension_only = cube->GetHierarchyObjects("[Time]");
+  EXPECT_EQ(dimension_only.dimension->Name(), "Time");
+  EXPECT_EQ(dimension_only.hierarchy, nullptr);
+  HierarchyObjects fiscal = cube->GetHierarchyObjects("[Time].[Fiscal]");
+  ASSERT_NE(fiscal.hierarchy, nullptr);
+  EXPECT_EQ(fiscal.hierarchy->Name(), "Fiscal");
+
+  auto view = cube->CreateView();
+  view->Axes()->Add("<axis><hierarchy dimensionName='Time' hierarchyName='Fiscal'/></axis>");
+  auto hierarchy = view->Axes()->Item(0)->Hierarchies()->Item(Variant(0));
+  EXPECT_EQ(hierarchy->Caption(), "Time (Fiscal)");
+  EXPECT_EQ(hierarchy->UniqueName(), "[Time].[Fiscal]");
 }
 
 TEST(CubeTest, ViewsAreDistinctAndEndWithTheirCube) {

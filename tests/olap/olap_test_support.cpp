@@ -1,5 +1,8 @@
 #include "olap_test_support.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <mutex>
 #include <pugixml.hpp>
 #include <sstream>
@@ -82,6 +85,26 @@ std::shared_ptr<DataSource> ConnectTiny(const std::string& provider) {
   auto data_source = std::make_shared<DataSource>();
   data_source->SetActiveConnection(
       std::string_view(Globals::Instance().BuildConnectionString("Tiny", Variant(), provider)));
+  return data_source;
+}
+
+std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
+                                           const std::string& data_sql) {
+  UseTinyEngine();
+  static std::mutex mutex;
+  {
+    std::lock_guard lock(mutex);
+    engine::DataSources& data_sources = orvex::testing::TinyDataSources();
+    if (!data_sources.Knows(name)) {
+      std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("olap-" + name);
+      std::filesystem::remove_all(root);
+      std::filesystem::create_directories(root);
+      orvex::testing::WriteCatalog(root, name, schema_xml, data_sql);
+      data_sources.Add(name, root);
+    }
+  }
+  auto data_source = std::make_shared<DataSource>();
+  data_source->SetActiveConnection(std::string_view(Globals::Instance().BuildConnectionString(name, Variant(), kEngine)));
   return data_source;
 }
 

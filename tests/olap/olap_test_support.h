@@ -24,6 +24,10 @@ std::string LastStatement();
 
 // A data source connected to the Tiny catalog through `provider`.
 std::shared_ptr<DataSource> ConnectTiny(const std::string& provider = kRecording);
+// A data source connected, through the engine, to a catalog of its own named
+// `name`, written once per process from a schema and the SQL that fills its store.
+std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
+                                           const std::string& data_sql);
 // A new view of the Sales cube of the Tiny catalog.
 std::shared_ptr<CubeView> NewSalesView(DataSource& data_source);
 
