@@ -10,6 +10,23 @@ namespace {
 
 constexpr std::string_view kModule = "General";
 
+// `text` with every character for which `replacement` gives a text replaced by
+// it; one pass, so that no replacement is replaced again.
+template <class Replacement>
+std::string Escape(std::string_view text, Replacement replacement) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    std::string_view replaced = replacement(c);
+    if (replaced.empty()) {
+      escaped += c;
+    } else {
+      escaped += replaced;
+    }
+  }
+  return escaped;
+}
+
 }  // namespace
 
 int32_t GetLCID() {
@@ -22,18 +39,15 @@ std::string ReadString(int32_t lngNumber) {
 
 std::string HTMLEncode(std::string_view strText) {
   return Trail(kModule, "HTMLEncode", [&] {
-    std::string encoded;
-    encoded.reserve(strText.size());
-    for (char c : strText) {
+    return Escape(strText, [](char c) -> std::string_view {
       switch (c) {
-        case '&': encoded += "&amp;"; break;
-        case '"': encoded += "&quot;"; break;
-        case '<': encoded += "&lt;"; break;
-        case '>': encoded += "&gt;"; break;
-        default: encoded += c;
+        case '&': return "&amp;";
+        case '"': return "&quot;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        default: return {};
       }
-    }
-    return encoded;
+    });
   });
 }
 
@@ -59,21 +73,18 @@ std::string URLEncode(std::string_view strText) {
 
 std::string JavaScriptStringEncode(std::string_view strText) {
   return Trail(kModule, "JavaScriptStringEncode", [&] {
-    std::string encoded;
-    encoded.reserve(strText.size());
-    for (char c : strText) {
+    return Escape(strText, [](char c) -> std::string_view {
       switch (c) {
-        case '\\': encoded += "\\\\"; break;
-        case '\n': encoded += "\\n"; break;
-        case '\r': encoded += "\\r"; break;
-        case '"': encoded += "\\\""; break;
-        case '\'': encoded += "\\'"; break;
+        case '\\': return "\\\\";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '"': return "\\\"";
+        case '\'': return "\\'";
         // "</script>" inside a string literal would end the script element.
-        case '<': encoded += "\\x3C"; break;
-        default: encoded += c;
+        case '<': return "\\x3C";
+        default: return {};
       }
-    }
-    return encoded;
+    });
   });
 }
 

@@ -142,11 +142,9 @@ TEST(WriteInterfaceTest, RejectsWrongHostingObjectsBeforeWritingAnything) {
 
 TEST(WriteInterfaceTest, TypeNamesAreComparedWithoutRegardToCase) {
   HostedRequest hosted("/explorer?id=7");
+  hosted.request = std::make_shared<LowerCaseRequest>();
   Orvex orvex;
-  auto request = std::make_shared<LowerCaseRequest>();
-  orvex.WriteInterface(ObjectVariant(request), ObjectVariant(hosted.response), ObjectVariant(hosted.server),
-                       ObjectVariant(hosted.application));
-  EXPECT_NE(hosted.response->Body().find("</html>"), std::string::npos);
+  EXPECT_NE(hosted.Write(orvex).find("</html>"), std::string::npos);
 }
 
 // The page each selector value chooses, told apart by a line only that page writes.
@@ -213,11 +211,10 @@ class BrokenRequest : public asp::MemoryRequest {
 TEST(WriteInterfaceTest, AnErrorAfterValidationIsShownOnThePageAndLogged) {
   ScopedEventLog log("main-handler");
   HostedRequest hosted("/explorer");
+  hosted.request = std::make_shared<BrokenRequest>();
   Orvex orvex;
-  orvex.WriteInterface(ObjectVariant(std::make_shared<BrokenRequest>()), ObjectVariant(hosted.response),
-                       ObjectVariant(hosted.server), ObjectVariant(hosted.application));
   // The description is written as HTML text: it may hold what a client sent.
-  EXPECT_EQ(hosted.response->Body(), "The following error has occurred: \nBad &lt;query&gt; &amp; more");
+  EXPECT_EQ(hosted.Write(orvex), "The following error has occurred: \nBad &lt;query&gt; &amp; more");
   std::string events = log.Text();
   EXPECT_NE(events.find("Source: Broken\nin Orvex.WriteInterface\n"), std::string::npos) << events;
   EXPECT_NE(events.find("About to write interface"), std::string::npos);
@@ -242,11 +239,9 @@ class FailingResponse : public asp::MemoryResponse {
 TEST(PageWriterTest, AFailingLineIsLoggedAndTheRestOfThePageWritten) {
   ScopedEventLog log("resume");
   HostedRequest hosted("/explorer");
-  auto response = std::make_shared<FailingResponse>("name='paramsBody'");
+  hosted.response = std::make_shared<FailingResponse>("name='paramsBody'");
   Orvex orvex;
-  orvex.WriteInterface(ObjectVariant(hosted.request), ObjectVariant(response), ObjectVariant(hosted.server),
-                       ObjectVariant(hosted.application));
-  const std::string& page = response->Body();
+  const std::string page = hosted.Write(orvex);
   EXPECT_EQ(page.find("paramsBody"), std::string::npos);
   EXPECT_NE(page.find("name='paramsHeader'"), std::string::npos);
   EXPECT_TRUE(page.ends_with("    </frameset>\n</html>\n")) << page;
@@ -258,11 +253,9 @@ TEST(PageWriterTest, AFailingLineIsLoggedAndTheRestOfThePageWritten) {
 TEST(PageWriterTest, AFailingBrowserCheckEndsTheCheckButNotThePage) {
   ScopedEventLog log("sniffer");
   HostedRequest hosted("/explorer?id=4");
-  auto response = std::make_shared<FailingResponse>("new BrowserSniffer()");
+  hosted.response = std::make_shared<FailingResponse>("new BrowserSniffer()");
   Orvex orvex;
-  orvex.WriteInterface(ObjectVariant(hosted.request), ObjectVariant(response), ObjectVariant(hosted.server),
-                       ObjectVariant(hosted.application));
-  const std::string& page = response->Body();
+  const std::string page = hosted.Write(orvex);
   // The check's lines up to the failing one, then the page from its head on.
   EXPECT_NE(page.find("    } else {\n<html>\n"), std::string::npos) << page;
   EXPECT_EQ(page.find("ie4up"), std::string::npos);
