@@ -21,6 +21,10 @@ class Collection {
   // unique name first, then the name.
   virtual std::shared_ptr<T> Item(std::string_view name) const = 0;
 
+  // Plain texts are names (without these, a text would convert to a Variant and a view alike).
+  std::shared_ptr<T> Item(const char* name) const { return Item(std::string_view(name)); }
+  std::shared_ptr<T> Item(const std::string& name) const { return Item(std::string_view(name)); }
+
   // A number selects by position, anything else (numeric text included) by name.
   std::shared_ptr<T> Item(const Variant& index) const {
     if (index.HoldsNumber()) return Item(index.ToLong());

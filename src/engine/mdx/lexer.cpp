@@ -1,6 +1,6 @@
 #include "engine/mdx/lexer.h"
 
-#include "engine/mdx/mdx_error.h"
+#include "engine/model/engine_error.h"
 
 namespace orvex::engine::mdx {
 
@@ -50,7 +50,7 @@ void Lexer::SkipBlanksAndComments() {
       SourcePos start = Here();
       Advance(2);
       while (!AtEnd() && !(Peek() == '*' && Peek(1) == '/')) Advance();
-      if (AtEnd()) throw StatementError("MDX syntax error at " + DescribePosition(start) + ": the comment is not closed.");
+      if (AtEnd()) throw EngineError("MDX syntax error at " + DescribePosition(start) + ": the comment is not closed.");
       Advance(2);
     } else {
       return;
@@ -90,7 +90,7 @@ Token Lexer::ReadBracketed(TokenKind kind, SourcePos start) {
   std::string name;
   while (true) {
     if (AtEnd()) {
-      throw StatementError("MDX syntax error at " + DescribePosition(start) + ": the name is not closed with ']'.");
+      throw EngineError("MDX syntax error at " + DescribePosition(start) + ": the name is not closed with ']'.");
     }
     char c = Peek();
     if (c == ']') {
@@ -113,7 +113,7 @@ Token Lexer::ReadString(SourcePos start) {
   std::string content;
   while (true) {
     if (AtEnd()) {
-      throw StatementError("MDX syntax error at " + DescribePosition(start) + ": the string is not closed with " +
+      throw EngineError("MDX syntax error at " + DescribePosition(start) + ": the string is not closed with " +
                            std::string(1, quote) + ".");
     }
     char c = Peek();
@@ -161,7 +161,7 @@ Token Lexer::ReadSymbol(SourcePos start) {
   }
   static constexpr std::string_view kSingle = "(){},.:+-*/=<>";
   if (kSingle.find(c) == std::string_view::npos) {
-    throw StatementError("MDX syntax error at " + DescribePosition(start) + ": unexpected character '" +
+    throw EngineError("MDX syntax error at " + DescribePosition(start) + ": unexpected character '" +
                          std::string(1, c) + "'.");
   }
   Advance();

@@ -13,7 +13,7 @@ class Lexer {
  public:
   explicit Lexer(std::string_view text) : text_(text) {}
 
-  // Every token, ending with one kEnd token. Throws ComError (kErrStatement)
+  // Every token, ending with one kEnd token. Throws ComError (the engine's error number)
   // naming the line and column of an unterminated name, string or comment, or
   // of a character that starts no token.
   std::vector<Token> Tokenize();

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "engine/mdx/lexer.h"
-#include "engine/mdx/mdx_error.h"
+#include "engine/model/engine_error.h"
 #include "platform/text.h"
 
 namespace orvex::engine::mdx {
@@ -95,7 +95,7 @@ void Parser::ExpectSymbol(std::string_view symbol, std::string_view context) {
 }
 
 void Parser::Fail(std::string_view expected) const {
-  throw StatementError("MDX syntax error at " + DescribePosition(Current().pos) + ": expected " +
+  throw EngineError("MDX syntax error at " + DescribePosition(Current().pos) + ": expected " +
                        std::string(expected) + ", found " + DescribeToken(Current()) + ".");
 }
 
@@ -160,7 +160,7 @@ NodePtr Parser::FormulaBody(const std::vector<NamePart>& name) {
   try {
     return ParseExpression(body.text);
   } catch (const ComError& error) {
-    throw StatementError("In the definition of " + FormatName(name) + " (at " + DescribePosition(body.pos) +
+    throw EngineError("In the definition of " + FormatName(name) + " (at " + DescribePosition(body.pos) +
                          "), positions counted within the quotes: " + error.description());
   }
 }
@@ -174,11 +174,11 @@ void Parser::Axes(mdx::Statement& statement) {
   for (size_t index = 0; index < statement.axes.size(); ++index) {
     const AxisClause& axis = statement.axes[index];
     if (index > 0 && statement.axes[index - 1].number == axis.number) {
-      throw StatementError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
+      throw EngineError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
                            " is given twice.");
     }
     if (axis.number != static_cast<int>(index)) {
-      throw StatementError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
+      throw EngineError("MDX error at " + DescribePosition(axis.pos) + ": axis " + std::to_string(axis.number) +
                            " is given without axis " + std::to_string(index) + ".");
     }
   }
@@ -215,7 +215,7 @@ int Parser::AxisNumber() {
   int number = -1;
   auto result = std::from_chars(token.text.data(), token.text.data() + token.text.size(), number);
   if (result.ec != std::errc() || result.ptr != token.text.data() + token.text.size() || number > 127) {
-    throw StatementError("MDX error at " + DescribePosition(token.pos) + ": '" + token.text +
+    throw EngineError("MDX error at " + DescribePosition(token.pos) + ": '" + token.text +
                          "' is not an axis number (0 to 127).");
   }
   if (call) ExpectSymbol(")", " after the axis number");

@@ -10,7 +10,7 @@ namespace orvex::engine::mdx {
 
 // A recursive-descent parser for the MDX the engine speaks (see docs/mdx.md).
 // Keywords and function names are recognised without regard to case. Every
-// failure throws ComError (kErrStatement) saying what was expected and where
+// failure throws ComError (the engine's error number) saying what was expected and where
 // ("line 1, column 42"). The results own their trees.
 class Parser {
  public:

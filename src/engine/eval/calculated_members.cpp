@@ -1,0 +1,136 @@
+#include "engine/eval/calculated_members.h"
+
+#include <limits>
+
+#include "engine/eval/name_resolver.h"
+#include "engine/eval/statement_cache.h"
+#include "engine/eval/value.h"
+#include "engine/mdx/lexer.h"
+#include "engine/model/engine_error.h"
+#include "platform/com/variant.h"
+
+namespace orvex::engine {
+
+namespace {
+
+// Statement members of the measures sort after every measure of the cube.
+constexpr int32_t kStatementMeasureOrder = std::numeric_limits<int32_t>::max() / 2;
+
+std::string LiteralText(const mdx::FormulaProperty& property, const std::string& member_name) {
+  if (property.value->kind == mdx::NodeKind::kString) return static_cast<const mdx::StringLiteral&>(*property.value).value;
+  if (property.value->kind == mdx::NodeKind::kNumber) {
+    return FormatNumber(static_cast<const mdx::NumberLiteral&>(*property.value).value);
+  }
+  throw EngineError("The property " + property.name + " of " + member_name + " at " +
+                       mdx::DescribePosition(property.value->pos) + " must be a string or a number.");
+}
+
+}  // namespace
+
+void CalculatedMembers::AddStatementMembers(const mdx::Statement& statement, NameResolver& names) {
+  int sequence = 0;
+  for (const mdx::Formula& formula : statement.formulas) {
+    if (formula.kind != mdx::Formula::Kind::kMember) continue;
+    std::string unique_name = mdx::FormatName(formula.name);
+    if (formula.name.size() < 2) {
+      throw EngineError("The calculated member " + unique_name + " at " + mdx::DescribePosition(formula.pos) +
+                           " needs its hierarchy in its name, as in [Measures].[Name].");
+    }
+    if (by_name_.count(unique_name)) throw EngineError("The member " + unique_name + " is defined twice.");
+
+    std::vector<mdx::NamePart> parent_path(formula.name.begin(), formula.name.end() - 1);
+    std::optional<NameTarget> parent_target = names.Find(parent_path);
+    const Hierarchy* hierarchy = nullptr;
+    const Member* parent = nullptr;
+    if (parent_target) {
+      if (const auto* member = std::get_if<const Member*>(&*parent_target)) {
+        if (!IsStatementMember(**member)) {
+          parent = *member;
+          hierarchy = &HierarchyOf(*parent);
+        }
+      } else if (const auto* found = std::get_if<const Hierarchy*>(&*parent_target)) {
+        hierarchy = *found;
+      } else if (const auto* dimension = std::get_if<const Dimension*>(&*parent_target)) {
+        hierarchy = (*dimension)->hierarchies().front();
+      }
+    }
+    if (!hierarchy) {
+      throw EngineError("The calculated member " + unique_name + " at " + mdx::DescribePosition(formula.pos) +
+                           ": " + mdx::FormatName(parent_path) + " is not a hierarchy or member of the cube '" +
+                           cube_.name() + "'.");
+    }
+    // A member defined on a hierarchy with an all member sits under it, like the real top members.
+    if (!parent && !hierarchy->is_measures()) parent = hierarchy->all_member();
+
+    auto definition = std::make_unique<CalculatedMemberDef>();
+    definition->name = formula.name.back().text;
+    definition->unique_name = unique_name;
+    definition->caption = definition->name;
+    definition->formula = mdx::ToText(*formula.expression);
+    definition->hierarchy = hierarchy;
+    Calculation calculation{formula.expression.get(), 0, sequence++, ""};
+    for (const mdx::FormulaProperty& property : formula.properties) {
+      std::string text = LiteralText(property, unique_name);
+      if (EqualsIgnoreCase(property.name, "FORMAT_STRING") || EqualsIgnoreCase(property.name, "FORMAT")) {
+        calculation.format_string = text;
+      } else if (EqualsIgnoreCase(property.name, "SOLVE_ORDER")) {
+        auto number = ParseNumber(text);
+        if (!number) throw EngineError("The SOLVE_ORDER of " + unique_name + " must be a number.");
+        calculation.solve_order = static_cast<int>(*number);
+      } else if (EqualsIgnoreCase(property.name, "CAPTION")) {
+        definition->caption = text;
+      }
+    }
+    definition->format_string = calculation.format_string;
+
+    auto member = std::make_unique<Member>();
+    member->name = definition->name;
+    member->caption = definition->caption;
+    member->unique_name = unique_name;
+    member->parent = parent;
+    const auto& levels = hierarchy->levels();
+    size_t depth = parent ? static_cast<size_t>(parent->depth()) + 1 : 0;
+    member->level = levels[std::min(depth, levels.size() - 1)].get();
+    member->order = parent ? parent->order : kStatementMeasureOrder + calculation.sequence;
+    member->index_in_level = -1;
+    member->calculated = definition.get();
+
+    calculations_.emplace(definition.get(), calculation);
+    by_name_.emplace(unique_name, member.get());
+    definitions_.push_back(std::move(definition));
+    members_.push_back(std::move(member));
+  }
+}
+
+const Member* CalculatedMembers::Find(std::string_view unique_name) const {
+  auto found = by_name_.find(unique_name);
+  return found == by_name_.end() ? nullptr : found->second;
+}
+
+std::vector<const Member*> CalculatedMembers::MembersOf(const Hierarchy& hierarchy) const {
+  std::vector<const Member*> result;
+  for (const auto& member : members_) {
+    if (&HierarchyOf(*member) == &hierarchy) result.push_back(member.get());
+  }
+  return result;
+}
+
+const Calculation& CalculatedMembers::CalculationOf(const Member& member) {
+  const CalculatedMemberDef* definition = member.calculated;
+  auto found = calculations_.find(definition);
+  if (found != calculations_.end()) return found->second;
+  // A member of the cube's schema: parsed once per process, by its text.
+  std::shared_ptr<const mdx::Node> formula;
+  try {
+    formula = StatementCache::Shared().Expression(definition->formula);
+  } catch (const ComError& error) {
+    throw EngineError("The formula of the calculated member " + definition->unique_name +
+                         " does not parse: " + error.description());
+  }
+  int sequence = std::numeric_limits<int>::min() / 2 + static_cast<int>(calculations_.size());
+  cube_formulas_.push_back(formula);
+  return calculations_.emplace(definition, Calculation{formula.get(), 0, sequence, definition->format_string})
+      .first->second;
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,59 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/mdx/ast.h"
+#include "engine/model/cube.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+
+class NameResolver;
+
+// How one calculated member is computed: its formula, and which calculation
+// wins where several meet in one cell (the higher solve order; on a tie, the
+// one defined later, statement members after the cube's own).
+struct Calculation {
+  const mdx::Node* formula = nullptr;
+  int solve_order = 0;
+  int sequence = 0;
+  std::string format_string;  // as given; "" when none was
+};
+
+// The calculated members one statement can see: those of its WITH clause,
+// which it owns as Member objects outside every level list, and the cube's
+// own, whose formulas are parsed on first use. One statement, one thread.
+class CalculatedMembers {
+ public:
+  explicit CalculatedMembers(const Cube& cube) : cube_(cube) {}
+  CalculatedMembers(const CalculatedMembers&) = delete;
+  CalculatedMembers& operator=(const CalculatedMembers&) = delete;
+
+  // Adds the statement's WITH MEMBER definitions in order. A name's leading
+  // parts name its hierarchy or parent member, found through `names`. Throws
+  // ComError for an unknown parent, a name defined twice, or a property that
+  // is not a literal. The statement must outlive this object.
+  void AddStatementMembers(const mdx::Statement& statement, NameResolver& names);
+
+  // A statement member by unique name, without regard to case; nullptr when absent.
+  const Member* Find(std::string_view unique_name) const;
+  // The statement members of `hierarchy`, in definition order.
+  std::vector<const Member*> MembersOf(const Hierarchy& hierarchy) const;
+
+  // How to compute `member`, which must be calculated (member.calculated set).
+  // Throws ComError when a cube formula does not parse.
+  const Calculation& CalculationOf(const Member& member);
+
+ private:
+  const Cube& cube_;
+  std::vector<std::unique_ptr<CalculatedMemberDef>> definitions_;
+  std::vector<std::unique_ptr<Member>> members_;
+  std::unordered_map<std::string, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual> by_name_;
+  std::unordered_map<const CalculatedMemberDef*, Calculation> calculations_;
+  std::vector<std::shared_ptr<const mdx::Node>> cube_formulas_;  // keeps parsed cube formulas alive
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,44 @@
+#include "engine/eval/cell_cache.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace orvex::engine {
+
+size_t CellCache::Hash::operator()(const KeyView& key) const {
+  size_t hash = std::hash<const void*>()(key.measure);
+  for (const Member* member : key.coordinate) {
+    hash ^= std::hash<const void*>()(member) + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
+  }
+  return hash;
+}
+
+bool CellCache::Equal::operator()(const KeyView& a, const KeyView& b) const {
+  return a.measure == b.measure && std::equal(a.coordinate.begin(), a.coordinate.end(), b.coordinate.begin(),
+                                              b.coordinate.end());
+}
+
+const CellValue* CellCache::Find(const Measure& measure, std::span<const Member* const> coordinate) {
+  auto found = entries_.find(KeyView{&measure, coordinate});
+  if (found != entries_.end()) return found->second.known ? &found->second.value : nullptr;
+  auto [inserted, _] =
+      entries_.emplace(Key{&measure, Coordinate(coordinate.begin(), coordinate.end())}, Entry{});
+  pending_.emplace_back(&inserted->first, &inserted->second);
+  return nullptr;
+}
+
+void CellCache::FetchPending(CellReader& reader) {
+  if (pending_.empty()) return;
+  std::vector<CellRequest> requests;
+  requests.reserve(pending_.size());
+  for (const auto& [key, entry] : pending_) requests.push_back(CellRequest{key->measure, &key->coordinate});
+  std::vector<CellValue> values(requests.size());
+  reader.Fetch(requests, values);
+  for (size_t index = 0; index < pending_.size(); ++index) {
+    pending_[index].second->value = values[index];
+    pending_[index].second->known = true;
+  }
+  pending_.clear();
+}
+
+}  // namespace orvex::engine

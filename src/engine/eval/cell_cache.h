@@ -1,0 +1,62 @@
+#pragma once
+#include <cstddef>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cells/cell_reader.h"
+
+namespace orvex::engine {
+
+// The stored-measure values one statement has read so far. An evaluation asks
+// for values; what is not known yet is remembered as pending and read later,
+// all at once, by FetchPending, after which the evaluation runs again. So a
+// statement costs a few grouped reads, never one per cell. One statement, one
+// thread.
+class CellCache {
+ public:
+  CellCache() = default;
+  CellCache(const CellCache&) = delete;
+  CellCache& operator=(const CellCache&) = delete;
+
+  // The value of `measure` at `coordinate` when it is known, else nullptr, and
+  // the request is remembered. The pointer lives as long as the cache.
+  const CellValue* Find(const Measure& measure, std::span<const Member* const> coordinate);
+
+  bool HasPending() const { return !pending_.empty(); }
+  size_t pending_count() const { return pending_.size(); }
+  // Reads every pending value with one Fetch call; throws what the reader throws.
+  void FetchPending(CellReader& reader);
+
+ private:
+  struct Key {
+    const Measure* measure;
+    Coordinate coordinate;
+  };
+  struct KeyView {
+    const Measure* measure;
+    std::span<const Member* const> coordinate;
+  };
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(const Key& key) const { return (*this)(KeyView{key.measure, key.coordinate}); }
+    size_t operator()(const KeyView& key) const;
+  };
+  struct Equal {
+    using is_transparent = void;
+    bool operator()(const KeyView& a, const KeyView& b) const;
+    bool operator()(const Key& a, const Key& b) const { return (*this)(View(a), View(b)); }
+    bool operator()(const Key& a, const KeyView& b) const { return (*this)(View(a), b); }
+    bool operator()(const KeyView& a, const Key& b) const { return (*this)(a, View(b)); }
+  };
+  struct Entry {
+    bool known = false;
+    CellValue value;
+  };
+  static KeyView View(const Key& key) { return KeyView{key.measure, key.coordinate}; }
+
+  std::unordered_map<Key, Entry, Hash, Equal> entries_;
+  std::vector<std::pair<const Key*, Entry*>> pending_;  // map nodes never move
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,34 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/eval/value.h"
+
+namespace orvex::engine {
+
+// One axis of a result: its hierarchies and its positions, each a tuple over them.
+struct AxisResult {
+  std::vector<const Hierarchy*> hierarchies;
+  std::vector<Tuple> positions;
+};
+
+struct CellResult {
+  Scalar value;
+  std::string formatted_value;
+};
+
+// The result of one statement. Cells are in ordinal order: axis 0 varies
+// fastest; a statement without axes has one cell. The filter axis has one
+// position holding, for every hierarchy on no axis, the slicer's or the
+// default member (the measures first). Immutable once built; `owner` keeps the
+// catalog and the statement's calculated members alive for the members
+// referenced here. Safe to share between threads.
+struct CellSet {
+  std::vector<AxisResult> axes;
+  AxisResult filter_axis;
+  std::vector<CellResult> cells;
+  std::shared_ptr<const void> owner;
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,343 @@
+#include "engine/eval/evaluator.h"
+
+#include <algorithm>
+
+#include "engine/eval/function_table.h"
+#include "engine/eval/set_algebra.h"
+#include "engine/mdx/lexer.h"
+#include "engine/model/engine_error.h"
+#include "platform/com/variant.h"
+
+namespace orvex::engine {
+
+namespace {
+
+// Deeper than any sensible chain of calculated members: past it a formula
+// refers to itself, directly or through others.
+constexpr int kMaxFormulaDepth = 128;
+
+std::string KindName(const Value& value) {
+  switch (value.index()) {
+    case 0: return "a value";
+    case 1: return "a member";
+    case 2: return "a tuple";
+    case 3: return "a set";
+    case 4: return "a level";
+    case 5: return "a hierarchy";
+    default: return "a dimension";
+  }
+}
+
+}  // namespace
+
+std::string HierarchyList(const std::vector<const Hierarchy*>& hierarchies) {
+  std::string text;
+  for (const Hierarchy* hierarchy : hierarchies) {
+    if (!text.empty()) text += ", ";
+    text += hierarchy->unique_name();
+  }
+  return text.empty() ? "none" : text;
+}
+
+Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated,
+                     NameResolver& names, CellCache& cells, const EngineOptions& options)
+    : cube_(cube), statement_(statement), calculated_(calculated), names_(names), cells_(cells), options_(options),
+      base_(DefaultContext()) {
+  size_t formulas = statement ? statement->formulas.size() : 0;
+  named_sets_.resize(formulas);
+  evaluating_sets_.resize(formulas, false);
+  axis_sets_.resize(statement ? statement->axes.size() : 0);
+}
+
+Context Evaluator::DefaultContext() const {
+  Context context(cube_.hierarchies().size());
+  for (const Hierarchy* hierarchy : cube_.hierarchies()) context.Set(*hierarchy, hierarchy->default_member());
+  const Member* measure = cube_.default_measure();
+  context.Set(cube_.measures_hierarchy(), measure ? measure : cube_.measures_hierarchy().default_member());
+  return context;
+}
+
+void Evaluator::Fail(const mdx::Node& at, const std::string& message) const {
+  throw EngineError(message + " (at " + mdx::DescribePosition(at.pos) + ")");
+}
+
+void Evaluator::CheckSize(size_t tuples, const mdx::Node& at) const {
+  if (static_cast<int64_t>(tuples) > options_.max_cells) {
+    Fail(at, "The set would hold " + std::to_string(tuples) + " tuples, more than the limit of " +
+                 std::to_string(options_.max_cells));
+  }
+}
+
+std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
+  if (node.kind != mdx::NodeKind::kName) return std::nullopt;
+  const auto& name = static_cast<const mdx::Name&>(node);
+  if (name.parts.size() != 1 || name.parts[0].quoted) return std::nullopt;
+  return ToUpper(name.parts[0].text);
+}
+
+Value Evaluator::Eval(const mdx::Node& node, const Context& context) {
+  switch (node.kind) {
+    case mdx::NodeKind::kNumber: return Scalar(static_cast<const mdx::NumberLiteral&>(node).value);
+    case mdx::NodeKind::kString: return Scalar(static_cast<const mdx::StringLiteral&>(node).value);
+    case mdx::NodeKind::kNull: return Scalar();
+    case mdx::NodeKind::kName: return EvalName(static_cast<const mdx::Name&>(node));
+    case mdx::NodeKind::kCall: return EvalCall(static_cast<const mdx::Call&>(node), context);
+    case mdx::NodeKind::kTuple: return EvalTupleNode(static_cast<const mdx::TupleNode&>(node), context);
+    case mdx::NodeKind::kSet: return EvalSetNode(static_cast<const mdx::SetNode&>(node), context);
+    case mdx::NodeKind::kUnary: return EvalUnary(static_cast<const mdx::Unary&>(node), context);
+    case mdx::NodeKind::kBinary: return EvalBinary(static_cast<const mdx::Binary&>(node), context);
+  }
+  Fail(node, "Unknown expression");
+}
+
+Value Evaluator::EvalName(const mdx::Name& name) {
+  const NameTarget& target = names_.Resolve(name);
+  if (const auto* member = std::get_if<const Member*>(&target)) return *member;
+  if (const auto* level = std::get_if<const Level*>(&target)) return *level;
+  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&target)) return *hierarchy;
+  if (const auto* dimension = std::get_if<const Dimension*>(&target)) return *dimension;
+  return NamedSet(std::get<NamedSetRef>(target), name);
+}
+
+TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
+  size_t index = ref.formula_index;
+  if (named_sets_[index]) return *named_sets_[index];
+  const mdx::Formula& formula = statement_->formulas[index];
+  if (evaluating_sets_[index]) Fail(at, "The set " + mdx::FormatName(formula.name) + " refers to itself");
+  evaluating_sets_[index] = true;
+  // Named sets are evaluated once, where the statement starts: at the slicer.
+  TupleSet set = EvalSet(*formula.expression, base_);
+  evaluating_sets_[index] = false;
+  named_sets_[index] = std::move(set);
+  return *named_sets_[index];
+}
+
+TupleSet Evaluator::AxisSet(size_t number, const mdx::Node& at) {
+  if (!statement_ || number >= statement_->axes.size()) {
+    Fail(at, "The statement has no axis " + std::to_string(number));
+  }
+  if (!axis_sets_[number]) axis_sets_[number] = EvalSet(*statement_->axes[number].set, base_);
+  return *axis_sets_[number];
+}
+
+Value Evaluator::EvalCall(const mdx::Call& call, const Context& context) {
+  const FunctionDef* function = FunctionTable::Instance().Find(call.function, call.style);
+  if (!function) {
+    std::string written = call.style == mdx::CallStyle::kFunction ? call.function + "()" : "." + call.function;
+    Fail(call, "Unknown function " + written);
+  }
+  int count = static_cast<int>(call.args.size());
+  if (count < function->min_args || count > function->max_args) {
+    int offset = call.style == mdx::CallStyle::kFunction ? 0 : 1;
+    int low = function->min_args - offset;
+    int high = function->max_args - offset;
+    std::string range = low == high ? std::to_string(low) : std::to_string(low) + " to " + std::to_string(high);
+    Fail(call, "The function " + call.function + " takes " + range + " argument" + (high == 1 ? "" : "s") +
+                   ", not " + std::to_string(count - offset));
+  }
+  return function->handler(*this, call, context);
+}
+
+Value Evaluator::EvalTupleNode(const mdx::TupleNode& node, const Context& context) {
+  Tuple tuple;
+  std::vector<const Hierarchy*> hierarchies;
+  bool has_null = false;
+  for (const mdx::NodePtr& element : node.elements) {
+    Value value = Eval(*element, context);
+    std::vector<const Member*> members;
+    if (const auto* member = std::get_if<const Member*>(&value)) {
+      members.push_back(*member);
+    } else if (auto* inner = std::get_if<Tuple>(&value)) {
+      members = std::move(*inner);
+    } else {
+      Fail(*element, "A tuple holds members, not " + KindName(value));
+    }
+    for (const Member* member : members) {
+      if (!member) {
+        has_null = true;
+        continue;
+      }
+      const Hierarchy* hierarchy = &HierarchyOf(*member);
+      if (std::find(hierarchies.begin(), hierarchies.end(), hierarchy) != hierarchies.end()) {
+        Fail(*element, "The tuple has two members of the hierarchy " + hierarchy->unique_name());
+      }
+      hierarchies.push_back(hierarchy);
+      tuple.push_back(member);
+    }
+  }
+  // A tuple with a null member is a null tuple: no value, and no place in a set.
+  if (has_null) tuple.push_back(nullptr);
+  return tuple;
+}
+
+Value Evaluator::EvalSetNode(const mdx::SetNode& node, const Context& context) {
+  TupleSet result;
+  bool typed_by_content = false;
+  for (const mdx::NodePtr& element : node.elements) {
+    TupleSet part = EvalSet(*element, context);
+    if (part.tuples.empty()) {
+      if (result.hierarchies.empty()) result.hierarchies = part.hierarchies;
+      continue;
+    }
+    if (!typed_by_content) {
+      result.hierarchies = part.hierarchies;
+      typed_by_content = true;
+    } else if (part.hierarchies != result.hierarchies) {
+      Fail(*element, "The set mixes tuples of " + HierarchyList(result.hierarchies) + " with tuples of " +
+                         HierarchyList(part.hierarchies));
+    }
+    result.tuples.insert(result.tuples.end(), std::make_move_iterator(part.tuples.begin()),
+                         std::make_move_iterator(part.tuples.end()));
+    CheckSize(result.tuples.size(), node);
+  }
+  return result;
+}
+
+Scalar Evaluator::EvalScalar(const mdx::Node& node, const Context& context) {
+  return ScalarOf(Eval(node, context), context, node);
+}
+
+Scalar Evaluator::ScalarOf(const Value& value, const Context& context, const mdx::Node& at) {
+  if (const auto* scalar = std::get_if<Scalar>(&value)) return *scalar;
+  if (const auto* member = std::get_if<const Member*>(&value)) {
+    if (!*member) return Scalar();
+    Context at_member = context;
+    at_member.Set(**member);
+    return CellValue(at_member);
+  }
+  if (const auto* tuple = std::get_if<Tuple>(&value)) {
+    Context at_tuple = context;
+    for (const Member* member : *tuple) {
+      if (!member) return Scalar();
+      at_tuple.Set(*member);
+    }
+    return CellValue(at_tuple);
+  }
+  Fail(at, "Expected a value, found " + KindName(value));
+}
+
+TupleSet Evaluator::EvalSet(const mdx::Node& node, const Context& context) { return SetOf(Eval(node, context), node); }
+
+TupleSet Evaluator::SetOf(Value value, const mdx::Node& at) {
+  if (auto* set = std::get_if<TupleSet>(&value)) return std::move(*set);
+  TupleSet result;
+  if (const auto* member = std::get_if<const Member*>(&value)) {
+    if (*member) {
+      result.hierarchies.push_back(&HierarchyOf(**member));
+      result.tuples.push_back(Tuple{*member});
+    }
+    return result;
+  }
+  if (auto* tuple = std::get_if<Tuple>(&value)) {
+    if (std::find(tuple->begin(), tuple->end(), nullptr) != tuple->end()) return result;
+    for (const Member* member : *tuple) result.hierarchies.push_back(&HierarchyOf(*member));
+    result.tuples.push_back(std::move(*tuple));
+    return result;
+  }
+  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&value)) {
+    // A hierarchy where a set is wanted stands for its members, as in {[Gender]}.
+    result.hierarchies.push_back(*hierarchy);
+    for (const Member* member : (*hierarchy)->AllMembers()) {
+      if (!member->calculated) result.tuples.push_back(Tuple{member});
+    }
+    return result;
+  }
+  Fail(at, "Expected a set, found " + KindName(value));
+}
+
+const Member* Evaluator::EvalMember(const mdx::Node& node, const Context& context) {
+  Value value = Eval(node, context);
+  if (const auto* member = std::get_if<const Member*>(&value)) return *member;
+  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&value)) return context.Get(**hierarchy);
+  if (const auto* tuple = std::get_if<Tuple>(&value); tuple && tuple->size() == 1) return tuple->front();
+  Fail(node, "Expected a member, found " + KindName(value));
+}
+
+Tuple Evaluator::EvalTuple(const mdx::Node& node, const Context& context, std::vector<const Hierarchy*>& hierarchies) {
+  Value value = Eval(node, context);
+  Tuple tuple;
+  if (const auto* member = std::get_if<const Member*>(&value)) {
+    tuple.push_back(*member);
+  } else if (auto* found = std::get_if<Tuple>(&value)) {
+    tuple = std::move(*found);
+  } else if (auto* set = std::get_if<TupleSet>(&value); set && set->tuples.size() == 1) {
+    hierarchies = set->hierarchies;
+    return set->tuples.front();
+  } else {
+    Fail(node, "Expected a member or tuple, found " + KindName(value));
+  }
+  hierarchies.clear();
+  for (const Member* member : tuple) {
+    if (member) hierarchies.push_back(&HierarchyOf(*member));
+  }
+  return tuple;
+}
+
+const Level* Evaluator::EvalLevel(const mdx::Node& node, const Context& context) {
+  Value value = Eval(node, context);
+  if (const auto* level = std::get_if<const Level*>(&value)) return *level;
+  Fail(node, "Expected a level, found " + KindName(value));
+}
+
+const Hierarchy* Evaluator::EvalHierarchy(const mdx::Node& node, const Context& context) {
+  Value value = Eval(node, context);
+  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&value)) return *hierarchy;
+  if (const auto* dimension = std::get_if<const Dimension*>(&value)) return (*dimension)->hierarchies().front();
+  if (const auto* level = std::get_if<const Level*>(&value)) return &(*level)->hierarchy();
+  if (const auto* member = std::get_if<const Member*>(&value); member && *member) return &HierarchyOf(**member);
+  Fail(node, "Expected a hierarchy, found " + KindName(value));
+}
+
+double Evaluator::EvalNumber(const mdx::Node& node, const Context& context) {
+  Scalar value = EvalScalar(node, context);
+  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    if (auto parsed = ParseNumber(*text)) return *parsed;
+  }
+  Fail(node, "Expected a number");
+}
+
+bool Evaluator::EvalCondition(const mdx::Node& node, const Context& context) {
+  Scalar value = EvalScalar(node, context);
+  if (const auto* truth = std::get_if<bool>(&value)) return *truth;
+  if (const auto* number = std::get_if<double>(&value)) return *number != 0;
+  if (IsEmpty(value)) return false;
+  const std::string& text = std::get<std::string>(value);
+  if (EqualsIgnoreCase(text, "true")) return true;
+  if (EqualsIgnoreCase(text, "false")) return false;
+  Fail(node, "Expected a condition, found the text '" + text + "'");
+}
+
+Scalar Evaluator::CellValue(const Context& context) {
+  const Member* winner = nullptr;
+  const Calculation* winning = nullptr;
+  for (const Member* member : context.all()) {
+    if (!member) return Scalar();
+    if (!member->calculated) continue;
+    const Calculation& calculation = calculated_.CalculationOf(*member);
+    if (!winning || calculation.solve_order > winning->solve_order ||
+        (calculation.solve_order == winning->solve_order && calculation.sequence > winning->sequence)) {
+      winner = member;
+      winning = &calculation;
+    }
+  }
+  if (winning) {
+    if (formula_depth_ >= kMaxFormulaDepth) {
+      throw EngineError("The calculated member " + winner->unique_name +
+                           " refers to itself, directly or through other calculated members.");
+    }
+    ++formula_depth_;
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{formula_depth_};
+    return EvalScalar(*winning->formula, context);
+  }
+  const Member* measure = context.measure();
+  if (!measure->measure) return Scalar();
+  const engine::CellValue* value = cells_.Find(*measure->measure, context.coordinate());
+  if (!value || !*value) return Scalar();
+  return Scalar(**value);
+}
+
+}  // namespace orvex::engine

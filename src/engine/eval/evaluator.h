@@ -1,0 +1,98 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/eval/calculated_members.h"
+#include "engine/eval/cell_cache.h"
+#include "engine/eval/context.h"
+#include "engine/eval/engine_options.h"
+#include "engine/eval/name_resolver.h"
+#include "engine/eval/value.h"
+#include "engine/mdx/ast.h"
+#include "engine/model/cube.h"
+
+namespace orvex::engine {
+
+// Evaluates MDX expressions over one cube: sets of tuples, members and cell
+// values, calculated members in the context of each cell. Stored-measure
+// values come from the CellCache; one not read yet counts as empty and is left
+// pending, so a caller runs the evaluation again after the cache has fetched
+// (see QueryExecutor). Errors throw ComError naming the place in the statement.
+// One evaluation pass of one statement, one thread; everything referenced must
+// outlive the evaluator.
+class Evaluator {
+ public:
+  Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated, NameResolver& names,
+            CellCache& cells, const EngineOptions& options);
+  Evaluator(const Evaluator&) = delete;
+  Evaluator& operator=(const Evaluator&) = delete;
+
+  // Every hierarchy at its default member, the measures at the default measure.
+  Context DefaultContext() const;
+  // The context of named sets and axes: the defaults with the slicer applied.
+  const Context& base_context() const { return base_; }
+  void set_base_context(Context context) { base_ = std::move(context); }
+
+  Value Eval(const mdx::Node& node, const Context& context);
+  // The value of a scalar expression; a member or tuple gives its cell's value.
+  Scalar EvalScalar(const mdx::Node& node, const Context& context);
+  // A set; a member or tuple becomes a set of one tuple (none when it has a null member).
+  TupleSet EvalSet(const mdx::Node& node, const Context& context);
+  // A member (possibly null: the parent of a top member); anything else fails.
+  const Member* EvalMember(const mdx::Node& node, const Context& context);
+  // A tuple or member as a tuple; `hierarchies` receives its hierarchies.
+  Tuple EvalTuple(const mdx::Node& node, const Context& context, std::vector<const Hierarchy*>& hierarchies);
+  const Level* EvalLevel(const mdx::Node& node, const Context& context);
+  // A hierarchy, also given as a dimension (its first hierarchy), level or member.
+  const Hierarchy* EvalHierarchy(const mdx::Node& node, const Context& context);
+  // A number that must be there (a count, a distance); empty or text fails.
+  double EvalNumber(const mdx::Node& node, const Context& context);
+  bool EvalCondition(const mdx::Node& node, const Context& context);
+
+  Scalar ScalarOf(const Value& value, const Context& context, const mdx::Node& at);
+  TupleSet SetOf(Value value, const mdx::Node& at);
+  // The value of the cell at `context`: the formula of the calculated member
+  // that wins there, else the stored measure's value.
+  Scalar CellValue(const Context& context);
+
+  // The upper-case word of a bare one-part name (ASC, SELF_AND_AFTER, ALL);
+  // nullopt for anything else. Functions read their flags with it.
+  static std::optional<std::string> FlagOf(const mdx::Node& node);
+  [[noreturn]] void Fail(const mdx::Node& at, const std::string& message) const;
+  // Fails when a set of `tuples` tuples would exceed the cell limit.
+  void CheckSize(size_t tuples, const mdx::Node& at) const;
+
+  // The set of axis `number` of the statement, as written (before NON EMPTY).
+  TupleSet AxisSet(size_t number, const mdx::Node& at);
+  const Cube& cube() const { return cube_; }
+  CalculatedMembers& calculated() { return calculated_; }
+  const EngineOptions& options() const { return options_; }
+
+ private:
+  Value EvalName(const mdx::Name& name);
+  Value EvalCall(const mdx::Call& call, const Context& context);
+  Value EvalTupleNode(const mdx::TupleNode& node, const Context& context);
+  Value EvalSetNode(const mdx::SetNode& node, const Context& context);
+  Value EvalUnary(const mdx::Unary& node, const Context& context);
+  Value EvalBinary(const mdx::Binary& node, const Context& context);
+  Value EvalRange(const mdx::Binary& node, const Context& context);
+  TupleSet NamedSet(NamedSetRef ref, const mdx::Node& at);
+
+  const Cube& cube_;
+  const mdx::Statement* statement_;
+  CalculatedMembers& calculated_;
+  NameResolver& names_;
+  CellCache& cells_;
+  const EngineOptions& options_;
+  Context base_;
+  std::vector<std::optional<TupleSet>> named_sets_;  // by formula index, evaluated on first use
+  std::vector<bool> evaluating_sets_;
+  std::vector<std::optional<TupleSet>> axis_sets_;
+  int formula_depth_ = 0;
+};
+
+// Text for messages: "[Time]" for a list of hierarchies, "[Time].[1997]" for a member.
+std::string HierarchyList(const std::vector<const Hierarchy*>& hierarchies);
+
+}  // namespace orvex::engine

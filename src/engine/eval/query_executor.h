@@ -1,0 +1,34 @@
+#pragma once
+#include <memory>
+#include <string_view>
+
+#include "engine/eval/cell_set.h"
+#include "engine/eval/engine_options.h"
+#include "engine/mdx/ast.h"
+#include "engine/model/catalog.h"
+
+namespace orvex::engine {
+
+// Runs MDX statements against the cubes of one catalog. Each run evaluates the
+// statement in passes: a pass that meets stored values not read yet leaves
+// them pending, they are read with one grouped fetch, and the next pass
+// computes with them (a typical statement takes two passes and one fetch).
+// Thread-safe: every run has its own state; the catalog is shared.
+class QueryExecutor {
+ public:
+  QueryExecutor(std::shared_ptr<const Catalog> catalog, EngineOptions options)
+      : catalog_(std::move(catalog)), options_(options) {}
+
+  // Parses (through the shared statement cache) and runs `mdx`. Throws ComError
+  // for malformed MDX, unknown cubes, names or functions, a result beyond the
+  // cell limit, and store failures.
+  std::shared_ptr<const CellSet> Execute(std::string_view mdx) const;
+  // Runs a parsed statement; `statement` is shared with the result's owner.
+  std::shared_ptr<const CellSet> Execute(std::shared_ptr<const mdx::Statement> statement) const;
+
+ private:
+  std::shared_ptr<const Catalog> catalog_;
+  EngineOptions options_;
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,14 @@
+#include "engine/eval/value.h"
+
+#include "platform/com/variant.h"
+
+namespace orvex::engine {
+
+std::string ScalarText(const Scalar& value) {
+  if (const auto* number = std::get_if<double>(&value)) return FormatNumber(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* truth = std::get_if<bool>(&value)) return *truth ? "True" : "False";
+  return "";
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,221 @@
+// Functions that return values: aggregates over sets, conditions, and the
+// names of members and other objects.
+#include <cmath>
+
+#include "engine/eval/evaluator.h"
+#include "engine/eval/function_table.h"
+#include "platform/com/variant.h"
+
+namespace orvex::engine {
+
+namespace {
+
+using mdx::Call;
+
+// Calls `visit` with the value at every tuple of the set: the optional
+// expression's value, else the cell value there.
+template <class Visit>
+void ForEachValue(Evaluator& evaluator, const Call& call, const Context& context, Visit visit) {
+  TupleSet set = evaluator.EvalSet(*call.args[0], context);
+  Context at = context;
+  for (const Tuple& tuple : set.tuples) {
+    at.SetTuple(tuple, set.hierarchies);
+    visit(call.args.size() > 1 ? evaluator.EvalScalar(*call.args[1], at) : evaluator.CellValue(at));
+  }
+}
+
+std::optional<double> NumberIn(Evaluator& evaluator, const Call& call, const Scalar& value) {
+  if (IsEmpty(value)) return std::nullopt;
+  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (const auto* truth = std::get_if<bool>(&value)) return *truth ? 1.0 : 0.0;
+  if (auto parsed = ParseNumber(std::get<std::string>(value))) return *parsed;
+  evaluator.Fail(call, call.function + " needs numbers, not the text '" + std::get<std::string>(value) + "'");
+}
+
+// Sum of the values; empty when every value is.
+Value SumFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  std::optional<double> total;
+  ForEachValue(evaluator, call, context, [&](const Scalar& value) {
+    if (auto number = NumberIn(evaluator, call, value)) total = total.value_or(0) + *number;
+  });
+  return total ? Scalar(*total) : Scalar();
+}
+
+Value AvgFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  double total = 0;
+  int count = 0;
+  ForEachValue(evaluator, call, context, [&](const Scalar& value) {
+    if (auto number = NumberIn(evaluator, call, value)) {
+      total += *number;
+      ++count;
+    }
+  });
+  return count ? Scalar(total / count) : Scalar();
+}
+
+template <class Better>
+Value Extreme(Evaluator& evaluator, const Call& call, const Context& context, Better better) {
+  std::optional<double> best;
+  ForEachValue(evaluator, call, context, [&](const Scalar& value) {
+    auto number = NumberIn(evaluator, call, value);
+    if (number && (!best || better(*number, *best))) best = number;
+  });
+  return best ? Scalar(*best) : Scalar();
+}
+
+Value MinFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return Extreme(evaluator, call, context, [](double a, double b) { return a < b; });
+}
+
+Value MaxFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return Extreme(evaluator, call, context, [](double a, double b) { return a > b; });
+}
+
+// Count(set[, EXCLUDEEMPTY | INCLUDEEMPTY]) and set.Count: the number of
+// tuples, or of tuples with a value.
+Value CountFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  bool exclude_empty = false;
+  if (call.args.size() > 1) {
+    auto flag = Evaluator::FlagOf(*call.args[1]);
+    if (flag != "EXCLUDEEMPTY" && flag != "INCLUDEEMPTY") {
+      evaluator.Fail(*call.args[1], "Expected EXCLUDEEMPTY or INCLUDEEMPTY");
+    }
+    exclude_empty = flag == "EXCLUDEEMPTY";
+  }
+  Value object = evaluator.Eval(*call.args[0], context);
+  if (const auto* tuple = std::get_if<Tuple>(&object); tuple && !exclude_empty) {
+    return Scalar(static_cast<double>(tuple->size()));
+  }
+  TupleSet set = evaluator.SetOf(std::move(object), *call.args[0]);
+  if (!exclude_empty) return Scalar(static_cast<double>(set.tuples.size()));
+  double count = 0;
+  Context at = context;
+  for (const Tuple& tuple : set.tuples) {
+    at.SetTuple(tuple, set.hierarchies);
+    if (!IsEmpty(evaluator.CellValue(at))) ++count;
+  }
+  return Scalar(count);
+}
+
+// Aggregate combines the values as the measure does: sums for sum and count,
+// least and greatest for min and max. Averages and distinct counts cannot be
+// combined from their parts, so over more than one tuple they fail.
+Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  TupleSet set = evaluator.EvalSet(*call.args[0], context);
+  Context at = context;
+  const Member* measure = context.measure();
+  if (call.args.size() > 1 && call.args[1]->kind == mdx::NodeKind::kName) {
+    // With a measure as the expression, that measure decides how values combine.
+    Value expression = evaluator.Eval(*call.args[1], context);
+    if (const auto* given = std::get_if<const Member*>(&expression); given && *given && (*given)->level &&
+                                                                     HierarchyOf(**given).is_measures()) {
+      measure = *given;
+    }
+  }
+  for (const Hierarchy* hierarchy : set.hierarchies) {
+    if (hierarchy->is_measures()) measure = nullptr;
+  }
+  Aggregator aggregator = measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum;
+  if ((aggregator == Aggregator::kAvg || aggregator == Aggregator::kDistinctCount) && set.tuples.size() > 1) {
+    evaluator.Fail(call, "Aggregate cannot combine the values of " + measure->unique_name +
+                             " over several tuples: its values do not add up");
+  }
+  std::optional<double> result;
+  for (const Tuple& tuple : set.tuples) {
+    at.SetTuple(tuple, set.hierarchies);
+    Scalar value = call.args.size() > 1 ? evaluator.EvalScalar(*call.args[1], at) : evaluator.CellValue(at);
+    auto number = NumberIn(evaluator, call, value);
+    if (!number) continue;
+    if (!result) {
+      result = number;
+    } else if (aggregator == Aggregator::kMin) {
+      result = std::min(*result, *number);
+    } else if (aggregator == Aggregator::kMax) {
+      result = std::max(*result, *number);
+    } else {
+      result = *result + *number;
+    }
+  }
+  return result ? Scalar(*result) : Scalar();
+}
+
+Value IIfFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return evaluator.Eval(*call.args[evaluator.EvalCondition(*call.args[0], context) ? 1 : 2], context);
+}
+
+Value CoalesceEmptyFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  for (const mdx::NodePtr& arg : call.args) {
+    Scalar value = evaluator.EvalScalar(*arg, context);
+    if (!IsEmpty(value)) return value;
+  }
+  return Scalar();
+}
+
+Value IsEmptyFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return Scalar(IsEmpty(evaluator.EvalScalar(*call.args[0], context)));
+}
+
+// Name, UniqueName and Caption of a member, level, hierarchy or dimension.
+enum class Label { kName, kUniqueName, kCaption };
+
+Value LabelOf(Evaluator& evaluator, const Call& call, const Context& context, Label label) {
+  Value object = evaluator.Eval(*call.args[0], context);
+  auto pick = [&](const std::string& name, const std::string& unique_name, const std::string& caption) {
+    return Scalar(label == Label::kName ? name : label == Label::kUniqueName ? unique_name : caption);
+  };
+  if (const auto* member = std::get_if<const Member*>(&object)) {
+    if (!*member) return Scalar(std::string());
+    return pick((*member)->name, (*member)->unique_name, (*member)->caption);
+  }
+  if (const auto* level = std::get_if<const Level*>(&object)) {
+    return pick((*level)->name(), (*level)->unique_name(), (*level)->caption());
+  }
+  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&object)) {
+    return pick((*hierarchy)->name(), (*hierarchy)->unique_name(), (*hierarchy)->caption());
+  }
+  if (const auto* dimension = std::get_if<const Dimension*>(&object)) {
+    return pick((*dimension)->name(), (*dimension)->unique_name(), (*dimension)->caption());
+  }
+  evaluator.Fail(call, "." + call.function + " needs a member, level, hierarchy or dimension");
+}
+
+Value NameFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return LabelOf(evaluator, call, context, Label::kName);
+}
+
+Value UniqueNameFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return LabelOf(evaluator, call, context, Label::kUniqueName);
+}
+
+Value CaptionFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return LabelOf(evaluator, call, context, Label::kCaption);
+}
+
+Value OrdinalFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return Scalar(static_cast<double>(evaluator.EvalLevel(*call.args[0], context)->depth()));
+}
+
+Value ValueFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  return evaluator.EvalScalar(*call.args[0], context);
+}
+
+}  // namespace
+
+void AddValueFunctions(FunctionTable& table) {
+  table.Add("Sum", {SumFunction, 1, 2, CallForms::kFunction});
+  table.Add("Avg", {AvgFunction, 1, 2, CallForms::kFunction});
+  table.Add("Min", {MinFunction, 1, 2, CallForms::kFunction});
+  table.Add("Max", {MaxFunction, 1, 2, CallForms::kFunction});
+  table.Add("Count", {CountFunction, 1, 2, CallForms::kBoth});
+  table.Add("Aggregate", {AggregateFunction, 1, 2, CallForms::kFunction});
+  table.Add("IIf", {IIfFunction, 3, 3, CallForms::kFunction});
+  table.Add("CoalesceEmpty", {CoalesceEmptyFunction, 1, 16, CallForms::kFunction});
+  table.Add("IsEmpty", {IsEmptyFunction, 1, 1, CallForms::kFunction});
+  table.Add("Name", {NameFunction, 1, 1, CallForms::kMember});
+  table.Add("UniqueName", {UniqueNameFunction, 1, 1, CallForms::kMember});
+  table.Add("Caption", {CaptionFunction, 1, 1, CallForms::kMember});
+  table.Add("Ordinal", {OrdinalFunction, 1, 1, CallForms::kMember});
+  table.Add("Value", {ValueFunction, 1, 1, CallForms::kMember});
+}
+
+}  // namespace orvex::engine

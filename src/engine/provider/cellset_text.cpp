@@ -1,0 +1,176 @@
+#include "engine/provider/cellset_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "platform/com/variant.h"
+
+namespace orvex::engine {
+
+namespace {
+
+std::string PositionText(const provider::Position& position) {
+  auto members = position.GetMembers();
+  std::string text;
+  for (int index = 0; index < members->Count(); ++index) {
+    if (index > 0) text += ", ";
+    text += members->Item(index)->UniqueName();
+  }
+  return text;
+}
+
+std::vector<std::string> PositionTexts(const provider::Axis& axis) {
+  auto positions = axis.GetPositions();
+  std::vector<std::string> texts;
+  for (int index = 0; index < positions->Count(); ++index) texts.push_back(PositionText(*positions->Item(index)));
+  return texts;
+}
+
+// Lines of cells joined by " | ", each column padded to its widest cell.
+std::string Grid(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (size_t column = 0; column < row.size(); ++column) widths[column] = std::max(widths[column], row[column].size());
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t column = 0; column < row.size(); ++column) {
+      if (column > 0) line += " | ";
+      line += row[column];
+      if (column + 1 < row.size()) line.append(widths[column] - row[column].size(), ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonValue(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kBoolean: return value.ToBool() ? "true" : "false";
+    case Variant::Type::kLong:
+    case Variant::Type::kDouble: {
+      double number = value.ToDouble();
+      return std::isfinite(number) ? FormatNumber(number) : "null";
+    }
+    case Variant::Type::kString: return JsonString(value.ToString());
+    default: return "null";
+  }
+}
+
+std::string JsonAxis(const provider::Axis& axis) {
+  auto positions = axis.GetPositions();
+  std::string text = "{\"positions\": [";
+  for (int index = 0; index < positions->Count(); ++index) {
+    if (index > 0) text += ", ";
+    text += "{\"members\": [";
+    auto members = positions->Item(index)->GetMembers();
+    for (int member_index = 0; member_index < members->Count(); ++member_index) {
+      auto member = members->Item(member_index);
+      if (member_index > 0) text += ", ";
+      text += "{\"uniqueName\": " + JsonString(member->UniqueName()) + ", \"caption\": " +
+              JsonString(member->Caption()) + ", \"levelDepth\": " + std::to_string(member->LevelDepth()) + "}";
+    }
+    text += "]}";
+  }
+  return text + "]}";
+}
+
+}  // namespace
+
+std::string CellsetToTable(const provider::CellsetData& data, bool filter_axis) {
+  std::string text;
+  if (filter_axis) {
+    auto positions = data.GetFilterAxis()->GetPositions();
+    text += "filter: " + (positions->Count() > 0 ? PositionText(*positions->Item(0)) : std::string()) + "\n";
+  }
+  auto axes = data.GetAxes();
+  int axis_count = axes->Count();
+  auto cell = [&](int ordinal) { return data.GetCell(ordinal)->FormattedValue(); };
+  if (axis_count == 0) return text + cell(0) + "\n";
+  std::vector<std::vector<std::string>> headings;
+  for (int axis = 0; axis < axis_count; ++axis) headings.push_back(PositionTexts(*axes->Item(axis)));
+  if (axis_count == 1) {
+    std::vector<std::vector<std::string>> rows;
+    for (size_t position = 0; position < headings[0].size(); ++position) {
+      rows.push_back({headings[0][position], cell(static_cast<int>(position))});
+    }
+    return text + Grid(rows);
+  }
+  int columns = static_cast<int>(headings[0].size());
+  int rows = static_cast<int>(headings[1].size());
+  int pages = 1;
+  for (int axis = 2; axis < axis_count; ++axis) pages *= static_cast<int>(headings[static_cast<size_t>(axis)].size());
+  for (int page = 0; page < pages; ++page) {
+    if (axis_count > 2) {
+      std::string label;
+      int rest = page;
+      for (int axis = 2; axis < axis_count; ++axis) {
+        const auto& axis_headings = headings[static_cast<size_t>(axis)];
+        if (!label.empty()) label += " | ";
+        label += axis_headings[static_cast<size_t>(rest % static_cast<int>(axis_headings.size()))];
+        rest /= static_cast<int>(axis_headings.size());
+      }
+      text += "page: " + label + "\n";
+    }
+    std::vector<std::vector<std::string>> grid;
+    std::vector<std::string> heading{""};
+    heading.insert(heading.end(), headings[0].begin(), headings[0].end());
+    grid.push_back(std::move(heading));
+    for (int row = 0; row < rows; ++row) {
+      std::vector<std::string> line{headings[1][static_cast<size_t>(row)]};
+      for (int column = 0; column < columns; ++column) line.push_back(cell((page * rows + row) * columns + column));
+      grid.push_back(std::move(line));
+    }
+    text += Grid(grid);
+  }
+  return text;
+}
+
+std::string CellsetToJson(const provider::CellsetData& data) {
+  std::string text = "{\"axes\": [";
+  auto axes = data.GetAxes();
+  int cells = 1;
+  for (int axis = 0; axis < axes->Count(); ++axis) {
+    if (axis > 0) text += ", ";
+    auto item = axes->Item(axis);
+    text += JsonAxis(*item);
+    cells *= item->GetPositions()->Count();
+  }
+  text += "], \"filterAxis\": " + JsonAxis(*data.GetFilterAxis()) + ", \"cells\": [";
+  for (int ordinal = 0; ordinal < cells; ++ordinal) {
+    auto cell = data.GetCell(ordinal);
+    if (ordinal > 0) text += ", ";
+    text += "{\"ordinal\": " + std::to_string(ordinal) + ", \"value\": " + JsonValue(cell->Value()) +
+            ", \"formattedValue\": " + JsonString(cell->FormattedValue()) + "}";
+  }
+  return text + "]}";
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,18 @@
+#include "engine/provider/embedded_provider.h"
+
+#include "engine/provider/engine_session.h"
+#include "platform/text.h"
+#include "provider/session.h"
+
+namespace orvex::engine {
+
+void RegisterEmbeddedProvider(std::shared_ptr<DataSources> data_sources, EngineOptions options) {
+  provider::ProviderFactory factory = [data_sources, options](const Dictionary& items, int /*timeout_seconds*/) {
+    std::string data_source = Trim(items.Item("Data Source").ToString());
+    return std::make_unique<EngineSession>(data_sources, std::move(data_source), options);
+  };
+  provider::RegisterProvider("MSOLAP", factory);
+  provider::RegisterProvider(kEmbeddedProviderName, factory);
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,45 @@
+#include "engine/provider/engine_session.h"
+
+#include "engine/eval/query_executor.h"
+#include "engine/model/engine_error.h"
+#include "engine/provider/engine_cellset_data.h"
+#include "engine/provider/engine_cube_def.h"
+#include "engine/provider/lazy_collection.h"
+#include "platform/text.h"
+
+namespace orvex::engine {
+
+EngineSession::EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source,
+                             EngineOptions options)
+    : data_sources_(std::move(data_sources)), data_source_(std::move(data_source)), options_(options) {
+  if (!data_sources_->Knows(data_source_)) {
+    throw EngineError("The data source '" + data_source_ + "' is not known to this server.");
+  }
+}
+
+std::vector<std::string> EngineSession::CatalogNames() { return data_sources_->CatalogNames(data_source_); }
+
+std::shared_ptr<provider::CubeDefs> EngineSession::GetCubeDefs(const std::string& catalog) {
+  std::shared_ptr<const Catalog> loaded = data_sources_->OpenCatalog(data_source_, catalog);
+  std::shared_ptr<const void> owner = loaded;
+  const Catalog* cubes = loaded.get();
+  return std::make_shared<LazyCollection<provider::CubeDef>>(
+      static_cast<int>(cubes->cubes().size()),
+      [owner, cubes](int index) {
+        return std::make_shared<EngineCubeDef>(owner, *cubes->cubes()[static_cast<size_t>(index)]);
+      },
+      [owner, cubes](std::string_view name) -> std::shared_ptr<provider::CubeDef> {
+        for (const auto& cube : cubes->cubes()) {
+          if (EqualsIgnoreCase(cube->name(), name)) return std::make_shared<EngineCubeDef>(owner, *cube);
+        }
+        return nullptr;
+      });
+}
+
+std::shared_ptr<provider::CellsetData> EngineSession::Execute(const std::string& catalog, std::string_view mdx) {
+  if (catalog.empty()) throw EngineError("No catalog is selected; the data source '" + data_source_ + "' has none.");
+  QueryExecutor executor(data_sources_->OpenCatalog(data_source_, catalog), options_);
+  return std::make_shared<EngineCellsetData>(executor.Execute(mdx));
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,32 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/data_sources.h"
+#include "engine/eval/engine_options.h"
+#include "provider/session.h"
+
+namespace orvex::engine {
+
+// A provider session over one data source of the engine. The data source is
+// only ever looked up by name in `data_sources`, never taken as a path or a
+// host. One thread at a time (like every session); what it hands out is
+// immutable and may be shared.
+class EngineSession final : public provider::Session {
+ public:
+  // Throws ComError naming the data source when `data_sources` does not know it.
+  EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source, EngineOptions options);
+
+  std::vector<std::string> CatalogNames() override;
+  std::shared_ptr<provider::CubeDefs> GetCubeDefs(const std::string& catalog) override;
+  std::shared_ptr<provider::CellsetData> Execute(const std::string& catalog, std::string_view mdx) override;
+
+ private:
+  std::shared_ptr<DataSources> data_sources_;
+  std::string data_source_;
+  EngineOptions options_;
+};
+
+}  // namespace orvex::engine
