@@ -95,7 +95,7 @@ function takeAlerts(problems, messages) {
 }
 
 test('folders and views are made, listed, opened and deleted, with names that need escaping', () =>
-  withStandInPane([], async ({ post, lists, problems, viewBodyPosts }) => {
+  withStandInPane([], async ({ page, post, lists, problems, viewBodyPosts }) => {
     await post({});
     assert.deepEqual(await lists(), { folders: [['Root', '', true]], views: [] });
 
@@ -130,7 +130,10 @@ test('folders and views are made, listed, opened and deleted, with names that ne
     await post({ actionID: 'save_view', folder: 'Team/Omzet € 売上', new_name: view, view_xml: '<changed/>' });
     takeAlerts(problems, ['File already exists']);
 
+    // The view body's post may still be on its way when the hidden frame is done.
+    const viewBodyResponse = page.waitForResponse((response) => new URL(response.url()).search === '?id=1');
     await post({ actionID: 'open_view', folder: 'Team/Omzet € 売上', view });
+    await viewBodyResponse;
     assert.equal(viewBodyPosts.length, 1);
     assert.equal(viewBodyPosts[0].xml, xml);
     const opened = await lists();
