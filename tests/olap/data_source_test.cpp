@@ -160,7 +160,7 @@ TEST(DataSourceTest, RefusesConnectionsThatAreMissingOrClosed) {
   DataSource data_source;
   EXPECT_EQ(data_source.ActiveConnection(), nullptr);
   EXPECT_EQ(data_source.Catalogs()->Count(), 0);
-  ComError error = ExpectComError(errors::kInvalidProcedureCall, [&] { data_source.SetActiveConnection(nullptr); });
+  ComError error = ExpectComError(errors::kInvalidProcedureCall, [&] { data_source.SetActiveConnection(std::shared_ptr<provider::Connection>()); });
   EXPECT_EQ(error.description(), "The Connection must be a reference to a valid 'ADODB.Connection' object.");
   EXPECT_EQ(error.source(),
             "Tessel\r\nin Globals.CheckConnection\r\nin Catalogs.f_ActiveConnection [PropertySet]"

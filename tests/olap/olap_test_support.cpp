@@ -56,14 +56,19 @@ class RecordingSession : public provider::Session {
   std::unique_ptr<provider::Session> inner_;
 };
 
+// The data sources the engine serves in these tests.
+const std::shared_ptr<engine::DataSources>& EngineDataSources() {
+  static const auto data_sources = std::make_shared<engine::DataSources>();
+  return data_sources;
+}
+
 }  // namespace
 
 void UseTinyEngine() {
   static std::once_flag once;
   std::call_once(once, [] {
-    engine::DataSources& data_sources = orvex::testing::TinyDataSources();
-    data_sources.Add("Tiny", orvex::testing::TinyCatalogsRoot());
-    engine::RegisterEmbeddedProvider(data_sources);
+    EngineDataSources()->Add("Tiny", orvex::testing::TinyCatalogsRoot());
+    engine::RegisterEmbeddedProvider(EngineDataSources());
     provider::RegisterProvider(kRecording, [](const Dictionary& items, int timeout) -> std::unique_ptr<provider::Session> {
       return std::make_unique<RecordingSession>(provider::FindProvider(kEngine)(items, timeout));
     });
@@ -94,7 +99,7 @@ std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::s
   static std::mutex mutex;
   {
     std::lock_guard lock(mutex);
-    engine::DataSources& data_sources = orvex::testing::TinyDataSources();
+    engine::DataSources& data_sources = *EngineDataSources();
     if (!data_sources.Knows(name)) {
       std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("olap-" + name);
       std::filesystem::remove_all(root);
