@@ -105,7 +105,7 @@ void Axis::SetOption(const char* procedure, T& option, T value) {
 }
 
 std::shared_ptr<AxisHierarchies> Axis::Hierarchies() const {
-  return Trail(kClass, "Hierarchies [PropertyGet]", [&] { return hierarchies_; });
+  return Trail(kClass, "Hierarchies [PropertyGet]", [&] { return detail::Present(hierarchies_); });
 }
 
 std::string Axis::Name() {

@@ -46,11 +46,11 @@ std::shared_ptr<provider::Member> CubeView::Measure() const {
 }
 
 std::shared_ptr<olap::Axes> CubeView::Axes() const {
-  return Trail(kClass, "Axes [PropertyGet]", [&] { return axes_; });
+  return Trail(kClass, "Axes [PropertyGet]", [&] { return detail::Present(axes_); });
 }
 
 std::shared_ptr<olap::Ranges> CubeView::Ranges() const {
-  return Trail(kClass, "Ranges [PropertyGet]", [&] { return ranges_; });
+  return Trail(kClass, "Ranges [PropertyGet]", [&] { return detail::Present(ranges_); });
 }
 
 std::shared_ptr<olap::Axis> CubeView::FilterAxis() {

@@ -127,7 +127,7 @@ TEST(CubeTest, ViewsAreDistinctAndEndWithTheirCube) {
   data_source.reset();
   for (const auto& view : {first, second}) {
     ExpectComError(errors::kObjectNotSet, [&] { view->Cube(); });
-    EXPECT_EQ(view->Axes(), nullptr);
+    ExpectComError(errors::kObjectNotSet, [&] { view->Axes(); });
   }
   ComError error = ExpectComError(errors::kInvalidProcedureCall, [] { std::make_shared<Cube>()->f_Construct(nullptr, 0); });
   EXPECT_EQ(error.description(), "The 'Catalog' argument must be a reference to a valid 'Catalog' object.");

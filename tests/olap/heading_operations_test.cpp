@@ -33,7 +33,7 @@ std::string ResolvedSet() {
 struct Fixture {
   std::shared_ptr<DataSource> data_source = ConnectTiny();
   std::shared_ptr<CubeView> view = NewSalesView(*data_source);
-  std::shared_ptr<Axis> Axis(const std::vector<std::vector<std::string>>& tuples) {
+  std::shared_ptr<olap::Axis> NewAxis(const std::vector<std::vector<std::string>>& tuples) {
     AddSetAxis(*view, tuples);
     auto axis = view->Axes()->Item(view->Axes()->Count() - 1);
     axis->PositionCount();  // run the view's query, as the renderer has done before any click
@@ -62,7 +62,7 @@ TEST(HeadingOperationsTest, ExpandingAYearWithAndWithoutItsTotal) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.totals);
     Fixture fixture;
-    auto axis = fixture.Axis({{"[Time].[1997]"}, {"[Time].[1998]"}});
+    auto axis = fixture.NewAxis({{"[Time].[1997]"}, {"[Time].[1998]"}});
     axis->SetShowTotalsOnExpand(c.totals);
     axis->ExpandHeading(Variant(0), 0, Variant(0));
     EXPECT_EQ(ResolvedSet(), c.resolved);
@@ -72,7 +72,7 @@ TEST(HeadingOperationsTest, ExpandingAYearWithAndWithoutItsTotal) {
 
 TEST(HeadingOperationsTest, ExpandingBeforeAnotherHierarchyCombinesWithItsTopLevel) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Store].[USA]", "[Product].[Drink]"}, {"[Store].[USA]", "[Product].[Food]"}});
+  auto axis = fixture.NewAxis({{"[Store].[USA]", "[Product].[Drink]"}, {"[Store].[USA]", "[Product].[Food]"}});
   axis->ExpandHeading(Variant("[Store]"), 1, Variant(1));
   EXPECT_EQ(ResolvedSet(),
             "Except({ {([Store].[USA], [Product].[Drink]), ([Store].[USA], [Product].[Food])}, "
@@ -86,7 +86,7 @@ TEST(HeadingOperationsTest, ExpandingBeforeAnotherHierarchyCombinesWithItsTopLev
 
 TEST(HeadingOperationsTest, ExpandingALeafChangesNothing) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997].[Q1].[1]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997].[Q1].[1]"}});
   auto cellset = fixture.view->f_CellSet();
   axis->ExpandHeading(Variant(0), 0);
   EXPECT_TRUE(TakeStatements().empty());
@@ -95,7 +95,7 @@ TEST(HeadingOperationsTest, ExpandingALeafChangesNothing) {
 
 TEST(HeadingOperationsTest, CollapsingWhatWasExpandedBringsBackTheMember) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997]"}});
   axis->SetShowTotalsOnExpand(false);
   axis->ExpandHeading(Variant(0), 0);
   EXPECT_EQ(axis->f_SourcePositionCount(), 4);
@@ -105,7 +105,7 @@ TEST(HeadingOperationsTest, CollapsingWhatWasExpandedBringsBackTheMember) {
 
 TEST(HeadingOperationsTest, ExpandingAParentKeepsItsOpenChildClosed) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997]"}});
   axis->SetShowTotalsOnExpand(false);
   axis->ExpandHeading(Variant(0), 0);
   axis->ExpandHeading(Variant(0), 0);  // Q1 into its months
@@ -119,7 +119,7 @@ TEST(HeadingOperationsTest, ExpandingAParentKeepsItsOpenChildClosed) {
 
 TEST(HeadingOperationsTest, ExpandingAndCollapsingWholeLevels) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997]"}, {"[Time].[1998]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997]"}, {"[Time].[1998]"}});
   axis->ExpandHeading(Variant(0));
   EXPECT_EQ(axis->f_SourcePositionCount(), 10);
   axis->CollapseHeading(Variant(0), std::nullopt, Variant("Year"));
@@ -127,7 +127,7 @@ TEST(HeadingOperationsTest, ExpandingAndCollapsingWholeLevels) {
 
   // Without a result position no level shows a member: nothing to expand.
   Fixture empty;
-  auto canada = empty.Axis({{"[Store].[Canada]"}});
+  auto canada = empty.NewAxis({{"[Store].[Canada]"}});
   canada->SetShowEmpty(false);
   EXPECT_EQ(canada->PositionCount(), 0);
   TakeStatements();
@@ -143,7 +143,7 @@ TEST(HeadingOperationsTest, IsolatingAndRemovingFollowTheResultPrefix) {
                                                         {"[Store].[USA].[OR]", "[Time].[1997]"}};
   {
     Fixture fixture;
-    auto axis = fixture.Axis(tuples);
+    auto axis = fixture.NewAxis(tuples);
     axis->IsolateHeading(Variant(1), 1, Variant(0));  // 1997 under California
     EXPECT_EQ(ResolvedSet(),
               "Except({ {([Store].[USA].[CA], [Time].[1997]), ([Store].[USA].[CA], [Time].[1997].[Q1]), "
@@ -154,13 +154,13 @@ TEST(HeadingOperationsTest, IsolatingAndRemovingFollowTheResultPrefix) {
   }
   {
     Fixture fixture;
-    auto axis = fixture.Axis(tuples);
+    auto axis = fixture.NewAxis(tuples);
     axis->RemoveHeading(Variant(1), 1, Variant(0));
     EXPECT_EQ(SourceTuples(*axis), "[Store].[USA].[CA], [Time].[1998]\n[Store].[USA].[OR], [Time].[1997]\n");
   }
   {
     Fixture fixture;
-    auto axis = fixture.Axis(tuples);
+    auto axis = fixture.NewAxis(tuples);
     axis->IsolateHeading(Variant(0), 3);  // Oregon, with the other hierarchy's top level behind it
     EXPECT_EQ(SourceTuples(*axis), "[Store].[USA].[OR], [Time].[1997]\n");
   }
@@ -168,7 +168,7 @@ TEST(HeadingOperationsTest, IsolatingAndRemovingFollowTheResultPrefix) {
 
 TEST(HeadingOperationsTest, RemovingTheOnlyHeadingEmptiesTheAxis) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997]"}});
   axis->RemoveHeading(Variant(0), 0);
   EXPECT_EQ(axis->Hierarchies()->Count(), 0);
   EXPECT_EQ(axis->f_SourceToMDX(), "");
@@ -176,7 +176,7 @@ TEST(HeadingOperationsTest, RemovingTheOnlyHeadingEmptiesTheAxis) {
 
 TEST(HeadingOperationsTest, BadIndexesChangeNothing) {
   Fixture fixture;
-  auto axis = fixture.Axis({{"[Time].[1997]"}, {"[Time].[1998]"}});
+  auto axis = fixture.NewAxis({{"[Time].[1997]"}, {"[Time].[1998]"}});
   auto cellset = fixture.view->f_CellSet();
   ComError error = ExpectComError(errors::kSubscriptOutOfRange, [&] { axis->ExpandHeading(Variant(3), 0); });
   EXPECT_EQ(error.source(), "Tessel\r\nin AxisHierarchies.Item [PropertyGet]\r\nin Axis.ExpandHeading");

@@ -31,4 +31,11 @@ std::shared_ptr<T> Lock(const std::weak_ptr<T>& owner) {
   return locked;
 }
 
+// A child the object holds; error 91 once the object has ended and let it go.
+template <class T>
+const std::shared_ptr<T>& Present(const std::shared_ptr<T>& child) {
+  if (!child) throw TesselPlatformError(errors::kObjectNotSet);
+  return child;
+}
+
 }  // namespace orvex::olap::detail
