@@ -8,6 +8,7 @@
 #include "olap/axes.h"
 #include "olap/axis_hierarchies.h"
 #include "olap/axis_hierarchy.h"
+#include "olap/globals.h"
 #include "olap_test_support.h"
 
 namespace orvex::olap {
@@ -132,6 +133,21 @@ TEST(AxisTest, ResultAxisAnswersNameAndCount) {
   // The query hierarchizes: the source order does not reach the result.
   EXPECT_EQ(testing::ResultTuples(*columns), "[Time].[1997]\n[Time].[1998]\n");
   EXPECT_EQ(SourceTuples(*columns), "[Time].[1998]\n[Time].[1997]\n");
+}
+
+TEST(AxisTest, ResultPositionsAsTupleLists) {
+  auto data_source = ConnectTiny();
+  auto view = NewSalesView(*data_source);
+  AddSetAxis(*view, {{"[Time].[1997]", "[Store].[USA]"}, {"[Time].[1998]", "[Store].[USA]"}});
+  auto positions = view->Axes()->Item(0)->f_CellSetAxis()->GetPositions();
+  Globals& globals = Globals::Instance();
+  EXPECT_EQ(globals.PositionsToTupleList(positions.get()),
+            "([Time].[1997], [Store].[USA]), ([Time].[1998], [Store].[USA])");
+  EXPECT_EQ(globals.PositionsToTupleList(positions.get(), 0, 0), "([Time].[1997]), ([Time].[1998])");
+  EXPECT_EQ(globals.PositionsToTupleList(positions.get(), 1, 1, 1), "([Store].[USA])");
+  EXPECT_EQ(globals.PositionsToTupleList(positions.get(), 1, 0), "");
+  EXPECT_EQ(globals.PositionToTuple(positions->Item(0).get(), 1), "([Store].[USA])");
+  EXPECT_THROW(globals.PositionToTuple(positions->Item(0).get(), 0, 2), ComError);
 }
 
 }  // namespace
