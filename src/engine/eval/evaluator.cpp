@@ -213,12 +213,18 @@ Scalar Evaluator::ScalarOf(const Value& value, const Context& context, const mdx
     }
     return CellValue(at_tuple);
   }
+  // A hierarchy stands for its current member, which the context already holds.
+  if (std::holds_alternative<const Hierarchy*>(value) || std::holds_alternative<const Dimension*>(value)) {
+    return CellValue(context);
+  }
   Fail(at, "Expected a value, found " + KindName(value));
 }
 
-TupleSet Evaluator::EvalSet(const mdx::Node& node, const Context& context) { return SetOf(Eval(node, context), node); }
+TupleSet Evaluator::EvalSet(const mdx::Node& node, const Context& context) {
+  return SetOf(Eval(node, context), context, node);
+}
 
-TupleSet Evaluator::SetOf(Value value, const mdx::Node& at) {
+TupleSet Evaluator::SetOf(Value value, const Context& context, const mdx::Node& at) {
   if (auto* set = std::get_if<TupleSet>(&value)) return std::move(*set);
   TupleSet result;
   if (const auto* member = std::get_if<const Member*>(&value)) {
@@ -234,35 +240,41 @@ TupleSet Evaluator::SetOf(Value value, const mdx::Node& at) {
     result.tuples.push_back(std::move(*tuple));
     return result;
   }
-  if (const auto* hierarchy = std::get_if<const Hierarchy*>(&value)) {
-    // A hierarchy where a set is wanted stands for its members, as in {[Gender]}.
-    result.hierarchies.push_back(*hierarchy);
-    for (const Member* member : (*hierarchy)->AllMembers()) {
-      if (!member->calculated) result.tuples.push_back(Tuple{member});
-    }
-    return result;
+  if (std::holds_alternative<const Hierarchy*>(value) || std::holds_alternative<const Dimension*>(value)) {
+    const Hierarchy* hierarchy = std::holds_alternative<const Hierarchy*>(value)
+                                     ? std::get<const Hierarchy*>(value)
+                                     : std::get<const Dimension*>(value)->hierarchies().front();
+    return SetOf(context.Get(*hierarchy), context, at);
   }
   Fail(at, "Expected a set, found " + KindName(value));
 }
 
-const Member* Evaluator::EvalMember(const mdx::Node& node, const Context& context) {
-  Value value = Eval(node, context);
+std::optional<const Member*> Evaluator::MemberOf(const Value& value, const Context& context) {
   if (const auto* member = std::get_if<const Member*>(&value)) return *member;
   if (const auto* hierarchy = std::get_if<const Hierarchy*>(&value)) return context.Get(**hierarchy);
+  if (const auto* dimension = std::get_if<const Dimension*>(&value)) {
+    return context.Get(*(*dimension)->hierarchies().front());
+  }
   if (const auto* tuple = std::get_if<Tuple>(&value); tuple && tuple->size() == 1) return tuple->front();
+  return std::nullopt;
+}
+
+const Member* Evaluator::EvalMember(const mdx::Node& node, const Context& context) {
+  Value value = Eval(node, context);
+  if (auto member = MemberOf(value, context)) return *member;
   Fail(node, "Expected a member, found " + KindName(value));
 }
 
 Tuple Evaluator::EvalTuple(const mdx::Node& node, const Context& context, std::vector<const Hierarchy*>& hierarchies) {
   Value value = Eval(node, context);
   Tuple tuple;
-  if (const auto* member = std::get_if<const Member*>(&value)) {
-    tuple.push_back(*member);
-  } else if (auto* found = std::get_if<Tuple>(&value)) {
+  if (auto* found = std::get_if<Tuple>(&value)) {
     tuple = std::move(*found);
   } else if (auto* set = std::get_if<TupleSet>(&value); set && set->tuples.size() == 1) {
     hierarchies = set->hierarchies;
     return set->tuples.front();
+  } else if (auto member = MemberOf(value, context)) {
+    tuple.push_back(*member);
   } else {
     Fail(node, "Expected a member or tuple, found " + KindName(value));
   }
@@ -331,7 +343,15 @@ Scalar Evaluator::CellValue(const Context& context) {
       int& depth;
       ~Leave() { --depth; }
     } leave{formula_depth_};
-    return EvalScalar(*winning->formula, context);
+    if (IsStatementMember(*winner)) return EvalScalar(*winning->formula, context);
+    // Places in a formula of the cube's schema are places in that formula: say whose.
+    try {
+      return EvalScalar(*winning->formula, context);
+    } catch (ComError& error) {
+      const std::string prefix = "In the formula of " + winner->unique_name + ": ";
+      if (error.description().rfind("In the formula of ", 0) != 0) throw EngineError(prefix + error.description());
+      throw;
+    }
   }
   const Member* measure = context.measure();
   if (!measure->measure) return Scalar();

@@ -51,7 +51,8 @@ class Evaluator {
   bool EvalCondition(const mdx::Node& node, const Context& context);
 
   Scalar ScalarOf(const Value& value, const Context& context, const mdx::Node& at);
-  TupleSet SetOf(Value value, const mdx::Node& at);
+  // A hierarchy (or dimension) stands for its current member in `context`.
+  TupleSet SetOf(Value value, const Context& context, const mdx::Node& at);
   // The value of the cell at `context`: the formula of the calculated member
   // that wins there, else the stored measure's value.
   Scalar CellValue(const Context& context);
@@ -78,6 +79,8 @@ class Evaluator {
   Value EvalBinary(const mdx::Binary& node, const Context& context);
   Value EvalRange(const mdx::Binary& node, const Context& context);
   TupleSet NamedSet(NamedSetRef ref, const mdx::Node& at);
+  // A member, or a hierarchy's current member; nullopt for anything else.
+  static std::optional<const Member*> MemberOf(const Value& value, const Context& context);
 
   const Cube& cube_;
   const mdx::Statement* statement_;

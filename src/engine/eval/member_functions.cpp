@@ -122,7 +122,7 @@ Value ItemFunction(Evaluator& evaluator, const Call& call, const Context& contex
     if (position < 0 || position >= static_cast<double>(tuple->size())) return kNullMember;
     return (*tuple)[static_cast<size_t>(position)];
   }
-  TupleSet set = evaluator.SetOf(std::move(object), *call.args[0]);
+  TupleSet set = evaluator.SetOf(std::move(object), context, *call.args[0]);
   if (position < 0 || position >= static_cast<double>(set.tuples.size())) {
     // An item past the end is a tuple of null members.
     return Tuple{nullptr};

@@ -98,8 +98,8 @@ Value Evaluator::EvalBinary(const mdx::Binary& node, const Context& context) {
   bool set_operation = (IsSet(left) || IsSet(right)) &&
                        (node.op == BinaryOp::kAdd || node.op == BinaryOp::kSubtract || node.op == BinaryOp::kMultiply);
   if (set_operation) {
-    TupleSet a = SetOf(std::move(left), *node.left);
-    TupleSet b = SetOf(std::move(right), *node.right);
+    TupleSet a = SetOf(std::move(left), context, *node.left);
+    TupleSet b = SetOf(std::move(right), context, *node.right);
     if (node.op == BinaryOp::kMultiply) {
       std::string problem = CheckDisjointHierarchies(a.hierarchies, b.hierarchies);
       if (!problem.empty()) Fail(node, "Cannot cross-join: " + problem);

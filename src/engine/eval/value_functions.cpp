@@ -86,7 +86,7 @@ Value CountFunction(Evaluator& evaluator, const Call& call, const Context& conte
   if (const auto* tuple = std::get_if<Tuple>(&object); tuple && !exclude_empty) {
     return Scalar(static_cast<double>(tuple->size()));
   }
-  TupleSet set = evaluator.SetOf(std::move(object), *call.args[0]);
+  TupleSet set = evaluator.SetOf(std::move(object), context, *call.args[0]);
   if (!exclude_empty) return Scalar(static_cast<double>(set.tuples.size()));
   double count = 0;
   Context at = context;

@@ -64,7 +64,7 @@ std::vector<Token> Lexer::Tokenize() {
     SkipBlanksAndComments();
     SourcePos start = Here();
     if (AtEnd()) {
-      tokens.push_back(Token{TokenKind::kEnd, "", start});
+      tokens.push_back(Token{TokenKind::kEnd, "", start, nullptr});
       return tokens;
     }
     char c = Peek();
@@ -100,7 +100,7 @@ Token Lexer::ReadBracketed(TokenKind kind, SourcePos start) {
         continue;
       }
       Advance();
-      return Token{kind, std::move(name), start};
+      return Token{kind, std::move(name), start, nullptr};
     }
     name.push_back(c);
     Advance();
@@ -111,12 +111,14 @@ Token Lexer::ReadString(SourcePos start) {
   char quote = Peek();
   Advance();
   std::string content;
+  auto positions = std::make_shared<std::vector<SourcePos>>();
   while (true) {
     if (AtEnd()) {
       throw EngineError("MDX syntax error at " + DescribePosition(start) + ": the string is not closed with " +
                            std::string(1, quote) + ".");
     }
     char c = Peek();
+    positions->push_back(Here());
     if (c == quote) {
       if (Peek(1) == quote) {
         content.push_back(quote);
@@ -124,7 +126,7 @@ Token Lexer::ReadString(SourcePos start) {
         continue;
       }
       Advance();
-      return Token{TokenKind::kString, std::move(content), start};
+      return Token{TokenKind::kString, std::move(content), start, std::move(positions)};
     }
     content.push_back(c);
     Advance();
@@ -143,13 +145,13 @@ Token Lexer::ReadNumber(SourcePos start) {
     Advance(2);
     while (IsDigit(Peek())) Advance();
   }
-  return Token{TokenKind::kNumber, std::string(text_.substr(begin, offset_ - begin)), start};
+  return Token{TokenKind::kNumber, std::string(text_.substr(begin, offset_ - begin)), start, nullptr};
 }
 
 Token Lexer::ReadWord(SourcePos start) {
   size_t begin = offset_;
   while (IsWordPart(Peek())) Advance();
-  return Token{TokenKind::kIdentifier, std::string(text_.substr(begin, offset_ - begin)), start};
+  return Token{TokenKind::kIdentifier, std::string(text_.substr(begin, offset_ - begin)), start, nullptr};
 }
 
 Token Lexer::ReadSymbol(SourcePos start) {
@@ -157,7 +159,7 @@ Token Lexer::ReadSymbol(SourcePos start) {
   char next = Peek(1);
   if ((c == '<' && (next == '>' || next == '=')) || (c == '>' && next == '=') || (c == '|' && next == '|')) {
     Advance(2);
-    return Token{TokenKind::kSymbol, std::string{c, next}, start};
+    return Token{TokenKind::kSymbol, std::string{c, next}, start, nullptr};
   }
   static constexpr std::string_view kSingle = "(){},.:+-*/=<>";
   if (kSingle.find(c) == std::string_view::npos) {
@@ -165,7 +167,7 @@ Token Lexer::ReadSymbol(SourcePos start) {
                          std::string(1, c) + "'.");
   }
   Advance();
-  return Token{TokenKind::kSymbol, std::string(1, c), start};
+  return Token{TokenKind::kSymbol, std::string(1, c), start, nullptr};
 }
 
 }  // namespace orvex::engine::mdx

@@ -1,4 +1,7 @@
 #pragma once
+#include <algorithm>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +15,10 @@ namespace orvex::engine::mdx {
 class Lexer {
  public:
   explicit Lexer(std::string_view text) : text_(text) {}
+  // Lexes `text` whose bytes stand at `positions` in a larger statement (one
+  // more entry for the end); positions in tokens and errors are those.
+  Lexer(std::string_view text, std::shared_ptr<const std::vector<SourcePos>> positions)
+      : text_(text), positions_(std::move(positions)) {}
 
   // Every token, ending with one kEnd token. Throws ComError (the engine's error number)
   // naming the line and column of an unterminated name, string or comment, or
@@ -22,7 +29,9 @@ class Lexer {
   [[nodiscard]] bool AtEnd() const { return offset_ >= text_.size(); }
   [[nodiscard]] char Peek(size_t ahead = 0) const;
   void Advance(size_t count = 1);
-  [[nodiscard]] SourcePos Here() const { return pos_; }
+  [[nodiscard]] SourcePos Here() const {
+    return positions_ ? (*positions_)[std::min(offset_, positions_->size() - 1)] : pos_;
+  }
   void SkipBlanksAndComments();
   Token ReadBracketed(TokenKind kind, SourcePos start);
   Token ReadString(SourcePos start);
@@ -31,6 +40,7 @@ class Lexer {
   Token ReadSymbol(SourcePos start);
 
   std::string_view text_;
+  std::shared_ptr<const std::vector<SourcePos>> positions_;
   size_t offset_ = 0;
   SourcePos pos_;
 };

@@ -31,15 +31,17 @@ bool IsOneOf(const std::array<std::string_view, N>& words, std::string_view word
   });
 }
 
-std::string DescribeToken(const Token& token) {
+std::string DescribeToken(const Token& token, const char* end) {
   switch (token.kind) {
-    case TokenKind::kEnd: return "the end of the statement";
+    case TokenKind::kEnd: return end;
     case TokenKind::kQuotedIdentifier: return "'[" + token.text + "]'";
     case TokenKind::kKeyIdentifier: return "'&[" + token.text + "]'";
     case TokenKind::kString: return "the string '" + token.text + "'";
     default: return "'" + token.text + "'";
   }
 }
+
+constexpr const char* kEndOfStatement = "the end of the statement";
 
 bool IsNamePart(const Token& token) {
   return token.kind == TokenKind::kIdentifier || token.kind == TokenKind::kQuotedIdentifier ||
@@ -52,15 +54,13 @@ NamePart ToNamePart(const Token& token) {
 
 }  // namespace
 
-Parser::Parser(std::string_view text) : tokens_(Lexer(text).Tokenize()) {}
-
 std::unique_ptr<Statement> Parser::ParseStatement(std::string_view text) {
-  Parser parser(text);
+  Parser parser(Lexer(text).Tokenize(), kEndOfStatement);
   return parser.WholeStatement();
 }
 
 NodePtr Parser::ParseExpression(std::string_view text) {
-  Parser parser(text);
+  Parser parser(Lexer(text).Tokenize(), kEndOfStatement);
   NodePtr expression = parser.Expression();
   parser.ExpectEnd();
   return expression;
@@ -96,11 +96,11 @@ void Parser::ExpectSymbol(std::string_view symbol, std::string_view context) {
 
 void Parser::Fail(std::string_view expected) const {
   throw EngineError("MDX syntax error at " + DescribePosition(Current().pos) + ": expected " +
-                       std::string(expected) + ", found " + DescribeToken(Current()) + ".");
+                       std::string(expected) + ", found " + DescribeToken(Current(), end_) + ".");
 }
 
 void Parser::ExpectEnd() {
-  if (Current().kind != TokenKind::kEnd) Fail("the end of the statement");
+  if (Current().kind != TokenKind::kEnd) Fail(end_);
 }
 
 std::unique_ptr<Statement> Parser::WholeStatement() {
@@ -135,7 +135,7 @@ void Parser::Formulas(mdx::Statement& statement) {
     }
     formula.name = CompoundName(formula.kind == Formula::Kind::kMember ? "a member name" : "a set name");
     ExpectKeyword("AS", " after the name " + FormatName(formula.name));
-    formula.expression = FormulaBody(formula.name);
+    formula.expression = FormulaBody();
     if (formula.kind == Formula::Kind::kMember) {
       while (TakeSymbol(",")) {
         if (!IsNamePart(Current())) Fail("a property name such as FORMAT_STRING");
@@ -149,20 +149,19 @@ void Parser::Formulas(mdx::Statement& statement) {
   } while (AtKeyword("MEMBER") || AtKeyword("SET"));
 }
 
-NodePtr Parser::FormulaBody(const std::vector<NamePart>& name) {
+NodePtr Parser::FormulaBody() {
   bool quoted = Current().kind == TokenKind::kString &&
                 ((Next().kind == TokenKind::kSymbol && Next().text == ",") || Next().kind == TokenKind::kEnd ||
                  (Next().kind == TokenKind::kIdentifier &&
                   (EqualsIgnoreCase(Next().text, "MEMBER") || EqualsIgnoreCase(Next().text, "SET") ||
                    EqualsIgnoreCase(Next().text, "SELECT"))));
   if (!quoted) return Expression();
+  // The formula in quotes is parsed where it stands, so that its places are the statement's.
   const Token& body = Take();
-  try {
-    return ParseExpression(body.text);
-  } catch (const ComError& error) {
-    throw EngineError("In the definition of " + FormatName(name) + " (at " + DescribePosition(body.pos) +
-                         "), positions counted within the quotes: " + error.description());
-  }
+  Parser formula(Lexer(body.text, body.text_positions).Tokenize(), "the closing quote");
+  NodePtr expression = formula.Expression();
+  formula.ExpectEnd();
+  return expression;
 }
 
 void Parser::Axes(mdx::Statement& statement) {

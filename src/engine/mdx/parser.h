@@ -20,11 +20,12 @@ class Parser {
   static NodePtr ParseExpression(std::string_view text);
 
  private:
-  explicit Parser(std::string_view text);
+  // `end` names the place after the last token in messages.
+  Parser(std::vector<Token> tokens, const char* end) : tokens_(std::move(tokens)), end_(end) {}
 
   std::unique_ptr<Statement> WholeStatement();
   void Formulas(mdx::Statement& statement);
-  NodePtr FormulaBody(const std::vector<NamePart>& name);
+  NodePtr FormulaBody();
   void Axes(mdx::Statement& statement);
   AxisClause Axis();
   int AxisNumber();
@@ -56,6 +57,7 @@ class Parser {
   void ExpectEnd();
 
   std::vector<Token> tokens_;
+  const char* end_;
   size_t index_ = 0;
 };
 

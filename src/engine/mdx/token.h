@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace orvex::engine::mdx {
 
@@ -26,6 +28,9 @@ struct Token {
   TokenKind kind = TokenKind::kEnd;
   std::string text;  // the identifier, string content, number text or symbol
   SourcePos pos;
+  // For a string: where each byte of `text` (and the closing quote) stands in
+  // the statement, so that a formula in quotes reports places in the statement.
+  std::shared_ptr<const std::vector<SourcePos>> text_positions;
 };
 
 }  // namespace orvex::engine::mdx

@@ -107,9 +107,10 @@ TEST(ParserTest, MalformedStatementsSayWhatWasExpectedAndWhere) {
       {"SELECT {a} ON 0 FROM x WHERE", "expected an expression, found the end of the statement."},
       {"SELECT Sum({a}, ) ON 0 FROM x", "line 1, column 17: expected an expression, found ')'."},
       {"SELECT {a} ON 0 FROM x y", "expected the end of the statement, found 'y'."},
-      {"WITH MEMBER [M].[X] AS 'a +' SELECT FROM x",
-       "In the definition of [M].[X] (at line 1, column 24), positions counted within the quotes: MDX syntax error "
-       "at line 1, column 4: expected an expression, found the end of the statement."},
+      // Places inside a quoted formula are places in the statement, doubled quotes counted.
+      {"WITH MEMBER [M].[X] AS 'a +' SELECT FROM x", "line 1, column 28: expected an expression, found the closing quote."},
+      {"WITH MEMBER [M].[X] AS 'x + ''a'' * * 1' SELECT FROM s", "line 1, column 37: expected an expression, found '*'."},
+      {"WITH SET [S] AS\n  '{a,\n b c}' SELECT FROM s", "line 3, column 4: expected '}' or ',' in the set, found 'c'."},
       {"SELECT {a} ON AXIS(x) FROM s", "expected an axis number, found 'x'."},
       {"SELECT a.[b].Children.[c] ON 0 FROM s", "expected a property or method name after '.', found '[c]'."},
   };

@@ -1,0 +1,86 @@
+#include "tools/mdx/mdx_tool.h"
+
+#include <ostream>
+
+#include "engine/provider/cellset_text.h"
+#include "engine/provider/embedded_provider.h"
+#include "platform/com/com_error.h"
+#include "platform/com/variant.h"
+#include "provider/cellset.h"
+#include "provider/connection.h"
+#include "tools/common/command_line.h"
+
+namespace orvex::tools {
+
+namespace {
+
+const std::set<std::string> kWithValue = {"--catalogs", "--data-source", "--catalog", "--format", "--max-cells"};
+
+}  // namespace
+
+std::string ParseMdxArguments(int argc, char** argv, MdxRequest& request, bool& help) {
+  // The statement is the last argument unless it is an option or an option's value.
+  int options_end = argc;
+  if (argc > 1) {
+    std::string last = argv[argc - 1];
+    std::string before = argc > 2 ? argv[argc - 2] : "";
+    bool is_value = kWithValue.count(before) > 0;
+    if (last.rfind("--", 0) != 0 && !is_value) {
+      request.statement = last;
+      options_end = argc - 1;
+    }
+  }
+  CommandLine command_line(kWithValue, {"--help"});
+  std::string error = command_line.Parse(options_end, argv);
+  if (!error.empty()) return error;
+  help = command_line.Has("--help");
+  if (command_line.Has("--catalogs")) request.catalogs = command_line.Value("--catalogs");
+  if (command_line.Has("--data-source")) request.data_source = command_line.Value("--data-source");
+  request.catalog = command_line.Value("--catalog");
+  if (command_line.Has("--format")) request.format = command_line.Value("--format");
+  if (request.format != "table" && request.format != "json") {
+    return "The option --format takes table or json, not '" + request.format + "'.";
+  }
+  if (command_line.Has("--max-cells")) {
+    auto number = ParseNumber(command_line.Value("--max-cells"));
+    if (!number || *number < 1) return "The option --max-cells takes a positive number.";
+    request.max_cells = static_cast<int64_t>(*number);
+  }
+  return "";
+}
+
+int RunMdx(const MdxRequest& request, std::ostream& out, std::ostream& err) {
+  try {
+    auto sources = std::make_shared<engine::DataSources>();
+    sources->AddLocalNames(request.catalogs);
+    std::string name = request.data_source;
+    if (auto equals = name.find('='); equals != std::string::npos) {
+      sources->Add(name.substr(0, equals), name.substr(equals + 1));
+      name = name.substr(0, equals);
+    }
+    engine::EngineOptions options;
+    options.max_cells = request.max_cells;
+    engine::RegisterEmbeddedProvider(sources, options);
+
+    auto connection = std::make_shared<provider::Connection>();
+    std::string connection_string = std::string("Provider=") + engine::kEmbeddedProviderName + ";Data Source=" + name;
+    if (!request.catalog.empty()) connection_string += ";SOURCE_DSN=" + request.catalog;
+    connection->Open(connection_string);
+    provider::Cellset cellset;
+    cellset.SetActiveConnection(connection);
+    cellset.Open(request.statement);
+    if (request.format == "json") {
+      out << engine::CellsetToJson(*cellset.Data()) << "\n";
+    } else {
+      out << engine::CellsetToTable(*cellset.Data(), true);
+    }
+    return 0;
+  } catch (const ComError& error) {
+    err << "orvex-mdx: " << error.description() << "\n";
+  } catch (const std::exception& error) {
+    err << "orvex-mdx: " << error.what() << "\n";
+  }
+  return 1;
+}
+
+}  // namespace orvex::tools
