@@ -93,24 +93,27 @@ std::shared_ptr<DataSource> ConnectTiny(const std::string& provider) {
   return data_source;
 }
 
-std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
-                                           const std::string& data_sql) {
+std::shared_ptr<DataSource> ConnectFolder(const std::string& name, const std::filesystem::path& root) {
   UseTinyEngine();
-  static std::mutex mutex;
-  {
-    std::lock_guard lock(mutex);
-    engine::DataSources& data_sources = *EngineDataSources();
-    if (!data_sources.Knows(name)) {
-      std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("olap-" + name);
-      std::filesystem::remove_all(root);
-      std::filesystem::create_directories(root);
-      orvex::testing::WriteCatalog(root, name, schema_xml, data_sql);
-      data_sources.Add(name, root);
-    }
-  }
+  EngineDataSources()->Add(name, root);
   auto data_source = std::make_shared<DataSource>();
   data_source->SetActiveConnection(std::string_view(Globals::Instance().BuildConnectionString(name, Variant(), kEngine)));
   return data_source;
+}
+
+std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
+                                           const std::string& data_sql) {
+  static std::mutex mutex;
+  std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("olap-" + name);
+  {
+    std::lock_guard lock(mutex);
+    if (!EngineDataSources()->Knows(name)) {
+      std::filesystem::remove_all(root);
+      std::filesystem::create_directories(root);
+      orvex::testing::WriteCatalog(root, name, schema_xml, data_sql);
+    }
+  }
+  return ConnectFolder(name, root);
 }
 
 std::shared_ptr<CubeView> NewSalesView(DataSource& data_source) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ std::string LastStatement();
 
 // A data source connected to the Tiny catalog through `provider`.
 std::shared_ptr<DataSource> ConnectTiny(const std::string& provider = kRecording);
+// A data source connected through the engine to the data source `name`,
+// whose catalogs are the folders below `root` (registered on first use).
+std::shared_ptr<DataSource> ConnectFolder(const std::string& name, const std::filesystem::path& root);
 // A data source connected, through the engine, to a catalog of its own named
 // `name`, written once per process from a schema and the SQL that fills its store.
 std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
