@@ -86,6 +86,17 @@ TEST(AxisHierarchyTest, LevelsShowAncestorsAndLeaveDeeperLevelsEmpty) {
   EXPECT_FALSE(levels->Exists(Variant(3)));
 }
 
+TEST(AxisHierarchyTest, ClearingResultsReachesLevelsTheLastResultDidNotShow) {
+  auto data_source = ConnectTiny();
+  auto view = NewSalesView(*data_source);
+  AddSetAxis(*view, {{"[Time].[1997]"}, {"[Time].[1998].[Q2]"}}, "showEmpty='false'");
+  auto axis = view->Axes()->Item(0);
+  auto quarter = axis->Hierarchies()->Item(Variant(0))->Levels()->Item(Variant("Quarter"));
+  EXPECT_EQ(Slots(*quarter->Positions()), "-");  // 1998 has no sales after March
+  axis->SetShowEmpty(true);
+  EXPECT_EQ(Slots(*quarter->Positions()), "- [Time].[1998].[Q2]");
+}
+
 TEST(AxisHierarchyTest, SameHeadingComparesEarlierHierarchiesFirst) {
   auto data_source = ConnectTiny();
   auto view = NewSalesView(*data_source);
