@@ -98,6 +98,15 @@ TEST(CubeViewTest, StatementVariants) {
        "Distinct({Order(Hierarchize([Axis 0]), Sum(CrossJoin({{[Axis 1]}}, {[Axis 2]}), [Measures].[Unit Sales]), "
        "ASC)}) ON Axis(0), Distinct({Hierarchize([Axis 1])}) ON Axis(1), Distinct({Hierarchize([Axis 2])}) ON "
        "Axis(2) FROM [Sales] WHERE ([Measures].[Unit Sales])"},
+      {"two axes sorted both ways, breaking and keeping the hierarchy",
+       [](CubeView& view) {
+         AddSetAxis(view, {{"[Time].[1997]"}}, "sortOrder='2'");
+         AddSetAxis(view, {{"[Store].[USA]"}}, "sortOrder='1' groupByLevel='false'");
+       },
+       "WITH SET [Axis 0] AS '{([Time].[1997])}' SET [Axis 1] AS '{([Store].[USA])}' SELECT "
+       "Distinct({Order(Hierarchize([Axis 0]), Sum({[Axis 1]}, [Measures].[Unit Sales]), DESC)}) ON Axis(0), "
+       "Distinct({Order(Hierarchize([Axis 1]), Sum({[Axis 0]}, [Measures].[Unit Sales]), BASC)}) ON Axis(1) "
+       "FROM [Sales] WHERE ([Measures].[Unit Sales])"},
       {"quotes doubled inside the named set",
        [](CubeView& view) {
          AddSetAxis(view, {{"[Product].[Drink].[Beverages].[Soda].[Bob's].[Bob's \"Best\" [Big]] Cola]"}});
