@@ -192,7 +192,8 @@ std::string CubeView::p_BuildMDX() {
     std::string expression = measure;
     std::string with;
     if (!condition.empty()) {
-      expression = "[Measures].[__Filtered__" + Measure()->Name() + "]";
+      // A bracket in the measure's name is doubled like in any name part.
+      expression = "[Measures].[__Filtered__" + ReplaceAll(Measure()->Name(), "]", "]]") + "]";
       with = globals.BuildNamedMemberClause(expression, "IIf(" + condition + ", NULL, " + measure + ")");
     }
 
