@@ -149,6 +149,7 @@ TEST(GlobalsTest, ConvertSetNodeToMDX) {
       {"<set><t><m>[P].[Bob&apos;s &quot;Best&quot; [Big]] Cola]</m></t></set>",
        "{([P].[Bob's \"Best\" [Big]] Cola])}"},
       {"<set a='1'><t><m>a</m></t></set>", "{(a)}"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- saved -->\n<set><t><m>a</m></t></set>\n", "{(a)}"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.xml);
