@@ -12,6 +12,9 @@ class CubeView;
 
 // The object a client creates first: one connection to an OLAP data source
 // (held by its Catalogs) and the factory of cube views from a view definition.
+// It owns everything below it: catalogs, cubes and every view built from them
+// end when it ends or is connected again (their objects then answer error 91),
+// so a client keeps the data source for as long as it uses a view.
 class DataSource {
  public:
   DataSource();
