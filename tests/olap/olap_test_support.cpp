@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <unistd.h>
 #include <pugixml.hpp>
 #include <sstream>
 
@@ -64,6 +65,20 @@ const std::shared_ptr<engine::DataSources>& EngineDataSources() {
 
 }  // namespace
 
+std::filesystem::path ProcessTempDir() {
+  // ctest runs each test case as a process of its own, several at a time.
+  struct Folder {
+    std::filesystem::path path =
+        std::filesystem::path(::testing::TempDir()) / ("olap-" + std::to_string(::getpid()));
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Folder folder;
+  return folder.path;
+}
+
 void UseTinyEngine() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -104,7 +119,7 @@ std::shared_ptr<DataSource> ConnectFolder(const std::string& name, const std::fi
 std::shared_ptr<DataSource> ConnectCatalog(const std::string& name, const std::string& schema_xml,
                                            const std::string& data_sql) {
   static std::mutex mutex;
-  std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / ("olap-" + name);
+  std::filesystem::path root = ProcessTempDir() / name;
   {
     std::lock_guard lock(mutex);
     if (!EngineDataSources()->Knows(name)) {

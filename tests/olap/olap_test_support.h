@@ -25,6 +25,8 @@ std::string LastStatement();
 
 // A data source connected to the Tiny catalog through `provider`.
 std::shared_ptr<DataSource> ConnectTiny(const std::string& provider = kRecording);
+// A temporary folder of this test process.
+std::filesystem::path ProcessTempDir();
 // A data source connected through the engine to the data source `name`,
 // whose catalogs are the folders below `root` (registered on first use).
 std::shared_ptr<DataSource> ConnectFolder(const std::string& name, const std::filesystem::path& root);

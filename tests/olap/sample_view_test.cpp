@@ -20,7 +20,7 @@ using testing::ResultTuples;
 // The sample catalog's schema over a small generated store, made once per process.
 std::filesystem::path SampleRoot() {
   static std::once_flag once;
-  static std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / "olap-sample";
+  static std::filesystem::path root = testing::ProcessTempDir() / "sample";
   std::call_once(once, [] {
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root / "Sample");
