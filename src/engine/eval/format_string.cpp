@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/text.h"
@@ -118,14 +120,46 @@ std::string Group(const std::string& digits) {
   return grouped;
 }
 
+// A non-negative number rounded to `decimals` places, halves away from zero,
+// as its integer digits and exactly `decimals` fraction digits. Rounding works
+// on the 15 significant digits a double holds reliably, so 2.675 rounds to
+// 2.68 as people expect, not to the 2.67 its binary value would give.
+struct Decimal {
+  std::string integer;
+  std::string fraction;
+};
+
+Decimal RoundHalfUp(double value, int decimals) {
+  if (value == 0) return {"0", std::string(static_cast<size_t>(decimals), '0')};
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.14e", value);
+  std::string digits(1, buffer[0]);
+  digits.append(buffer + 2, 14);
+  int exponent = std::atoi(std::strchr(buffer, 'e') + 1);  // digits[i] stands for 10^(exponent - i)
+  int keep = exponent + 1 + decimals;                       // the digits down to 10^-decimals
+  if (keep < 0) return {"0", std::string(static_cast<size_t>(decimals), '0')};
+  std::string kept = digits.substr(0, static_cast<size_t>(std::min(keep, 15)));
+  kept.append(static_cast<size_t>(std::max(0, keep - 15)), '0');
+  if (keep < 15 && digits[static_cast<size_t>(keep)] >= '5') {
+    int position = static_cast<int>(kept.size()) - 1;
+    while (position >= 0 && kept[static_cast<size_t>(position)] == '9') kept[static_cast<size_t>(position--)] = '0';
+    if (position >= 0) {
+      ++kept[static_cast<size_t>(position)];
+    } else {
+      kept.insert(kept.begin(), '1');
+      ++exponent;
+    }
+  }
+  int integer_digits = exponent + 1;
+  if (integer_digits > 0) return {kept.substr(0, static_cast<size_t>(integer_digits)), kept.substr(static_cast<size_t>(integer_digits))};
+  return {"0", std::string(static_cast<size_t>(-integer_digits), '0') + kept};
+}
+
 // The digits of a non-negative number after the pattern, without literals.
 std::string Digits(double value, const Pattern& pattern) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%.*f", pattern.max_decimals, value);
-  std::string fixed = buffer;
-  size_t point = fixed.find('.');
-  std::string integer = point == std::string::npos ? fixed : fixed.substr(0, point);
-  std::string decimals = point == std::string::npos ? "" : fixed.substr(point + 1);
+  Decimal rounded = RoundHalfUp(value, pattern.max_decimals);
+  std::string integer = rounded.integer;
+  std::string decimals = rounded.fraction;
   while (static_cast<int>(decimals.size()) > pattern.min_decimals && !decimals.empty() && decimals.back() == '0') {
     decimals.pop_back();
   }
@@ -175,7 +209,8 @@ std::string ApplyPattern(double value, const Pattern& pattern) {
 bool RoundsToZero(double value, const Pattern& pattern) {
   if (pattern.scientific) return value == 0;
   double scaled = std::fabs(value) * std::pow(100.0, pattern.percents) / std::pow(1000.0, pattern.scale_thousands);
-  return std::round(scaled * std::pow(10.0, pattern.max_decimals)) == 0;
+  Decimal rounded = RoundHalfUp(scaled, pattern.max_decimals);
+  return (rounded.integer + rounded.fraction).find_first_not_of('0') == std::string::npos;
 }
 
 std::string GeneralNumber(double value) {

@@ -1,17 +1,147 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "engine/eval/query_executor.h"
+#include "engine/eval/statement_cache.h"
+#include "temp_dir.h"
 #include "tiny_session.h"
 
 namespace orvex::engine::testing {
 namespace {
 
-TEST(EvaluatorTest, FamiliesByYearWithAnEmptyRow) {
-  EXPECT_EQ(TinyTable("SELECT {[Time].[1997], [Time].[1998]} ON COLUMNS, [Product].[Product Family].Members ON ROWS "
-                      "FROM [Sales]"),
-            "                           | [Time].[1997] | [Time].[1998]\n"
-            "[Product].[Drink]          | 49.00         | 10.00\n"
-            "[Product].[Food]           | 29.00         | 7.00\n"
-            "[Product].[Non-Consumable] |               |\n");
+// The view's statement over the Tiny catalog: quarters by families and departments, sorted, non empty.
+constexpr const char* kViewStatement =
+    "WITH MEMBER [Measures].[__Filtered__Unit Sales] AS 'IIf(([Measures].[Unit Sales] <= 3), NULL, "
+    "[Measures].[Unit Sales])' SET [Axis 0] AS '{([Time].[1997].[Q1]), ([Time].[1997].[Q2]), ([Time].[1997].[Q3]), "
+    "([Time].[1997].[Q4])}' SET [Axis 1] AS '{([Product].[Drink]), ([Product].[Drink].[Alcoholic Beverages]), "
+    "([Product].[Drink].[Beverages]), ([Product].[Food]), ([Product].[Food].[Produce]), "
+    "([Product].[Food].[Snack Foods]), ([Product].[Non-Consumable])}' SELECT Distinct({Hierarchize([Axis 0])}) ON "
+    "Axis(0), NON EMPTY Distinct({Order(Hierarchize([Axis 1]), Sum({[Axis 0]}, "
+    "[Measures].[__Filtered__Unit Sales]), DESC)}) ON Axis(1) FROM [Sales] WHERE "
+    "([Measures].[__Filtered__Unit Sales])";
+
+constexpr const char* kViewResult =
+    "                                        | [Time].[1997].[Q1] | [Time].[1997].[Q2] | [Time].[1997].[Q3] | "
+    "[Time].[1997].[Q4]\n"
+    "[Product].[Drink]                       | 13.00              | 12.00              | 8.00               | 16.00\n"
+    "[Product].[Drink].[Beverages]           | 10.00              | 5.00               | 8.00               | 9.00\n"
+    "[Product].[Drink].[Alcoholic Beverages] |                    | 7.00               |                    | 7.00\n"
+    "[Product].[Food]                        | 8.00               | 10.00              | 9.00               |\n"
+    "[Product].[Food].[Produce]              |                    | 8.00               | 5.00               |\n"
+    "[Product].[Food].[Snack Foods]          | 6.00               |                    | 4.00               |\n";
+
+TEST(EvaluatorTest, TheViewStatementSortsWithinTheHierarchyAndHidesEmptyRows) {
+  EXPECT_EQ(TinyTable(kViewStatement), kViewResult);
+}
+
+TEST(EvaluatorTest, FromCacheAndColdGiveTheSameCells) {
+  std::string warm_first = TinyTable(kViewStatement);
+  std::string warm_again = TinyTable(kViewStatement);
+  // A fresh catalog: members read again, no cell cached.
+  auto sources = std::make_shared<DataSources>();
+  sources->Add("Fresh", orvex::testing::TinyCatalogsRoot());
+  EngineSession cold(sources, "Fresh", EngineOptions{});
+  EXPECT_EQ(CellsetToTable(*cold.Execute("Tiny", kViewStatement), true),
+            CellsetToTable(*RunTiny(kViewStatement), true));
+  EXPECT_EQ(warm_first, warm_again);
+}
+
+TEST(EvaluatorTest, ManyThreadsGetIdenticalResults) {
+  const std::vector<std::string> statements = {
+      kViewStatement,
+      "SELECT NON EMPTY CrossJoin([Gender].[Gender].Members, [Store].[Store City].Members) ON 0, "
+      "Descendants([Time].[1997], [Time].[Month]) ON 1 FROM [Sales] WHERE [Measures].[Profit]",
+      "SELECT TopCount([Product].[Product Name].Members, 3, [Measures].[Store Sales]) ON 0 FROM [Sales]",
+  };
+  std::vector<std::string> expected;
+  for (const auto& statement : statements) expected.push_back(TinyTable(statement));
+  // Each thread opens its own fresh catalog half the time, so loading and cold reads race too.
+  std::vector<std::thread> threads;
+  std::vector<std::string> failures(8);
+  for (int thread = 0; thread < 8; ++thread) {
+    threads.emplace_back([&, thread] {
+      auto sources = TinySources();
+      if (thread % 2) {
+        sources = std::make_shared<DataSources>();
+        sources->Add("Tiny", orvex::testing::TinyCatalogsRoot());
+      }
+      EngineSession session(sources, "Tiny", EngineOptions{});
+      for (int round = 0; round < 10; ++round) {
+        size_t index = static_cast<size_t>(thread + round) % statements.size();
+        std::string actual = CellsetToTable(*session.Execute("Tiny", statements[index]), false);
+        if (actual != expected[index]) failures[static_cast<size_t>(thread)] = actual;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& failure : failures) EXPECT_EQ(failure, "");
+}
+
+TEST(EvaluatorTest, StatementsBeyondTheCellLimitFailClearly) {
+  EngineOptions options;
+  options.max_cells = 50;
+  struct Case {
+    const char* statement;
+    const char* message;
+  } cases[] = {
+      {"SELECT Descendants([Time].[1997], [Time].[Month]) ON 0, [Store].[Store Name].Members ON 1 FROM [Sales]",
+       "The statement would compute 60 cells, more than the limit of 50; ask for fewer positions."},
+      {"SELECT NON EMPTY Descendants([Time].[1997], [Time].[Month]) ON 0, [Store].[Store Name].Members ON 1 FROM "
+       "[Sales]",
+       "would compute 60 cells"},
+      {"SELECT CrossJoin(Descendants([Time].[1997], [Time].[Month]), [Store].[Store Name].Members) ON 0 FROM [Sales]",
+       "The set would hold 60 tuples, more than the limit of 50"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.statement);
+    try {
+      (void)RunTiny(c.statement, options);
+      ADD_FAILURE() << "no error";
+    } catch (const ComError& error) {
+      EXPECT_NE(error.description().find(c.message), std::string::npos) << error.description();
+    }
+  }
+  // Within the limit the same kind of statement runs.
+  EXPECT_NO_THROW((void)RunTiny("SELECT [Time].[1997].Children ON 0, [Store].[Store Name].Members ON 1 FROM [Sales]",
+                                options));
+}
+
+TEST(EvaluatorTest, ParsedStatementsAreSharedByText) {
+  StatementCache cache(2);
+  auto first = cache.Statement("SELECT FROM [Sales]");
+  EXPECT_EQ(cache.Statement("SELECT FROM [Sales]"), first);
+  EXPECT_THROW((void)cache.Statement("SELECT FROM"), ComError);
+  (void)cache.Statement("SELECT FROM [A]");
+  (void)cache.Statement("SELECT FROM [B]");  // full: starts over
+  EXPECT_NE(cache.Statement("SELECT FROM [Sales]"), first);
+}
+
+TEST(EvaluatorTest, AFaultyFormulaOfTheCubeIsNamedInTheMessage) {
+  orvex::testing::TempDir root;
+  std::string schema = R"(<Schema name="Broken">
+  <Cube name="Sales">
+    <Table name="facts"/>
+    <Dimension name="Color"><Hierarchy hasAll="true"><Level name="Color" column="color"/></Hierarchy></Dimension>
+    <Measure name="Units" column="units" aggregator="sum"/>
+    <CalculatedMember name="Ghost" dimension="Measures"><Formula>[Measures].[Nothing] * 2</Formula></CalculatedMember>
+  </Cube>
+</Schema>)";
+  orvex::testing::WriteCatalog(root.path(), "Broken", schema,
+                               "CREATE TABLE facts (color VARCHAR, units INTEGER); INSERT INTO facts VALUES ('red', 2);");
+  auto sources = std::make_shared<DataSources>();
+  sources->Add("Broken", root.path());
+  EngineSession session(sources, "Broken", EngineOptions{});
+  EXPECT_EQ(CellsetToTable(*session.Execute("Broken", "SELECT [Color].[Color].Members ON 0 FROM [Sales]"), false),
+            "[Color].[red] | 2\n");
+  try {
+    (void)session.Execute("Broken", "SELECT {[Measures].[Ghost]} ON 0 FROM [Sales]");
+    ADD_FAILURE() << "no error";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.description(),
+              "In the formula of [Measures].[Ghost]: The name [Measures].[Nothing] at line 1, column 1 is not a "
+              "member, level, hierarchy, dimension or set of the cube 'Sales'.");
+  }
 }
 
 }  // namespace
