@@ -1,0 +1,89 @@
+#include "tools/mdx/mdx_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tiny_catalog.h"
+
+namespace orvex::tools {
+namespace {
+
+MdxRequest Parse(std::vector<std::string> arguments, std::string* error = nullptr) {
+  arguments.insert(arguments.begin(), "orvex-mdx");
+  std::vector<char*> argv;
+  for (auto& argument : arguments) argv.push_back(argument.data());
+  MdxRequest request;
+  bool help = false;
+  std::string message = ParseMdxArguments(static_cast<int>(argv.size()), argv.data(), request, help);
+  if (error) *error = message;
+  return request;
+}
+
+TEST(MdxToolTest, TheStatementIsTheLastArgumentThatIsNoOptionValue) {
+  MdxRequest request = Parse({"--catalogs", "/c", "--catalog", "Tiny", "--format", "json", "SELECT FROM [Sales]"});
+  EXPECT_EQ(request.catalogs, "/c");
+  EXPECT_EQ(request.catalog, "Tiny");
+  EXPECT_EQ(request.format, "json");
+  EXPECT_EQ(request.statement, "SELECT FROM [Sales]");
+  // Without a statement, the last argument is the value of --catalog (the statement comes from standard input).
+  request = Parse({"--data-source", "Tiny", "--catalog", "Tiny"});
+  EXPECT_EQ(request.catalog, "Tiny");
+  EXPECT_EQ(request.statement, "");
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--format", "xml", "x"},
+                                       std::vector<std::string>{"--max-cells", "none", "x"},
+                                       std::vector<std::string>{"--colour", "red", "x"}}) {
+    std::string error;
+    Parse(bad, &error);
+    EXPECT_FALSE(error.empty()) << bad[0];
+  }
+}
+
+TEST(MdxToolTest, JsonOutputIsOneObjectWithAxesFilterAxisAndCells) {
+  MdxRequest request;
+  request.catalogs = orvex::testing::TinyCatalogsRoot();
+  request.format = "json";
+  request.statement =
+      "WITH MEMBER [Measures].[Label] AS '\"a \"\"quoted\"\" \\ text\"' "
+      "SELECT {[Store].[Canada], [Store].[USA]} ON 0, {[Measures].[Unit Sales], [Measures].[Label]} ON 1 "
+      "FROM [Sales] WHERE ([Time].[1998], [Gender].[M])";
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunMdx(request, out, err), 0) << err.str();
+  auto member = [](const std::string& unique_name, const std::string& caption, int depth) {
+    return "{\"members\": [{\"uniqueName\": \"" + unique_name + "\", \"caption\": \"" + caption +
+           "\", \"levelDepth\": " + std::to_string(depth) + "}]}";
+  };
+  std::string filter = "{\"members\": [{\"uniqueName\": \"[Time].[1998]\", \"caption\": \"1998\", \"levelDepth\": 0}, "
+                       "{\"uniqueName\": \"[Product].[All Products]\", \"caption\": \"All Products\", \"levelDepth\": 0}, "
+                       "{\"uniqueName\": \"[Customers].[All Customers]\", \"caption\": \"All Customers\", \"levelDepth\": 0}, "
+                       "{\"uniqueName\": \"[Gender].[M]\", \"caption\": \"M\", \"levelDepth\": 1}, "
+                       "{\"uniqueName\": \"[Marital Status].[All Marital Status]\", \"caption\": \"All Marital Status\", \"levelDepth\": 0}, "
+                       "{\"uniqueName\": \"[Promotion Media].[All Media]\", \"caption\": \"All Media\", \"levelDepth\": 0}]}";
+  EXPECT_EQ(out.str(),
+            "{\"axes\": [{\"positions\": [" + member("[Store].[Canada]", "Canada", 1) + ", " +
+                member("[Store].[USA]", "USA", 1) + "]}, {\"positions\": [" +
+                member("[Measures].[Unit Sales]", "Unit Sales", 0) + ", " + member("[Measures].[Label]", "Label", 0) +
+                "]}], \"filterAxis\": {\"positions\": [" + filter + "]}, \"cells\": ["
+                "{\"ordinal\": 0, \"value\": null, \"formattedValue\": \"\"}, "
+                "{\"ordinal\": 1, \"value\": 9, \"formattedValue\": \"9.00\"}, "
+                "{\"ordinal\": 2, \"value\": \"a \\\"quoted\\\" \\\\ text\", \"formattedValue\": \"a \\\"quoted\\\" \\\\ text\"}, "
+                "{\"ordinal\": 3, \"value\": \"a \\\"quoted\\\" \\\\ text\", \"formattedValue\": \"a \\\"quoted\\\" \\\\ text\"}]}\n");
+}
+
+TEST(MdxToolTest, FailuresGoToStandardErrorWithStatusOne) {
+  MdxRequest request;
+  request.catalogs = orvex::testing::TinyCatalogsRoot();
+  request.statement = "SELECT {[Time].[2001]} ON 0 FROM [Sales]";
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunMdx(request, out, err), 1);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("[Time].[2001]"), std::string::npos);
+  request.data_source = "Elsewhere";
+  EXPECT_EQ(RunMdx(request, out, err), 1);
+  EXPECT_NE(err.str().find("'Elsewhere' is not known"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvex::tools
