@@ -23,9 +23,12 @@ std::string Quote(std::string_view text, char quote) {
 
 }  // namespace
 
-std::string Store::QuoteIdentifier(std::string_view name) const { return Quote(name, '"'); }
+std::string QuoteStandardIdentifier(std::string_view name) { return Quote(name, '"'); }
+std::string QuoteStandardLiteral(std::string_view text) { return Quote(text, '\''); }
 
-std::string Store::QuoteLiteral(std::string_view text) const { return Quote(text, '\''); }
+std::string Store::QuoteIdentifier(std::string_view name) const { return QuoteStandardIdentifier(name); }
+
+std::string Store::QuoteLiteral(std::string_view text) const { return QuoteStandardLiteral(text); }
 
 std::string Store::Literal(const KeyValue& value) const {
   if (const auto* integer = std::get_if<int64_t>(&value)) return std::to_string(*integer);

@@ -8,6 +8,12 @@
 
 namespace orvex::engine {
 
+// Standard SQL quoting, which DuckDB and PostgreSQL share: an identifier in
+// double quotes and a text in single quotes, the quote character doubled
+// inside. Throws ComError for a text holding a NUL byte, which no store takes.
+std::string QuoteStandardIdentifier(std::string_view name);
+std::string QuoteStandardLiteral(std::string_view text);
+
 // The SQL database under a catalog. The engine generates one SQL text for
 // every store and asks the store only to quote names and values for its
 // dialect and to run SELECT statements. Implementations are thread-safe:

@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace orvex::tools {
+
+// Creates or replaces tables of a catalog's data.duckdb from CSV or Parquet
+// files, all in one transaction: either every table is loaded or none is
+// changed. Column names and types are taken from the files.
+class TableLoader {
+ public:
+  struct Table {
+    std::string name;            // the table to create or replace
+    std::filesystem::path file;  // .csv, .tsv, .csv.gz, .tsv.gz or .parquet
+    int64_t rows = 0;            // filled by Load
+  };
+
+  // Creates `catalog_dir` and its data.duckdb when missing. Throws ComError
+  // for an empty table name, a missing file, an unknown file type, a file
+  // name DuckDB would take as a pattern, or a file the store cannot read.
+  static void Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables);
+};
+
+}  // namespace orvex::tools
