@@ -1,0 +1,127 @@
+#include "tools/load/table_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/model/catalog.h"
+#include "engine/model/catalog_loader.h"
+#include "engine/cells/cell_reader.h"
+#include "engine/model/cube.h"
+#include "engine/store/duckdb/duckdb_database.h"
+#include "platform/com/com_error.h"
+#include "temp_dir.h"
+
+namespace orvex::tools {
+namespace {
+
+using engine::DuckDbDatabase;
+using orvex::testing::TempDir;
+
+std::filesystem::path WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
+  std::ofstream(dir / name, std::ios::binary) << text;
+  return dir / name;
+}
+
+// A Parquet file written by DuckDB itself from `select`.
+std::filesystem::path WriteParquet(const TempDir& dir, const std::string& name, const std::string& select) {
+  auto database = DuckDbDatabase::Open(dir / "scratch.duckdb", DuckDbDatabase::Mode::kReadWrite);
+  database.Connect().Execute("COPY (" + select + ") TO '" + (dir / name).string() + "' (FORMAT parquet)");
+  return dir / name;
+}
+
+std::string Query(const std::filesystem::path& catalog, const std::string& sql) {
+  auto database = DuckDbDatabase::Open(catalog / "data.duckdb", DuckDbDatabase::Mode::kReadOnly);
+  auto rows = database.Connect().Query(sql);
+  std::string text;
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    for (size_t column = 0; column < rows.column_count(); ++column) {
+      text += (column ? "|" : "") + engine::ToText(rows.at(row, column));
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+TEST(TableLoaderTest, LoadsCsvAndParquetIntoACatalogThatAnEngineCubeCanRead) {
+  TempDir dir;
+  auto catalog = dir / "Shop";
+  std::vector<TableLoader::Table> tables = {
+      {"sales", WriteText(dir, "sales.csv", "day,product_id,amount\n2024-01-02,1,10\n2024-01-02,2,5\n2024-02-01,1,7\n")},
+      {"products", WriteParquet(dir, "products.parquet",
+                                "SELECT * FROM (VALUES (1, 'Tea', 'Drink'), (2, 'Bread', 'Food')) t(id, name, family)")},
+  };
+  TableLoader::Load(catalog, tables);
+  EXPECT_EQ(tables[0].rows, 3);
+  EXPECT_EQ(tables[1].rows, 2);
+  EXPECT_EQ(Query(catalog, "SELECT typeof(day), typeof(amount), SUM(amount) FROM sales GROUP BY ALL"), "DATE|BIGINT|22\n");
+
+  std::ofstream(catalog / "schema.xml") << R"(<Schema name="Shop"><Cube name="Sales">
+    <Table name="sales"/>
+    <Dimension name="Product" foreignKey="product_id">
+      <Hierarchy hasAll="true" primaryKey="id"><Table name="products"/>
+        <Level name="Family" column="family" uniqueMembers="true"/>
+        <Level name="Name" column="name"/>
+      </Hierarchy>
+    </Dimension>
+    <Measure name="Amount" column="amount" aggregator="sum"/>
+  </Cube></Schema>)";
+  auto loaded = engine::CatalogLoader::Load(catalog);
+  const auto& cube = loaded->FindCube("Sales");
+  engine::Coordinate at = {cube.hierarchies()[0]->FindMember("[Product].[Drink]")};
+  ASSERT_NE(at[0], nullptr);
+  engine::CellRequest request{cube.measures()[0], &at};
+  engine::CellValue value;
+  cube.cells().Fetch(std::span(&request, 1), std::span(&value, 1));
+  EXPECT_EQ(value, 17);
+}
+
+TEST(TableLoaderTest, ReplacesTablesAndChangesNothingWhenOneFails) {
+  TempDir dir;
+  auto catalog = dir / "Shop";
+  std::vector<TableLoader::Table> first = {{"facts", WriteText(dir, "a.csv", "x\n1\n2\n")},
+                                           {"we\"ird; DROP TABLE facts; --", WriteText(dir, "b.tsv", "y\tz\n3\t4\n")}};
+  TableLoader::Load(catalog, first);
+  std::vector<TableLoader::Table> second = {{"facts", WriteText(dir, "c.csv", "x\n5\n")}};
+  TableLoader::Load(catalog, second);
+  EXPECT_EQ(Query(catalog, "SELECT SUM(x) FROM facts"), "5\n");
+  EXPECT_EQ(Query(catalog, "SELECT y + z FROM \"we\"\"ird; DROP TABLE facts; --\""), "7\n");
+
+  std::vector<TableLoader::Table> broken = {{"facts", WriteText(dir, "d.csv", "x\n9\n")},
+                                            {"more", WriteText(dir, "e.parquet", "this is no parquet file")}};
+  EXPECT_THROW(TableLoader::Load(catalog, broken), ComError);
+  EXPECT_EQ(Query(catalog, "SELECT SUM(x) FROM facts"), "5\n");
+  EXPECT_EQ(Query(catalog, "SELECT COUNT(*) FROM information_schema.tables WHERE table_name = 'more'"), "0\n");
+}
+
+TEST(TableLoaderTest, RefusesWhatItCannotLoadBeforeTouchingTheCatalog) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    std::filesystem::path file;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"", WriteText(dir, "a.csv", "x\n1\n"), "needs a name"},
+      {"t", dir / "missing.csv", "does not exist"},
+      {"t", WriteText(dir, "sheet.xlsx", "x"), "neither CSV"},
+      {"t", WriteText(dir, "a*.csv", "x\n1\n"), "holds one of * ? [ {"},
+      {"t", dir.path(), "does not exist"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.file.string());
+    std::vector<TableLoader::Table> tables = {{test.name, test.file}};
+    try {
+      TableLoader::Load(dir / "Catalog", tables);
+      ADD_FAILURE() << "no error";
+    } catch (const ComError& error) {
+      EXPECT_NE(error.description().find(test.expected), std::string::npos) << error.description();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "Catalog"));
+  }
+}
+
+}  // namespace
+}  // namespace orvex::tools
