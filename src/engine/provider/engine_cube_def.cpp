@@ -12,18 +12,7 @@ EngineCubeDef::EngineCubeDef(std::shared_ptr<const void> owner, const engine::Cu
 }
 
 std::shared_ptr<provider::Dimensions> EngineCubeDef::GetDimensions() const {
-  auto owner = owner_;
-  const engine::Cube* cube = &cube_;
-  return std::make_shared<LazyCollection<provider::Dimension>>(
-      static_cast<int>(cube->dimensions().size()),
-      [owner, cube](int index) {
-        return std::make_shared<EngineDimension>(owner, *cube->dimensions()[static_cast<size_t>(index)]);
-      },
-      [owner, cube](std::string_view name) {
-        return MakeNamed<provider::Dimension>(cube->dimensions(), name, [&](const engine::Dimension& dimension) {
-          return std::make_shared<EngineDimension>(owner, dimension);
-        });
-      });
+  return WrapEach<provider::Dimension, EngineDimension>(owner_, cube_.dimensions());
 }
 
 }  // namespace orvex::engine

@@ -11,18 +11,7 @@ EngineDimension::EngineDimension(std::shared_ptr<const void> owner, const engine
 }
 
 std::shared_ptr<provider::Hierarchies> EngineDimension::GetHierarchies() const {
-  auto owner = owner_;
-  const engine::Dimension* dimension = &dimension_;
-  return std::make_shared<LazyCollection<provider::Hierarchy>>(
-      static_cast<int>(dimension->hierarchies().size()),
-      [owner, dimension](int index) {
-        return std::make_shared<EngineHierarchy>(owner, *dimension->hierarchies()[static_cast<size_t>(index)]);
-      },
-      [owner, dimension](std::string_view name) {
-        return MakeNamed<provider::Hierarchy>(dimension->hierarchies(), name, [&](const engine::Hierarchy& hierarchy) {
-          return std::make_shared<EngineHierarchy>(owner, hierarchy);
-        });
-      });
+  return WrapEach<provider::Hierarchy, EngineHierarchy>(owner_, dimension_.hierarchies());
 }
 
 }  // namespace orvex::engine

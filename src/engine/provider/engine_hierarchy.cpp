@@ -16,19 +16,7 @@ EngineHierarchy::EngineHierarchy(std::shared_ptr<const void> owner, const engine
       }) {}
 
 std::shared_ptr<provider::Levels> EngineHierarchy::GetLevels() const {
-  auto owner = owner_;
-  const engine::Hierarchy* hierarchy = &hierarchy_;
-  const auto& levels = hierarchy->levels();
-  return std::make_shared<LazyCollection<provider::Level>>(
-      static_cast<int>(levels.size()),
-      [owner, hierarchy](int index) {
-        return std::make_shared<EngineLevel>(owner, *hierarchy->levels()[static_cast<size_t>(index)]);
-      },
-      [owner, hierarchy](std::string_view name) {
-        return MakeNamed<provider::Level>(hierarchy->levels(), name, [&](const engine::Level& level) {
-          return std::make_shared<EngineLevel>(owner, level);
-        });
-      });
+  return WrapEach<provider::Level, EngineLevel>(owner_, hierarchy_.levels());
 }
 
 }  // namespace orvex::engine

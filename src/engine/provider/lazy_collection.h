@@ -40,14 +40,24 @@ class LazyCollection final : public provider::Collection<T> {
   Find find_;
 };
 
-// Makes the first of `items` (pointers to metadata objects) whose name or
-// unique name is `name`, without regard to case; nullptr when none is.
-template <class T, class Items, class Make>
-std::shared_ptr<T> MakeNamed(const Items& items, std::string_view name, Make make) {
-  for (const auto& item : items) {
-    if (EqualsIgnoreCase(item->name(), name) || EqualsIgnoreCase(item->unique_name(), name)) return make(*item);
-  }
-  return nullptr;
+// A collection of the metadata objects `items` (pointers, or unique_ptrs, to
+// objects of the catalog that `owner` keeps alive), each handed out as a
+// `Wrapper` made from the owner and the object; found by name or unique name,
+// without regard to case. `items` must live as long as the owner.
+template <class T, class Wrapper, class Items>
+std::shared_ptr<provider::Collection<T>> WrapEach(const std::shared_ptr<const void>& owner, const Items& items) {
+  const Items* list = &items;
+  return std::make_shared<LazyCollection<T>>(
+      static_cast<int>(items.size()),
+      [owner, list](int index) { return std::make_shared<Wrapper>(owner, *(*list)[static_cast<size_t>(index)]); },
+      [owner, list](std::string_view name) -> std::shared_ptr<T> {
+        for (const auto& item : *list) {
+          if (EqualsIgnoreCase(item->name(), name) || EqualsIgnoreCase(item->unique_name(), name)) {
+            return std::make_shared<Wrapper>(owner, *item);
+          }
+        }
+        return nullptr;
+      });
 }
 
 }  // namespace orvex::engine
