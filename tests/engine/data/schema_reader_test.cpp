@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/com/com_error.h"
@@ -218,6 +220,20 @@ TEST(SchemaReaderTest, RefusesWhatIsNotASchema) {
     }
   }
   EXPECT_THROW((void)SchemaReader::Read("/nonexistent/schema.xml"), ComError);
+}
+
+TEST(SchemaReaderTest, TheExampleOfTheCatalogGuideReads) {
+  std::ifstream file(std::filesystem::path(ORVEX_SOURCE_DIR) / "docs/catalogs.md");
+  std::stringstream text;
+  text << file.rdbuf();
+  std::string guide = text.str();
+  auto start = guide.find("```xml\n");
+  ASSERT_NE(start, std::string::npos);
+  start += 7;
+  auto schema = SchemaReader::Parse(guide.substr(start, guide.find("```", start) - start));
+  ASSERT_EQ(schema.cubes.size(), 1u);
+  EXPECT_EQ(schema.cubes[0].error, "");
+  EXPECT_EQ(schema.cubes[0].dimensions.size(), 3u);
 }
 
 }  // namespace
