@@ -51,10 +51,14 @@ Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, Calculat
 
 Context Evaluator::DefaultContext() const {
   Context context(cube_.hierarchies().size());
-  for (const Hierarchy* hierarchy : cube_.hierarchies()) context.Set(*hierarchy, hierarchy->default_member());
-  const Member* measure = cube_.default_measure();
-  context.Set(cube_.measures_hierarchy(), measure ? measure : cube_.measures_hierarchy().default_member());
+  for (const Hierarchy* hierarchy : cube_.hierarchies()) context.Set(*hierarchy, DefaultMemberOf(*hierarchy));
+  context.Set(cube_.measures_hierarchy(), DefaultMemberOf(cube_.measures_hierarchy()));
   return context;
+}
+
+const Member* Evaluator::DefaultMemberOf(const Hierarchy& hierarchy) const {
+  if (hierarchy.is_measures() && cube_.default_measure()) return cube_.default_measure();
+  return hierarchy.default_member();
 }
 
 void Evaluator::Fail(const mdx::Node& at, const std::string& message) const {
@@ -104,9 +108,12 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
   if (named_sets_[index]) return *named_sets_[index];
   const mdx::Formula& formula = statement_->formulas[index];
   if (evaluating_sets_[index]) Fail(at, "The set " + mdx::FormatName(formula.name) + " refers to itself");
+  if (formula_depth_ >= kMaxFormulaDepth) Fail(at, "Named sets refer to each other more than 128 deep");
   evaluating_sets_[index] = true;
+  ++formula_depth_;
   // Named sets are evaluated once, where the statement starts: at the slicer.
   TupleSet set = EvalSet(*formula.expression, base_);
+  --formula_depth_;
   evaluating_sets_[index] = false;
   named_sets_[index] = std::move(set);
   return *named_sets_[index];

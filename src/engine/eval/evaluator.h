@@ -30,6 +30,7 @@ class Evaluator {
 
   // Every hierarchy at its default member, the measures at the default measure.
   Context DefaultContext() const;
+  const Member* DefaultMemberOf(const Hierarchy& hierarchy) const;
   // The context of named sets and axes: the defaults with the slicer applied.
   const Context& base_context() const { return base_; }
   void set_base_context(Context context) { base_ = std::move(context); }

@@ -97,7 +97,7 @@ Value CurrentMemberFunction(Evaluator& evaluator, const Call& call, const Contex
 
 Value DefaultMemberFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Hierarchy* hierarchy = evaluator.EvalHierarchy(*call.args[0], context);
-  return evaluator.DefaultContext().Get(*hierarchy);
+  return evaluator.DefaultMemberOf(*hierarchy);
 }
 
 Value LevelFunction(Evaluator& evaluator, const Call& call, const Context& context) {

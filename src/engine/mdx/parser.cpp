@@ -42,6 +42,8 @@ std::string DescribeToken(const Token& token, const char* end) {
 }
 
 constexpr const char* kEndOfStatement = "the end of the statement";
+// Far deeper than any statement people or the object model write.
+constexpr int kMaxNesting = 200;
 
 bool IsNamePart(const Token& token) {
   return token.kind == TokenKind::kIdentifier || token.kind == TokenKind::kQuotedIdentifier ||
@@ -233,7 +235,18 @@ std::vector<NamePart> Parser::CompoundName(const char* what) {
   return parts;
 }
 
-NodePtr Parser::Expression() { return Or(); }
+Parser::Nesting::Nesting(Parser& parser) : parser_(parser) {
+  if (++parser_.depth_ > kMaxNesting) {
+    --parser_.depth_;
+    throw EngineError("MDX syntax error at " + DescribePosition(parser_.Current().pos) +
+                      ": the expression is nested more than " + std::to_string(kMaxNesting) + " levels deep.");
+  }
+}
+
+NodePtr Parser::Expression() {
+  Nesting nesting(*this);
+  return Or();
+}
 
 NodePtr Parser::Or() {
   NodePtr left = And();
@@ -257,6 +270,7 @@ NodePtr Parser::And() {
 
 NodePtr Parser::Not() {
   if (AtKeyword("NOT")) {
+    Nesting nesting(*this);
     SourcePos pos = Take().pos;
     return std::make_unique<Unary>(pos, UnaryOp::kNot, Not());
   }
@@ -307,6 +321,7 @@ NodePtr Parser::Multiplicative() {
 
 NodePtr Parser::Signed() {
   if (AtSymbol("-") || AtSymbol("+")) {
+    Nesting nesting(*this);
     SourcePos pos = Current().pos;
     UnaryOp op = AtSymbol("-") ? UnaryOp::kMinus : UnaryOp::kPlus;
     Take();

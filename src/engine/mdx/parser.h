@@ -56,9 +56,23 @@ class Parser {
   [[noreturn]] void Fail(std::string_view expected) const;
   void ExpectEnd();
 
+  // Counts how deep the expression being read is nested; past a limit the
+  // statement fails instead of the parser (or the evaluator) running out of stack.
+  class Nesting {
+   public:
+    explicit Nesting(Parser& parser);
+    ~Nesting() { --parser_.depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Parser& parser_;
+  };
+
   std::vector<Token> tokens_;
   const char* end_;
   size_t index_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace orvex::engine::mdx

@@ -107,6 +107,15 @@ TEST(EvaluatorTest, StatementsBeyondTheCellLimitFailClearly) {
                                 options));
 }
 
+TEST(EvaluatorTest, SetsNestedTooDeeplyFailInsteadOfExhaustingTheStack) {
+  std::string statement = "WITH SET [S0] AS '{[Time].[1997]}'";
+  for (int level = 1; level <= 300; ++level) {
+    statement += " SET [S" + std::to_string(level) + "] AS '[S" + std::to_string(level - 1) + "]'";
+  }
+  EXPECT_NE(TinyError(statement + " SELECT [S300] ON 0 FROM [Sales]").find("more than 128 deep"), std::string::npos);
+  EXPECT_EQ(TinyTable(statement + " SELECT [S100] ON 0 FROM [Sales]"), "[Time].[1997] | 78.00\n");
+}
+
 TEST(EvaluatorTest, ParsedStatementsAreSharedByText) {
   StatementCache cache(2);
   auto first = cache.Statement("SELECT FROM [Sales]");

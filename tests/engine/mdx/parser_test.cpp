@@ -121,5 +121,20 @@ TEST(ParserTest, MalformedStatementsSayWhatWasExpectedAndWhere) {
   }
 }
 
+TEST(ParserTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
+  for (const std::string& open : {std::string("("), std::string("{"), std::string("Sum("), std::string("- "),
+                                  std::string("NOT ")}) {
+    SCOPED_TRACE(open);
+    std::string deep;
+    for (int level = 0; level < 100000; ++level) deep += open;
+    EXPECT_NE(ErrorOf("SELECT " + deep + "x").find("nested more than 200 levels deep"), std::string::npos);
+  }
+  std::string fine = "SELECT ";
+  for (int level = 0; level < 150; ++level) fine += "(";
+  fine += "x";
+  for (int level = 0; level < 150; ++level) fine += ")";
+  EXPECT_EQ(ErrorOf(fine + " ON 0 FROM s"), "no error");
+}
+
 }  // namespace
 }  // namespace orvex::engine::mdx
