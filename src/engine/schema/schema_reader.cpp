@@ -93,8 +93,8 @@ class Reader {
   }
 
   void ReadCube(const pugi::xml_node& node, CubeDef& cube) {
-    if (cube.name.empty()) Fail(node, "a <Cube> has no name.");
-    cube.caption = node.attribute("caption").value();
+    cube.name = NameOf(node);
+    cube.caption = CaptionOf(node, cube.name);
     cube.description = node.attribute("description").value();
     cube.default_measure = node.attribute("defaultMeasure").value();
     std::set<std::string, std::less<>> dimension_names;
@@ -142,16 +142,15 @@ class Reader {
     if (!node.attribute("level").empty()) Unsupported(node, "the attribute level of <DimensionUsage>");
     DimensionDef dimension = ReadDimension(shared->second, true);
     if (!node.attribute("name").empty()) dimension.name = node.attribute("name").value();
-    dimension.caption = node.attribute("caption").empty() ? dimension.name : node.attribute("caption").value();
+    dimension.caption = CaptionOf(node, dimension.name);
     dimension.foreign_key = node.attribute("foreignKey").value();
     return dimension;
   }
 
   DimensionDef ReadDimension(const pugi::xml_node& node, bool shared) {
     DimensionDef dimension;
-    dimension.name = node.attribute("name").value();
-    if (dimension.name.empty()) Fail(node, "a <Dimension> has no name.");
-    dimension.caption = node.attribute("caption").empty() ? dimension.name : node.attribute("caption").value();
+    dimension.name = NameOf(node);
+    dimension.caption = CaptionOf(node, dimension.name);
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
     if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
@@ -208,8 +207,7 @@ class Reader {
     auto relation = std::make_shared<Relation>();
     if (std::string_view(node.name()) == "Table") {
       relation->kind = Relation::Kind::kTable;
-      relation->name = node.attribute("name").value();
-      if (relation->name.empty()) Fail(node, "a <Table> has no name.");
+      relation->name = NameOf(node);
       relation->schema = node.attribute("schema").value();
       relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
       for (const auto& child : node.children()) {
@@ -248,9 +246,8 @@ class Reader {
 
   LevelDef ReadLevel(const pugi::xml_node& node) {
     LevelDef level;
-    level.name = node.attribute("name").value();
-    if (level.name.empty()) Fail(node, "a <Level> has no name.");
-    level.caption = node.attribute("caption").empty() ? level.name : node.attribute("caption").value();
+    level.name = NameOf(node);
+    level.caption = CaptionOf(node, level.name);
     level.description = node.attribute("description").value();
     level.table = node.attribute("table").value();
     level.key.column = node.attribute("column").value();
@@ -303,9 +300,8 @@ class Reader {
 
   MeasureDef ReadMeasure(const pugi::xml_node& node) {
     MeasureDef measure;
-    measure.name = node.attribute("name").value();
-    if (measure.name.empty()) Fail(node, "a <Measure> has no name.");
-    measure.caption = node.attribute("caption").empty() ? measure.name : node.attribute("caption").value();
+    measure.name = NameOf(node);
+    measure.caption = CaptionOf(node, measure.name);
     measure.column = node.attribute("column").value();
     measure.aggregator = ToLower(node.attribute("aggregator").value());
     if (measure.aggregator == "distinct count") measure.aggregator = "distinct-count";
@@ -333,9 +329,8 @@ class Reader {
 
   CalculatedMemberDef ReadCalculatedMember(const pugi::xml_node& node) {
     CalculatedMemberDef member;
-    member.name = node.attribute("name").value();
-    if (member.name.empty()) Fail(node, "a <CalculatedMember> has no name.");
-    member.caption = node.attribute("caption").empty() ? member.name : node.attribute("caption").value();
+    member.name = NameOf(node);
+    member.caption = CaptionOf(node, member.name);
     member.dimension = node.attribute("dimension").value();
     if (member.dimension.empty()) member.dimension = node.attribute("hierarchy").value();
     if (!EqualsIgnoreCase(member.dimension, "Measures") && !EqualsIgnoreCase(member.dimension, "[Measures]")) {
@@ -359,6 +354,17 @@ class Reader {
     }
     if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
     return member;
+  }
+
+  // The element's name attribute, which it must have.
+  std::string NameOf(const pugi::xml_node& node) {
+    std::string name = node.attribute("name").value();
+    if (name.empty()) Fail(node, "a <" + std::string(node.name()) + "> has no name.");
+    return name;
+  }
+
+  static std::string CaptionOf(const pugi::xml_node& node, const std::string& name) {
+    return node.attribute("caption").empty() ? name : node.attribute("caption").value();
   }
 
   bool Flag(const pugi::xml_node& node, const char* name, bool default_value) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cube_test_helpers.h"
+#include "cube_cells.h"
 #include "engine/model/catalog.h"
 #include "engine/model/catalog_loader.h"
 #include "engine/model/level.h"
@@ -16,8 +16,8 @@
 namespace orvex::engine {
 namespace {
 
-using test::Cell;
-using test::FindMember;
+using orvex::testing::Cell;
+using orvex::testing::FindMember;
 
 // Shapes the Tiny catalog does not have: a dimension with two hierarchies on
 // one table, months ordered by an ordinal column, week captions, a snowflake

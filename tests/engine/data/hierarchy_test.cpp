@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cube_test_helpers.h"
+#include "cube_cells.h"
 #include "engine/model/dimension.h"
 #include "engine/model/level.h"
 #include "platform/text.h"
@@ -15,7 +15,7 @@
 namespace orvex::engine {
 namespace {
 
-using test::FindMember;
+using orvex::testing::FindMember;
 
 const Cube& Tiny() { return orvex::testing::TinySalesCube(); }
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cube_test_helpers.h"
+#include "cube_cells.h"
 #include "engine/model/level.h"
 #include "platform/com/com_error.h"
 #include "tiny_catalog.h"
@@ -14,11 +14,11 @@
 namespace orvex::engine {
 namespace {
 
-using test::At;
-using test::Cell;
-using test::Cells;
-using test::FindMeasure;
-using test::FindMember;
+using orvex::testing::At;
+using orvex::testing::Cell;
+using orvex::testing::Cells;
+using orvex::testing::FindMeasure;
+using orvex::testing::FindMember;
 
 const Cube& Tiny() { return orvex::testing::TinySalesCube(); }
 SqlCellReader& Reader(const Cube& cube) { return dynamic_cast<SqlCellReader&>(cube.cells()); }

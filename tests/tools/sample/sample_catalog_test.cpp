@@ -10,6 +10,7 @@
 #include "engine/model/catalog_loader.h"
 #include "engine/model/cube.h"
 #include "engine/model/level.h"
+#include "cube_cells.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"
@@ -73,26 +74,7 @@ const Cube& Sales() { return Sample().FindCube("Sales"); }
 // The values of `measures` at every member of `members`, each alone on its hierarchy, in one Fetch.
 std::vector<CellValue> ValuesAt(const Cube& cube, const std::vector<const Measure*>& measures,
                                 const std::vector<const Member*>& members) {
-  std::vector<Coordinate> coordinates;
-  for (const Member* member : members) {
-    coordinates.emplace_back(cube.hierarchies().size(), nullptr);
-    coordinates.back()[static_cast<size_t>(member->level->hierarchy().index())] = member;
-  }
-  std::vector<CellRequest> requests;
-  for (const auto& coordinate : coordinates) {
-    for (const Measure* measure : measures) requests.push_back({measure, &coordinate});
-  }
-  std::vector<CellValue> values(requests.size());
-  cube.cells().Fetch(requests, values);
-  return values;
-}
-
-const Measure* MeasureNamed(const Cube& cube, const std::string& name) {
-  for (const Measure* measure : cube.measures()) {
-    if (measure->name == name) return measure;
-  }
-  ADD_FAILURE() << name;
-  return nullptr;
+  return orvex::testing::Cells(cube, measures, orvex::testing::Alone(cube, members));
 }
 
 TEST(SampleCatalogTest, HasTheClassicMembersAndShape) {
@@ -161,7 +143,7 @@ TEST(SampleCatalogTest, ChildrenAddUpToTheirParentOnEveryHierarchy) {
 
 TEST(SampleCatalogTest, DistinctCountsDoNotAddUpAndMatchTheStore) {
   const Cube& cube = Sales();
-  const Measure* customers = MeasureNamed(cube, "Customer Count");
+  const Measure* customers = orvex::testing::FindMeasure(cube, "Customer Count");
   const Hierarchy& time = *cube.FindHierarchy("[Time]");
   auto years = ValuesAt(cube, {customers}, time.LevelMembers(0));
   auto quarters = ValuesAt(cube, {customers}, time.LevelMembers(1));

@@ -23,33 +23,23 @@ class Result {
   duckdb_result result_{};
 };
 
-class DataChunk {
+// A C handle released by `destroy`, also when reading it fails.
+template <class Handle, void (*destroy)(Handle*)>
+class Owned {
  public:
-  explicit DataChunk(duckdb_data_chunk chunk) : chunk_(chunk) {}
-  DataChunk(const DataChunk&) = delete;
-  DataChunk& operator=(const DataChunk&) = delete;
-  ~DataChunk() {
-    if (chunk_) duckdb_destroy_data_chunk(&chunk_);
+  explicit Owned(Handle handle) : handle_(handle) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() {
+    if (handle_) destroy(&handle_);
   }
-  duckdb_data_chunk get() const { return chunk_; }
+  Handle get() const { return handle_; }
 
  private:
-  duckdb_data_chunk chunk_;
+  Handle handle_;
 };
-
-class LogicalType {
- public:
-  explicit LogicalType(duckdb_logical_type type) : type_(type) {}
-  LogicalType(const LogicalType&) = delete;
-  LogicalType& operator=(const LogicalType&) = delete;
-  ~LogicalType() {
-    if (type_) duckdb_destroy_logical_type(&type_);
-  }
-  duckdb_logical_type get() const { return type_; }
-
- private:
-  duckdb_logical_type type_;
-};
+using DataChunk = Owned<duckdb_data_chunk, duckdb_destroy_data_chunk>;
+using LogicalType = Owned<duckdb_logical_type, duckdb_destroy_logical_type>;
 
 // How one result column turns into KeyValues.
 struct ColumnReader {

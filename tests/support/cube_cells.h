@@ -1,4 +1,5 @@
 #pragma once
+// Reading cells of a cube in tests: members by unique name, coordinates, fetches.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,8 +7,17 @@
 
 #include "engine/cells/cell_reader.h"
 #include "engine/model/cube.h"
+#include "engine/model/level.h"
 
-namespace orvex::engine::test {
+namespace orvex::testing {
+
+using engine::CellRequest;
+using engine::CellValue;
+using engine::Coordinate;
+using engine::Cube;
+using engine::Hierarchy;
+using engine::Measure;
+using engine::Member;
 
 // The member of any hierarchy of `cube` with this unique name; fails the test when there is none.
 inline const Member* FindMember(const Cube& cube, const std::string& unique_name) {
@@ -24,6 +34,16 @@ inline const Measure* FindMeasure(const Cube& cube, const std::string& name) {
   }
   ADD_FAILURE() << "no measure " << name;
   return nullptr;
+}
+
+// Each member alone on its hierarchy: one coordinate per member.
+inline std::vector<Coordinate> Alone(const Cube& cube, const std::vector<const Member*>& members) {
+  std::vector<Coordinate> coordinates;
+  for (const Member* member : members) {
+    coordinates.emplace_back(cube.hierarchies().size(), nullptr);
+    coordinates.back()[static_cast<size_t>(member->level->hierarchy().index())] = member;
+  }
+  return coordinates;
 }
 
 // The coordinate holding the named members and every other hierarchy's all member (or nothing).
@@ -58,4 +78,4 @@ inline std::vector<CellValue> Cells(const Cube& cube, const std::vector<const Me
   return values;
 }
 
-}  // namespace orvex::engine::test
+}  // namespace orvex::testing
