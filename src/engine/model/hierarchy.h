@@ -44,7 +44,8 @@ class Hierarchy {
   // By unique name, without regard to case; nullptr when absent.
   const Member* FindMember(std::string_view unique_name) const;
   // A child by name, else by caption, without regard to case; `parent` nullptr
-  // searches the top level. nullptr when absent.
+  // searches the top level and then, the all member being optional in a name
+  // path, the all member's children. nullptr when absent.
   const Member* FindChild(const Member* parent, std::string_view name) const;
   // The members at level `depth`, in member order, loading them on first use;
   // an empty list for a depth the hierarchy does not have.

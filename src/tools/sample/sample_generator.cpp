@@ -127,7 +127,8 @@ std::string SalesSql(int64_t rows) {
          Pick("s_customer", "c", "d.k_customer", "country", "s.store_country") + Pick("s_product", "p", "d.k_product") +
          Pick("s_promotion", "m", "d.k_promotion", "the_year", "t.the_year") +
          // Mexican stores carry no periodicals: one more corner for NON EMPTY to find.
-         "WHERE NOT (s.store_country = 'Mexico' AND p.product_department = 'Periodicals');\n";
+         "WHERE NOT (s.store_country = 'Mexico' AND p.product_department = 'Periodicals')\n"
+         "ORDER BY t.time_id;\n";
 }
 
 }  // namespace
