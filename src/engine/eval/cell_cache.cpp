@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
+
+#include "engine/model/engine_error.h"
 
 namespace orvex::engine {
 
@@ -21,6 +24,10 @@ bool CellCache::Equal::operator()(const KeyView& a, const KeyView& b) const {
 const CellValue* CellCache::Find(const Measure& measure, std::span<const Member* const> coordinate) {
   auto found = entries_.find(KeyView{&measure, coordinate});
   if (found != entries_.end()) return found->second.known ? &found->second.value : nullptr;
+  if (entries_.size() >= max_values_) {
+    throw EngineError("The statement needs more than " + std::to_string(max_values_) +
+                      " stored values; ask for fewer positions or simpler calculations.");
+  }
   auto [inserted, _] =
       entries_.emplace(Key{&measure, Coordinate(coordinate.begin(), coordinate.end())}, Entry{});
   pending_.emplace_back(&inserted->first, &inserted->second);

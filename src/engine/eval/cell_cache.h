@@ -15,12 +15,15 @@ namespace orvex::engine {
 // thread.
 class CellCache {
  public:
-  CellCache() = default;
+  // At most `max_values` distinct values may be asked for: past that a
+  // statement fails rather than filling the server's memory.
+  explicit CellCache(size_t max_values) : max_values_(max_values) {}
   CellCache(const CellCache&) = delete;
   CellCache& operator=(const CellCache&) = delete;
 
   // The value of `measure` at `coordinate` when it is known, else nullptr, and
-  // the request is remembered. The pointer lives as long as the cache.
+  // the request is remembered. The pointer lives as long as the cache. Throws
+  // ComError when the request is one too many.
   const CellValue* Find(const Measure& measure, std::span<const Member* const> coordinate);
 
   bool HasPending() const { return !pending_.empty(); }
@@ -55,6 +58,7 @@ class CellCache {
   };
   static KeyView View(const Key& key) { return KeyView{key.measure, key.coordinate}; }
 
+  size_t max_values_;
   std::unordered_map<Key, Entry, Hash, Equal> entries_;
   std::vector<std::pair<const Key*, Entry*>> pending_;  // map nodes never move
 };

@@ -301,7 +301,8 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx:
   owner->members = std::make_unique<CalculatedMembers>(cube);
   NameResolver names(cube, *owner->members, statement.get());
   owner->members->AddStatementMembers(*statement, names);
-  CellCache cells;
+  // Calculations may read several stored values per cell, but not without bound.
+  CellCache cells(static_cast<size_t>(options_.max_cells) * 2);
   StatementRun run(cube, *statement, *owner->members, names, cells, options_);
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     std::optional<CellSet> result = run.Pass();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/model/measure.h"
+#include "platform/com/com_error.h"
 
 namespace orvex::engine {
 namespace {
@@ -27,7 +28,7 @@ TEST(CellCacheTest, RemembersMissesOnceAndReadsThemInOneCall) {
   Member b;
   std::vector<const Member*> one{&a};
   std::vector<const Member*> two{&a, &b};
-  CellCache cache;
+  CellCache cache(10);
   CountingReader reader;
   EXPECT_EQ(cache.Find(measure, one), nullptr);
   EXPECT_EQ(cache.Find(measure, two), nullptr);
@@ -44,6 +45,18 @@ TEST(CellCacheTest, RemembersMissesOnceAndReadsThemInOneCall) {
   EXPECT_EQ(**cache.Find(measure, two), 2);
   cache.FetchPending(reader);  // nothing pending: no call
   EXPECT_EQ(reader.calls, 1);
+}
+
+TEST(CellCacheTest, RefusesMoreValuesThanItsLimit) {
+  Measure measure;
+  Member a;
+  Member b;
+  std::vector<const Member*> one{&a};
+  std::vector<const Member*> other{&b};
+  CellCache cache(1);
+  EXPECT_EQ(cache.Find(measure, one), nullptr);
+  EXPECT_EQ(cache.Find(measure, one), nullptr);  // the same value again is no more
+  EXPECT_THROW((void)cache.Find(measure, other), ComError);
 }
 
 }  // namespace
