@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "errors/event_log.h"
+#include "host/engine_registration.h"
 #include "platform/runtime/runtime.h"
 
 namespace orvex::host {
@@ -39,6 +40,7 @@ OrvexServer::OrvexServer(ServerSettings settings)
       page_(settings_),
       http_(std::make_unique<httplib::Server>()) {
   if (settings_.locale) runtime::SetDefaultLocale(*settings_.locale);
+  RegisterEngine(settings_);
   const int threads = settings_.threads;
   http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(settings_.max_request_bytes);

@@ -56,3 +56,54 @@ function refreshListBoxes() {
         if (!list.multiple && list.selectedIndex >= 0) list.selectedIndex = list.selectedIndex;
     }
 }
+
+// The separator between a dimension name and a hierarchy name in the value of
+// a hierarchy's option: a control character, which no name holds.
+function delim() {
+    return '\u001f';
+}
+
+// Removes every option of `list`.
+function removeAllOptions(list) {
+    if (list == null) return;
+    while (list.options.length > 0) list.remove(list.options.length - 1);
+}
+
+// The value of the selected option of `list`, or null when none is selected.
+function selectedValue(list) {
+    if (list == null || list.selectedIndex < 0) return null;
+    return list.options[list.selectedIndex].value;
+}
+
+// Moves the selected options of `from` to the end of `to`, still selected.
+// Returns how many were moved.
+function moveSelectedOptions(from, to) {
+    if (from == null || to == null) return 0;
+    var moving = [];
+    for (var index = 0; index < from.options.length; index++) {
+        if (from.options[index].selected) moving.push(from.options[index]);
+    }
+    for (var position = 0; position < moving.length; position++) to.appendChild(moving[position]);
+    return moving.length;
+}
+
+// Moves each selected option of `list` one place up; an option already at
+// the top, or below another selected option at the top, stays.
+function moveSelectedOptionsUp(list) {
+    if (list == null) return;
+    for (var index = 1; index < list.options.length; index++) {
+        var option = list.options[index];
+        var above = list.options[index - 1];
+        if (option.selected && !above.selected) list.insertBefore(option, above);
+    }
+}
+
+// Moves each selected option of `list` one place down.
+function moveSelectedOptionsDown(list) {
+    if (list == null) return;
+    for (var index = list.options.length - 2; index >= 0; index--) {
+        var option = list.options[index];
+        var below = list.options[index + 1];
+        if (option.selected && !below.selected) list.insertBefore(below, option);
+    }
+}

@@ -1,5 +1,14 @@
 // The texts the explorer's scripts show, in English.
 var messages = {
+    loading: "Loading...",
+    enterDataSource: "Please enter the name of a data source.",
+    noView: "There is no view yet. Choose a cube first.",
+    noViewToSave: "There is no view to save yet. Choose a cube first.",
+    rangeAllValues: "All values",
+    rangeAtLeast: "{0} or more",
+    rangeAtMost: "Up to {0}",
+    rangeBetween: "{0} to {1}",
+    colourCode: "Colour {0}",
     viewNotReady: "The view is still loading. Please try again in a moment.",
     noViewToSnapshot: "There is no view to take a snapshot of yet. Choose a cube first.",
     noViewToSynchronize: "There is no view to synchronize with yet.",

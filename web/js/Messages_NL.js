@@ -1,5 +1,14 @@
 // De teksten die de scripts van de verkenner tonen, in het Nederlands.
 var messages = {
+    loading: "Bezig met laden...",
+    enterDataSource: "Geef de naam van een gegevensbron op.",
+    noView: "Er is nog geen overzicht. Kies eerst een domein.",
+    noViewToSave: "Er is nog geen overzicht om op te slaan. Kies eerst een domein.",
+    rangeAllValues: "Alle waarden",
+    rangeAtLeast: "{0} of meer",
+    rangeAtMost: "Tot en met {0}",
+    rangeBetween: "{0} tot en met {1}",
+    colourCode: "Kleur {0}",
     viewNotReady: "Het overzicht wordt nog geladen. Probeer het zo nog eens.",
     noViewToSnapshot: "Er is nog geen overzicht om apart te tonen. Kies eerst een domein.",
     noViewToSynchronize: "Er is nog geen overzicht om mee te synchroniseren.",

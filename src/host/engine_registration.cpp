@@ -1,0 +1,21 @@
+#include "host/engine_registration.h"
+
+#include "engine/provider/embedded_provider.h"
+
+namespace orvex::host {
+
+std::shared_ptr<engine::DataSources> DataSourcesOf(const ServerSettings& settings) {
+  auto data_sources = std::make_shared<engine::DataSources>();
+  data_sources->AddLocalNames(settings.catalogs);
+  // A page reached through the address the server listens on names that
+  // address as its server; a wildcard address names no host.
+  if (settings.bind != "0.0.0.0" && settings.bind != "::" && !settings.bind.empty()) {
+    data_sources->Add(settings.bind, settings.catalogs);
+  }
+  for (const auto& [name, root] : settings.data_sources) data_sources->Add(name, root);
+  return data_sources;
+}
+
+void RegisterEngine(const ServerSettings& settings) { engine::RegisterEmbeddedProvider(DataSourcesOf(settings)); }
+
+}  // namespace orvex::host
