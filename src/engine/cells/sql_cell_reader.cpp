@@ -14,9 +14,13 @@ namespace {
 
 bool IsAggregate(const Member* member) { return !member || member->is_all || member->level->is_all(); }
 
-// The depth of the highest level whose key a member at `depth` is grouped and
-// filtered by: the member's own level when its keys are unique, else up to
-// the top level below the all level.
+// The depth of the top level below the all level: cells are grouped by the
+// keys of every level from there down to their own, so that cached answers
+// can be added up to any ancestor level.
+int PathTop(const Hierarchy& hierarchy) { return hierarchy.has_all() ? 1 : 0; }
+
+// The depth of the highest level whose key a member at `depth` is filtered
+// by: the member's own level when its keys are unique, else up to the top.
 int TopKeyDepth(const Hierarchy& hierarchy, int depth) {
   const auto& levels = hierarchy.mapping().levels;
   int top = depth;
@@ -27,12 +31,17 @@ int TopKeyDepth(const Hierarchy& hierarchy, int depth) {
   return top;
 }
 
-// A member's key path: its keys from the top key depth down to its own.
+// A member's key path: its keys from the top level down to its own.
 void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector<KeyValue>& keys) {
-  int top = TopKeyDepth(hierarchy, member.depth());
+  int top = PathTop(hierarchy);
   size_t start = keys.size();
   for (const Member* step = &member; step && step->depth() >= top; step = step->parent) keys.push_back(step->key);
   std::reverse(keys.begin() + static_cast<ptrdiff_t>(start), keys.end());
+}
+
+const Member* AncestorAt(const Member* member, int depth) {
+  while (member->depth() > depth) member = member->parent;
+  return member;
 }
 
 }  // namespace
@@ -40,15 +49,21 @@ void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector
 struct SqlCellReader::Pending {
   size_t request;
   CellKey key;
+  std::vector<const Member*> members;  // the coordinate's members that are not aggregates
 };
 
 // The cells of one level combination that the cache could not answer.
 struct SqlCellReader::Group {
-  std::vector<int32_t> levels;
-  std::vector<const Hierarchy*> hierarchies;  // one per level, in hierarchy order
-  std::vector<std::set<const Member*>> members;  // per level: the members asked for
-  std::vector<const Measure*> measures;
+  std::vector<const Hierarchy*> hierarchies;  // one per level of the combination, in hierarchy order
+  ColumnList columns;                         // the key columns: (hierarchy index, depth)
   std::vector<Pending> cells;
+};
+
+// One grouped query: its SQL and its key columns with their filters.
+struct SqlCellReader::Plan {
+  std::string sql;
+  std::vector<SegmentColumn> columns;
+  std::vector<const Measure*> measures;
 };
 
 SqlCellReader::SqlCellReader(const Store& store, detail::RelationSql fact, std::vector<const Hierarchy*> hierarchies,
@@ -67,9 +82,7 @@ void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellV
     if (!request.coordinate || request.coordinate->size() != hierarchies_.size()) {
       throw EngineError("A cell's coordinate does not have one member per hierarchy of the cube.");
     }
-    CellKey key;
-    key.measure = request.measure;
-    std::vector<const Member*> involved;
+    Pending cell{index, CellKey{request.measure, {}, {}}, {}};
     for (size_t position = 0; position < hierarchies_.size(); ++position) {
       const Member* member = (*request.coordinate)[position];
       if (IsAggregate(member)) continue;
@@ -77,46 +90,87 @@ void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellV
         throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
                           hierarchies_[position]->unique_name() + ".");
       }
-      key.levels.push_back(static_cast<int32_t>(position));
-      key.levels.push_back(member->depth());
-      AppendKeyPath(*hierarchies_[position], *member, key.keys);
-      involved.push_back(member);
+      cell.key.levels.push_back(static_cast<int32_t>(position));
+      cell.key.levels.push_back(member->depth());
+      AppendKeyPath(*hierarchies_[position], *member, cell.key.keys);
+      cell.members.push_back(member);
     }
-    if (auto cached = cache_.Find(key)) {
+    if (auto cached = cache_.Find(cell.key)) {
       values[index] = *cached;
       continue;
     }
-    Group& group = groups[key.levels];
+    Group& group = groups[cell.key.levels];
     if (group.cells.empty()) {
-      group.levels = key.levels;
-      group.members.resize(involved.size());
-      for (const Member* member : involved) group.hierarchies.push_back(&member->level->hierarchy());
+      for (const Member* member : cell.members) {
+        const Hierarchy& hierarchy = member->level->hierarchy();
+        group.hierarchies.push_back(&hierarchy);
+        for (int depth = PathTop(hierarchy); depth <= member->depth(); ++depth) {
+          group.columns.emplace_back(hierarchy.index(), depth);
+        }
+      }
     }
-    for (size_t level = 0; level < involved.size(); ++level) group.members[level].insert(involved[level]);
-    if (std::find(group.measures.begin(), group.measures.end(), request.measure) == group.measures.end()) {
-      group.measures.push_back(request.measure);
-    }
-    group.cells.push_back(Pending{index, std::move(key)});
+    group.cells.push_back(std::move(cell));
   }
-  for (auto& [levels, group] : groups) Answer(group, values);
+  // The finest groups go first, so that coarser ones of the same fetch can be
+  // added up from their answers instead of being queried.
+  std::vector<Group*> order;
+  for (auto& [levels, group] : groups) order.push_back(&group);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Group* a, const Group* b) { return a->columns.size() > b->columns.size(); });
+  for (Group* group : order) {
+    RollUp(*group, cache_.Segments(), values);
+    if (!group->cells.empty()) Answer(*group, values);
+  }
+}
+
+void SqlCellReader::RollUp(Group& group, const std::vector<std::shared_ptr<const Segment>>& segments,
+                           std::span<CellValue> values) {
+  std::vector<std::pair<CellKey, CellValue>> answered;
+  std::vector<bool> done(group.cells.size(), false);
+  std::set<const Measure*> measures;
+  for (const auto& cell : group.cells) measures.insert(cell.key.measure);
+  for (const Measure* measure : measures) {
+    for (const auto& segment : segments) {
+      auto totals = segment->RollUp(*measure, group.columns);
+      if (!totals) continue;
+      for (size_t index = 0; index < group.cells.size(); ++index) {
+        const Pending& cell = group.cells[index];
+        if (done[index] || cell.key.measure != measure || !segment->Covers(group.columns, cell.key.keys)) continue;
+        auto found = totals->find(cell.key.keys);
+        values[cell.request] = found == totals->end() ? CellValue() : CellValue(found->second);
+        answered.emplace_back(cell.key, values[cell.request]);
+        done[index] = true;
+      }
+    }
+  }
+  if (answered.empty()) return;
+  std::vector<Pending> remaining;
+  for (size_t index = 0; index < group.cells.size(); ++index) {
+    if (!done[index]) remaining.push_back(std::move(group.cells[index]));
+  }
+  group.cells = std::move(remaining);
+  cache_.Insert(std::move(answered), nullptr);
 }
 
 void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
-  RowSet rows = store_.Query(BuildSql(group));
+  Plan plan = MakePlan(group);
+  RowSet rows = store_.Query(plan.sql);
   query_count_.fetch_add(1);
+  auto segment = std::make_shared<const Segment>(plan.columns, plan.measures, rows);
 
-  size_t key_count = rows.column_count() - group.measures.size();
+  size_t key_count = plan.columns.size();
   std::unordered_map<CellKey, CellValue, CellKeyHash> answer;
-  answer.reserve(rows.row_count() * group.measures.size());
+  answer.reserve(rows.row_count() * plan.measures.size());
+  std::vector<int32_t> levels = group.cells.front().key.levels;
   for (size_t row = 0; row < rows.row_count(); ++row) {
     std::vector<KeyValue> keys;
     keys.reserve(key_count);
     for (size_t column = 0; column < key_count; ++column) keys.push_back(rows.at(row, column));
-    for (size_t measure = 0; measure < group.measures.size(); ++measure) {
+    for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
       double number = 0;
       CellValue value;
       if (ToDouble(rows.at(row, key_count + measure), number)) value = number;
-      answer.emplace(CellKey{group.measures[measure], group.levels, keys}, value);
+      answer.emplace(CellKey{plan.measures[measure], levels, keys}, value);
     }
   }
   for (const Pending& cell : group.cells) {
@@ -131,66 +185,95 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
   }
   std::vector<std::pair<CellKey, CellValue>> cells(std::make_move_iterator(answer.begin()),
                                                    std::make_move_iterator(answer.end()));
-  cache_.Insert(std::move(cells));
+  cache_.Insert(std::move(cells), std::move(segment));
 }
 
-std::string SqlCellReader::BuildSql(const Group& group) const {
+SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
+  Plan plan;
+  for (const auto& cell : group.cells) {
+    if (std::find(plan.measures.begin(), plan.measures.end(), cell.key.measure) == plan.measures.end()) {
+      plan.measures.push_back(cell.key.measure);
+    }
+  }
   detail::RelationSql from = fact_;
   std::vector<std::string> key_columns;
   std::vector<std::string> filters;
+  size_t column_index = 0;
   for (size_t level = 0; level < group.hierarchies.size(); ++level) {
     const Hierarchy& hierarchy = *group.hierarchies[level];
     const auto& mapping = hierarchy.mapping();
     from.Merge(mapping.relation);
     if (mapping.fact_link) from.AddCondition(*mapping.fact_link);
 
-    int depth = group.levels[level * 2 + 1];
-    int top = TopKeyDepth(hierarchy, depth);
-    for (int key_depth = top; key_depth <= depth; ++key_depth) {
+    int depth = group.cells.front().members[level]->depth();
+    int top_filter = TopKeyDepth(hierarchy, depth);
+    for (int key_depth = PathTop(hierarchy); key_depth <= depth; ++key_depth, ++column_index) {
       const std::string& column = mapping.levels[static_cast<size_t>(key_depth)].key_sql;
       key_columns.push_back(column);
-      // Each key column is filtered to the values the members asked for hold
-      // at its depth. The product of these lists may hold more than was asked
-      // for; those cells are exact too, since every column filtered is grouped.
-      std::set<KeyValue> keys;
-      bool has_null = false;
-      for (const Member* member : group.members[level]) {
-        const Member* step = member;
-        while (step->depth() > key_depth) step = step->parent;
-        if (std::holds_alternative<std::monostate>(step->key)) {
-          has_null = true;
-        } else {
-          keys.insert(step->key);
-        }
+      // Each key column from the nearest unique level down is filtered to the
+      // values the members asked for hold at its depth. The product of these
+      // lists may hold more than was asked for; those cells are exact too,
+      // since every column filtered is grouped.
+      SegmentColumn segment_column{group.columns[column_index].first, key_depth, false, {}};
+      for (const auto& cell : group.cells) segment_column.allowed.insert(AncestorAt(cell.members[level], key_depth)->key);
+      // A list of every value the column holds filters nothing; leaving it out
+      // also lets coarser cells be added up from this answer later.
+      if (key_depth >= top_filter && segment_column.allowed.size() <= options_.max_filter_values &&
+          segment_column.allowed.size() < DistinctKeys(hierarchy, key_depth)) {
+        segment_column.filtered = true;
+        filters.push_back(FilterSql(column, segment_column.allowed));
+      } else {
+        segment_column.allowed.clear();
       }
-      if (keys.size() > options_.max_filter_values) continue;
-      std::string in;
-      for (const auto& key : keys) in += (in.empty() ? "" : ", ") + store_.Literal(key);
-      std::string filter;
-      if (!keys.empty()) filter = column + " IN (" + in + ")";
-      if (has_null) filter = filter.empty() ? column + " IS NULL" : "(" + filter + " OR " + column + " IS NULL)";
-      filters.push_back(filter);
+      plan.columns.push_back(std::move(segment_column));
     }
   }
 
-  std::string sql = "SELECT ";
-  for (const auto& column : key_columns) sql += column + ", ";
-  for (size_t measure = 0; measure < group.measures.size(); ++measure) {
-    if (measure > 0) sql += ", ";
-    sql += aggregates_.at(group.measures[measure]);
+  plan.sql = "SELECT ";
+  for (const auto& column : key_columns) plan.sql += column + ", ";
+  for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
+    plan.sql += (measure > 0 ? ", " : "") + aggregates_.at(plan.measures[measure]);
   }
-  sql += " FROM " + from.FromClause();
-  for (size_t index = 0; index < filters.size(); ++index) sql += (index == 0 ? " WHERE " : " AND ") + filters[index];
+  plan.sql += " FROM " + from.FromClause();
+  for (size_t index = 0; index < filters.size(); ++index) {
+    plan.sql += (index == 0 ? " WHERE " : " AND ") + filters[index];
+  }
   if (key_columns.empty()) {
     // Without grouping an empty fact table would still give one row of NULLs and zero counts.
-    sql += " HAVING COUNT(*) > 0";
+    plan.sql += " HAVING COUNT(*) > 0";
   } else {
-    sql += " GROUP BY ";
+    plan.sql += " GROUP BY ";
     for (size_t index = 0; index < key_columns.size(); ++index) {
-      sql += (index == 0 ? "" : ", ") + std::to_string(index + 1);
+      plan.sql += (index == 0 ? "" : ", ") + std::to_string(index + 1);
     }
   }
-  return sql;
+  return plan;
+}
+
+std::string SqlCellReader::FilterSql(const std::string& column, const std::set<KeyValue>& keys) const {
+  std::string in;
+  bool has_null = false;
+  for (const auto& key : keys) {
+    if (std::holds_alternative<std::monostate>(key)) {
+      has_null = true;
+    } else {
+      in += (in.empty() ? "" : ", ") + store_.Literal(key);
+    }
+  }
+  std::string filter = in.empty() ? "" : column + " IN (" + in + ")";
+  if (has_null) filter = filter.empty() ? column + " IS NULL" : "(" + filter + " OR " + column + " IS NULL)";
+  return filter;
+}
+
+size_t SqlCellReader::DistinctKeys(const Hierarchy& hierarchy, int depth) {
+  std::lock_guard lock(distinct_mutex_);
+  auto [entry, added] = distinct_keys_.try_emplace({&hierarchy, depth}, 0);
+  if (added) {
+    std::set<KeyValue> keys;
+    for (const Member* member : hierarchy.LevelMembers(depth)) keys.insert(member->key);
+    entry->second = keys.size();
+  }
+  return entry->second;
 }
 
 }  // namespace orvex::engine

@@ -1,7 +1,10 @@
 #pragma once
 #include <atomic>
 #include <cstddef>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -17,18 +20,21 @@ namespace orvex::engine {
 class Store;
 
 // The cell reader of a cube over a SQL store. Cells missing from the cache
-// are grouped by the levels their coordinates touch; each group becomes one
-// SELECT ... GROUP BY over the fact table joined to the dimensions involved,
-// filtered to the key values of the members asked for. Every row the store
-// returns is cached, so neighbours of the cells asked for come free.
-// Thread-safe; queries run outside the cache's lock.
+// are grouped by the levels their coordinates touch. A group whose cells a
+// cached answer at finer levels holds whole is added up from it (sums,
+// counts, minima and maxima; never averages or distinct counts). Every other
+// group becomes one SELECT ... GROUP BY over the fact table joined to the
+// dimensions involved, filtered to the key values of the members asked for.
+// Every row the store returns is cached, so neighbours of the cells asked
+// for come free. Thread-safe; queries run outside the cache's lock.
 class SqlCellReader final : public CellReader {
  public:
   struct Options {
     // Above this many distinct values of one key column a query reads the
     // whole level rather than send a long IN list.
     size_t max_filter_values = 1000;
-    size_t max_cached_cells = 2'000'000;
+    // Cached cells, whole answers included; about 200 bytes each.
+    size_t max_cached_cells = 1'000'000;
   };
   // `store` and `hierarchies` must outlive the reader; `aggregates` maps every
   // stored measure of the cube to its aggregate SQL ("SUM(\"f\".\"x\")").
@@ -47,8 +53,14 @@ class SqlCellReader final : public CellReader {
  private:
   struct Pending;
   struct Group;
+  struct Plan;
+  // Answers what it can of `group` from `segments`, removing those cells from it.
+  void RollUp(Group& group, const std::vector<std::shared_ptr<const Segment>>& segments, std::span<CellValue> values);
   void Answer(Group& group, std::span<CellValue> values);
-  std::string BuildSql(const Group& group) const;
+  Plan MakePlan(const Group& group);
+  std::string FilterSql(const std::string& column, const std::set<KeyValue>& keys) const;
+  // How many different keys the members at `depth` have, counted once per reader.
+  size_t DistinctKeys(const Hierarchy& hierarchy, int depth);
 
   const Store& store_;
   detail::RelationSql fact_;
@@ -57,6 +69,8 @@ class SqlCellReader final : public CellReader {
   Options options_;
   CellCache cache_;
   std::atomic<size_t> query_count_{0};
+  std::mutex distinct_mutex_;
+  std::map<std::pair<const Hierarchy*, int>, size_t> distinct_keys_;  // guarded by distinct_mutex_
 };
 
 }  // namespace orvex::engine

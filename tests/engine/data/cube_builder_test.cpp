@@ -1,5 +1,7 @@
 #include "engine/model/cube_builder.h"
 
+#include "engine/cells/sql_cell_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -177,6 +179,27 @@ TEST(CubeBuilderTest, ReadsCellsThroughSnowflakesDegenerateDimensionsAndEveryAgg
       EXPECT_DOUBLE_EQ(*value, *test.expected);
     }
   }
+}
+
+TEST(CubeBuilderTest, MinimaAndMaximaAddUpFromFinerAnswersAveragesDoNot) {
+  const Cube& cube = Shapes();
+  auto& reader = dynamic_cast<SqlCellReader&>(cube.cells());
+  reader.ClearCache();
+  std::vector<Coordinate> regions;
+  for (const Member* region : cube.FindHierarchy("[Region]")->LevelMembers(3)) {
+    regions.push_back(orvex::testing::At(cube, {}));
+    regions.back()[static_cast<size_t>(region->level->hierarchy().index())] = region;
+  }
+  std::vector<const Measure*> measures;
+  for (const std::string name : {"Biggest", "Smallest", "Mean"}) measures.push_back(orvex::testing::FindMeasure(cube, name));
+  (void)orvex::testing::Cells(cube, measures, regions);
+  size_t before = reader.query_count();
+  EXPECT_DOUBLE_EQ(*Cell(cube, "Biggest", {"[Region].[North]"}), 20);
+  EXPECT_DOUBLE_EQ(*Cell(cube, "Smallest", {"[Region].[North]"}), 1);
+  EXPECT_DOUBLE_EQ(*Cell(cube, "Smallest", {"[Region].[South]"}), 5);
+  EXPECT_EQ(reader.query_count(), before);
+  EXPECT_DOUBLE_EQ(*Cell(cube, "Mean", {"[Region].[North]"}), 33.0 / 4);
+  EXPECT_EQ(reader.query_count(), before + 1);
 }
 
 // A cube over the Shapes tables whose body is `body`.
