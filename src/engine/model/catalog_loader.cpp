@@ -10,7 +10,9 @@
 namespace orvex::engine {
 
 std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& folder) {
-  std::string name = folder.filename().string();
+  // "Sales/" names the folder Sales as well as "Sales" does.
+  std::string name = folder.lexically_normal().parent_path().filename().string();
+  if (folder.has_filename()) name = folder.filename().string();
   try {
     std::error_code error;
     if (!std::filesystem::is_regular_file(folder / "schema.xml", error)) {
