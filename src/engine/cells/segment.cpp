@@ -30,18 +30,10 @@ size_t KeyVectorHash::operator()(const std::vector<KeyValue>& keys) const {
   return hash;
 }
 
-Segment::Segment(std::vector<SegmentColumn> columns, std::vector<const Measure*> measures, const RowSet& rows)
-    : columns_(std::move(columns)), measures_(std::move(measures)) {
-  keys_.reserve(rows.row_count() * columns_.size());
-  values_.reserve(rows.row_count() * measures_.size());
-  for (size_t row = 0; row < rows.row_count(); ++row) {
-    for (size_t column = 0; column < columns_.size(); ++column) keys_.push_back(rows.at(row, column));
-    for (size_t measure = 0; measure < measures_.size(); ++measure) {
-      double number = 0;
-      values_.push_back(ToDouble(rows.at(row, columns_.size() + measure), number) ? CellValue(number) : std::nullopt);
-    }
-  }
-}
+Segment::Segment(std::vector<SegmentColumn> columns, std::vector<const Measure*> measures, std::vector<KeyValue> keys,
+                 std::vector<CellValue> values)
+    : columns_(std::move(columns)), measures_(std::move(measures)), keys_(std::move(keys)),
+      values_(std::move(values)) {}
 
 std::optional<size_t> Segment::ColumnOf(std::pair<int32_t, int32_t> column) const {
   for (size_t index = 0; index < columns_.size(); ++index) {

@@ -8,7 +8,6 @@
 
 #include "engine/model/key_value.h"
 #include "engine/cells/cell_reader.h"
-#include "engine/store/row_set.h"
 
 namespace orvex::engine {
 
@@ -36,8 +35,9 @@ struct KeyVectorHash {
 // once built; shared by every request.
 class Segment {
  public:
-  // `rows` holds the key columns first, then one column per measure.
-  Segment(std::vector<SegmentColumn> columns, std::vector<const Measure*> measures, const RowSet& rows);
+  // `keys` holds one value per column and `values` one per measure, row after row.
+  Segment(std::vector<SegmentColumn> columns, std::vector<const Measure*> measures, std::vector<KeyValue> keys,
+          std::vector<CellValue> values);
   Segment(const Segment&) = delete;
   Segment& operator=(const Segment&) = delete;
 

@@ -59,10 +59,21 @@ struct SqlCellReader::Group {
   std::vector<Pending> cells;
 };
 
-// One grouped query: its SQL and its key columns with their filters.
+// One grouped query: its SQL, the key columns of its answer with their
+// filters, and where each column's values come from. The SQL groups a member
+// at a unique level by its own key only, which is much cheaper than grouping
+// by every ancestor's key too; the ancestors' keys are filled in from the
+// member tree, so that the answer can still be added up to ancestor levels.
 struct SqlCellReader::Plan {
+  struct Source {
+    size_t sql_column = 0;                 // the SQL result column holding the key, or of the member it derives from
+    const LevelKeys* derived = nullptr;    // set: the key is the ancestor's at `depth` of the member found here
+    int depth = 0;
+  };
   std::string sql;
   std::vector<SegmentColumn> columns;
+  std::vector<Source> sources;
+  size_t sql_keys = 0;
   std::vector<const Measure*> measures;
 };
 
@@ -156,21 +167,36 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
   Plan plan = MakePlan(group);
   RowSet rows = store_.Query(plan.sql);
   query_count_.fetch_add(1);
-  auto segment = std::make_shared<const Segment>(plan.columns, plan.measures, rows);
 
-  size_t key_count = plan.columns.size();
-  std::unordered_map<CellKey, CellValue, CellKeyHash> answer;
-  answer.reserve(rows.row_count() * plan.measures.size());
-  std::vector<int32_t> levels = group.cells.front().key.levels;
+  size_t columns = plan.columns.size();
+  std::vector<KeyValue> keys;
+  std::vector<CellValue> numbers;
+  keys.reserve(rows.row_count() * columns);
+  numbers.reserve(rows.row_count() * plan.measures.size());
   for (size_t row = 0; row < rows.row_count(); ++row) {
-    std::vector<KeyValue> keys;
-    keys.reserve(key_count);
-    for (size_t column = 0; column < key_count; ++column) keys.push_back(rows.at(row, column));
+    for (const auto& source : plan.sources) {
+      const KeyValue& key = rows.at(row, source.sql_column);
+      if (!source.derived) {
+        keys.push_back(key);
+        continue;
+      }
+      auto member = source.derived->members.find(key);
+      keys.push_back(member == source.derived->members.end() ? KeyValue() : AncestorAt(member->second, source.depth)->key);
+    }
     for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
       double number = 0;
-      CellValue value;
-      if (ToDouble(rows.at(row, key_count + measure), number)) value = number;
-      answer.emplace(CellKey{plan.measures[measure], levels, keys}, value);
+      numbers.push_back(ToDouble(rows.at(row, plan.sql_keys + measure), number) ? CellValue(number) : std::nullopt);
+    }
+  }
+
+  std::unordered_map<CellKey, CellValue, CellKeyHash> answer;
+  answer.reserve(numbers.size());
+  const std::vector<int32_t>& levels = group.cells.front().key.levels;
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    std::vector<KeyValue> row_keys(keys.begin() + static_cast<ptrdiff_t>(row * columns),
+                                   keys.begin() + static_cast<ptrdiff_t>((row + 1) * columns));
+    for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
+      answer.emplace(CellKey{plan.measures[measure], levels, row_keys}, numbers[row * plan.measures.size() + measure]);
     }
   }
   for (const Pending& cell : group.cells) {
@@ -185,7 +211,8 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
   }
   std::vector<std::pair<CellKey, CellValue>> cells(std::make_move_iterator(answer.begin()),
                                                    std::make_move_iterator(answer.end()));
-  cache_.Insert(std::move(cells), std::move(segment));
+  cache_.Insert(std::move(cells),
+                std::make_shared<const Segment>(plan.columns, plan.measures, std::move(keys), std::move(numbers)));
 }
 
 SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
@@ -206,9 +233,15 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     if (mapping.fact_link) from.AddCondition(*mapping.fact_link);
 
     int depth = group.cells.front().members[level]->depth();
-    int top_filter = TopKeyDepth(hierarchy, depth);
-    for (int key_depth = PathTop(hierarchy); key_depth <= depth; ++key_depth, ++column_index) {
+    int top_key = TopKeyDepth(hierarchy, depth);
+    for (int key_depth = PathTop(hierarchy); key_depth < top_key; ++key_depth, ++column_index) {
+      // Above a unique level: filled in from the member tree, not grouped by the store.
+      plan.sources.push_back({key_columns.size(), &KeysAt(hierarchy, top_key), key_depth});
+      plan.columns.push_back({group.columns[column_index].first, key_depth, false, {}});
+    }
+    for (int key_depth = top_key; key_depth <= depth; ++key_depth, ++column_index) {
       const std::string& column = mapping.levels[static_cast<size_t>(key_depth)].key_sql;
+      plan.sources.push_back({key_columns.size(), nullptr, key_depth});
       key_columns.push_back(column);
       // Each key column from the nearest unique level down is filtered to the
       // values the members asked for hold at its depth. The product of these
@@ -218,8 +251,8 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
       for (const auto& cell : group.cells) segment_column.allowed.insert(AncestorAt(cell.members[level], key_depth)->key);
       // A list of every value the column holds filters nothing; leaving it out
       // also lets coarser cells be added up from this answer later.
-      if (key_depth >= top_filter && segment_column.allowed.size() <= options_.max_filter_values &&
-          segment_column.allowed.size() < DistinctKeys(hierarchy, key_depth)) {
+      if (segment_column.allowed.size() <= options_.max_filter_values &&
+          segment_column.allowed.size() < KeysAt(hierarchy, key_depth).distinct) {
         segment_column.filtered = true;
         filters.push_back(FilterSql(column, segment_column.allowed));
       } else {
@@ -229,6 +262,7 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     }
   }
 
+  plan.sql_keys = key_columns.size();
   plan.sql = "SELECT ";
   for (const auto& column : key_columns) plan.sql += column + ", ";
   for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
@@ -265,13 +299,12 @@ std::string SqlCellReader::FilterSql(const std::string& column, const std::set<K
   return filter;
 }
 
-size_t SqlCellReader::DistinctKeys(const Hierarchy& hierarchy, int depth) {
-  std::lock_guard lock(distinct_mutex_);
-  auto [entry, added] = distinct_keys_.try_emplace({&hierarchy, depth}, 0);
+const SqlCellReader::LevelKeys& SqlCellReader::KeysAt(const Hierarchy& hierarchy, int depth) {
+  std::lock_guard lock(level_keys_mutex_);
+  auto [entry, added] = level_keys_.try_emplace({&hierarchy, depth});
   if (added) {
-    std::set<KeyValue> keys;
-    for (const Member* member : hierarchy.LevelMembers(depth)) keys.insert(member->key);
-    entry->second = keys.size();
+    for (const Member* member : hierarchy.LevelMembers(depth)) entry->second.members.emplace(member->key, member);
+    entry->second.distinct = entry->second.members.size();
   }
   return entry->second;
 }

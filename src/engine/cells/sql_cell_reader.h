@@ -59,8 +59,14 @@ class SqlCellReader final : public CellReader {
   void Answer(Group& group, std::span<CellValue> values);
   Plan MakePlan(const Group& group);
   std::string FilterSql(const std::string& column, const std::set<KeyValue>& keys) const;
-  // How many different keys the members at `depth` have, counted once per reader.
-  size_t DistinctKeys(const Hierarchy& hierarchy, int depth);
+  // The keys of the members at one depth of a hierarchy: how many differ, and
+  // the member each stands for (the first, should two share one).
+  struct LevelKeys {
+    size_t distinct = 0;  // how many different keys
+    std::unordered_map<KeyValue, const Member*> members;
+  };
+  // Built once per reader and never changed afterwards.
+  const LevelKeys& KeysAt(const Hierarchy& hierarchy, int depth);
 
   const Store& store_;
   detail::RelationSql fact_;
@@ -69,8 +75,8 @@ class SqlCellReader final : public CellReader {
   Options options_;
   CellCache cache_;
   std::atomic<size_t> query_count_{0};
-  std::mutex distinct_mutex_;
-  std::map<std::pair<const Hierarchy*, int>, size_t> distinct_keys_;  // guarded by distinct_mutex_
+  std::mutex level_keys_mutex_;
+  std::map<std::pair<const Hierarchy*, int>, LevelKeys> level_keys_;  // guarded by level_keys_mutex_
 };
 
 }  // namespace orvex::engine
