@@ -40,7 +40,7 @@ std::string HierarchyList(const std::vector<const Hierarchy*>& hierarchies) {
 }
 
 Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated,
-                     NameResolver& names, CellCache& cells, const EngineOptions& options)
+                     NameResolver& names, StatementValues& cells, const EngineOptions& options)
     : cube_(cube), statement_(statement), calculated_(calculated), names_(names), cells_(cells), options_(options),
       base_(DefaultContext()) {
   size_t formulas = statement ? statement->formulas.size() : 0;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/eval/calculated_members.h"
-#include "engine/eval/cell_cache.h"
+#include "engine/eval/statement_values.h"
 #include "engine/eval/context.h"
 #include "engine/eval/engine_options.h"
 #include "engine/eval/name_resolver.h"
@@ -16,7 +16,7 @@ namespace orvex::engine {
 
 // Evaluates MDX expressions over one cube: sets of tuples, members and cell
 // values, calculated members in the context of each cell. Stored-measure
-// values come from the CellCache; one not read yet counts as empty and is left
+// values come from the StatementValues; one not read yet counts as empty and is left
 // pending, so a caller runs the evaluation again after the cache has fetched
 // (see QueryExecutor). Errors throw ComError naming the place in the statement.
 // One evaluation pass of one statement, one thread; everything referenced must
@@ -24,7 +24,7 @@ namespace orvex::engine {
 class Evaluator {
  public:
   Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated, NameResolver& names,
-            CellCache& cells, const EngineOptions& options);
+            StatementValues& cells, const EngineOptions& options);
   Evaluator(const Evaluator&) = delete;
   Evaluator& operator=(const Evaluator&) = delete;
 
@@ -87,7 +87,7 @@ class Evaluator {
   const mdx::Statement* statement_;
   CalculatedMembers& calculated_;
   NameResolver& names_;
-  CellCache& cells_;
+  StatementValues& cells_;
   const EngineOptions& options_;
   Context base_;
   std::vector<std::optional<TupleSet>> named_sets_;  // by formula index, evaluated on first use

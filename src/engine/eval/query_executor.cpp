@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "engine/eval/calculated_members.h"
-#include "engine/eval/cell_cache.h"
+#include "engine/eval/statement_values.h"
 #include "engine/eval/evaluator.h"
 #include "engine/eval/format_string.h"
 #include "engine/eval/name_resolver.h"
@@ -120,7 +120,7 @@ void ForEachCombination(const std::vector<const AxisResult*>& axes, Context base
 class StatementRun {
  public:
   StatementRun(const Cube& cube, const mdx::Statement& statement, CalculatedMembers& members, NameResolver& names,
-               CellCache& cells, const EngineOptions& options)
+               StatementValues& cells, const EngineOptions& options)
       : cube_(cube), statement_(statement), members_(members), names_(names), cells_(cells), options_(options),
         formats_(members, names) {}
 
@@ -278,7 +278,7 @@ class StatementRun {
   const mdx::Statement& statement_;
   CalculatedMembers& members_;
   NameResolver& names_;
-  CellCache& cells_;
+  StatementValues& cells_;
   const EngineOptions& options_;
   FormatFinder formats_;
 };
@@ -302,7 +302,7 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx:
   NameResolver names(cube, *owner->members, statement.get());
   owner->members->AddStatementMembers(*statement, names);
   // Calculations may read several stored values per cell, but not without bound.
-  CellCache cells(static_cast<size_t>(options_.max_cells) * 2);
+  StatementValues cells(static_cast<size_t>(options_.max_cells) * 2);
   StatementRun run(cube, *statement, *owner->members, names, cells, options_);
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     std::optional<CellSet> result = run.Pass();

@@ -13,13 +13,13 @@ namespace orvex::engine {
 // all at once, by FetchPending, after which the evaluation runs again. So a
 // statement costs a few grouped reads, never one per cell. One statement, one
 // thread.
-class CellCache {
+class StatementValues {
  public:
   // At most `max_values` distinct values may be asked for: past that a
   // statement fails rather than filling the server's memory.
-  explicit CellCache(size_t max_values) : max_values_(max_values) {}
-  CellCache(const CellCache&) = delete;
-  CellCache& operator=(const CellCache&) = delete;
+  explicit StatementValues(size_t max_values) : max_values_(max_values) {}
+  StatementValues(const StatementValues&) = delete;
+  StatementValues& operator=(const StatementValues&) = delete;
 
   // The value of `measure` at `coordinate` when it is known, else nullptr, and
   // the request is remembered. The pointer lives as long as the cache. Throws

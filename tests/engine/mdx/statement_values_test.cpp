@@ -1,4 +1,4 @@
-#include "engine/eval/cell_cache.h"
+#include "engine/eval/statement_values.h"
 
 #include <gtest/gtest.h>
 
@@ -22,13 +22,13 @@ class CountingReader : public CellReader {
   size_t requested = 0;
 };
 
-TEST(CellCacheTest, RemembersMissesOnceAndReadsThemInOneCall) {
+TEST(StatementValuesTest, RemembersMissesOnceAndReadsThemInOneCall) {
   Measure measure;
   Member a;
   Member b;
   std::vector<const Member*> one{&a};
   std::vector<const Member*> two{&a, &b};
-  CellCache cache(10);
+  StatementValues cache(10);
   CountingReader reader;
   EXPECT_EQ(cache.Find(measure, one), nullptr);
   EXPECT_EQ(cache.Find(measure, two), nullptr);
@@ -47,13 +47,13 @@ TEST(CellCacheTest, RemembersMissesOnceAndReadsThemInOneCall) {
   EXPECT_EQ(reader.calls, 1);
 }
 
-TEST(CellCacheTest, RefusesMoreValuesThanItsLimit) {
+TEST(StatementValuesTest, RefusesMoreValuesThanItsLimit) {
   Measure measure;
   Member a;
   Member b;
   std::vector<const Member*> one{&a};
   std::vector<const Member*> other{&b};
-  CellCache cache(1);
+  StatementValues cache(1);
   EXPECT_EQ(cache.Find(measure, one), nullptr);
   EXPECT_EQ(cache.Find(measure, one), nullptr);  // the same value again is no more
   EXPECT_THROW((void)cache.Find(measure, other), ComError);

@@ -1,4 +1,4 @@
-#include "engine/eval/cell_cache.h"
+#include "engine/eval/statement_values.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,7 +8,7 @@
 
 namespace orvex::engine {
 
-size_t CellCache::Hash::operator()(const KeyView& key) const {
+size_t StatementValues::Hash::operator()(const KeyView& key) const {
   size_t hash = std::hash<const void*>()(key.measure);
   for (const Member* member : key.coordinate) {
     hash ^= std::hash<const void*>()(member) + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
@@ -16,12 +16,12 @@ size_t CellCache::Hash::operator()(const KeyView& key) const {
   return hash;
 }
 
-bool CellCache::Equal::operator()(const KeyView& a, const KeyView& b) const {
+bool StatementValues::Equal::operator()(const KeyView& a, const KeyView& b) const {
   return a.measure == b.measure && std::equal(a.coordinate.begin(), a.coordinate.end(), b.coordinate.begin(),
                                               b.coordinate.end());
 }
 
-const CellValue* CellCache::Find(const Measure& measure, std::span<const Member* const> coordinate) {
+const CellValue* StatementValues::Find(const Measure& measure, std::span<const Member* const> coordinate) {
   auto found = entries_.find(KeyView{&measure, coordinate});
   if (found != entries_.end()) return found->second.known ? &found->second.value : nullptr;
   if (entries_.size() >= max_values_) {
@@ -34,7 +34,7 @@ const CellValue* CellCache::Find(const Measure& measure, std::span<const Member*
   return nullptr;
 }
 
-void CellCache::FetchPending(CellReader& reader) {
+void StatementValues::FetchPending(CellReader& reader) {
   if (pending_.empty()) return;
   std::vector<CellRequest> requests;
   requests.reserve(pending_.size());
