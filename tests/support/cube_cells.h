@@ -78,4 +78,23 @@ inline std::vector<CellValue> Cells(const Cube& cube, const std::vector<const Me
   return values;
 }
 
+// One cell and the value it must hold (nullopt: empty).
+struct CellCase {
+  std::string measure;
+  std::vector<std::string> members;
+  CellValue expected;
+};
+
+// Reads every case's cell on its own and checks its value, naming the case on failure.
+inline void ExpectCells(const Cube& cube, const std::vector<CellCase>& cases) {
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.measure + " at " + (test.members.empty() ? "the top" : test.members.front()));
+    CellValue value = Cell(cube, test.measure, test.members);
+    ASSERT_EQ(value.has_value(), test.expected.has_value());
+    if (value) {
+      EXPECT_DOUBLE_EQ(*value, *test.expected);
+    }
+  }
+}
+
 }  // namespace orvex::testing

@@ -142,12 +142,7 @@ TEST(CubeBuilderTest, OrdersByTheOrdinalColumnAndKeepsCaptionsApartFromNames) {
 
 TEST(CubeBuilderTest, ReadsCellsThroughSnowflakesDegenerateDimensionsAndEveryAggregator) {
   const Cube& cube = Shapes();
-  struct Case {
-    std::string measure;
-    std::vector<std::string> members;
-    CellValue expected;
-  };
-  const Case cases[] = {
+  orvex::testing::ExpectCells(cube, {
       {"Amount", {}, 45},
       {"Amount", {"[Region].[North]"}, 33},
       {"Amount", {"[Region].[South]"}, 12},
@@ -170,15 +165,7 @@ TEST(CubeBuilderTest, ReadsCellsThroughSnowflakesDegenerateDimensionsAndEveryAgg
       {"Smallest", {}, 1},
       {"Mean", {}, 7.5},
       {"Mean", {"[Shop].[S2]"}, 10.5},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.measure + " at " + (test.members.empty() ? "the top" : test.members.front()));
-    CellValue value = Cell(cube, test.measure, test.members);
-    ASSERT_EQ(value.has_value(), test.expected.has_value());
-    if (value) {
-      EXPECT_DOUBLE_EQ(*value, *test.expected);
-    }
-  }
+  });
 }
 
 TEST(CubeBuilderTest, MinimaAndMaximaAddUpFromFinerAnswersAveragesDoNot) {

@@ -25,12 +25,7 @@ SqlCellReader& Reader(const Cube& cube) { return dynamic_cast<SqlCellReader&>(cu
 
 // Every number below is summed by hand from tests/catalogs/Tiny/data.sql.
 TEST(SqlCellReaderTest, ReadsHandCheckedTotals) {
-  struct Case {
-    std::string measure;
-    std::vector<std::string> members;
-    CellValue expected;
-  };
-  const Case cases[] = {
+  orvex::testing::ExpectCells(Tiny(), {
       {"Unit Sales", {}, 95},
       {"Unit Sales", {"[Time].[1997]"}, 78},
       {"Unit Sales", {"[Time].[1998]"}, 17},
@@ -71,15 +66,7 @@ TEST(SqlCellReaderTest, ReadsHandCheckedTotals) {
       {"Sales Count", {"[Promotion Media].[TV]"}, std::nullopt},
       {"Customer Count", {"[Time].[1998].[Q3].[8]"}, std::nullopt},
       {"Unit Sales", {"[Time].[1998].[Q1]", "[Store].[USA].[OR].[Portland]", "[Product].[Drink]"}, std::nullopt},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.measure + " at " + (test.members.empty() ? "the top" : test.members.front()));
-    CellValue value = Cell(Tiny(), test.measure, test.members);
-    ASSERT_EQ(value.has_value(), test.expected.has_value());
-    if (value) {
-      EXPECT_DOUBLE_EQ(*value, *test.expected);
-    }
-  }
+  });
 }
 
 TEST(SqlCellReaderTest, ChildrenAddUpToTheirParentForEveryAdditiveMeasure) {
@@ -186,12 +173,11 @@ std::vector<Coordinate> QuartersByStates(const Cube& cube) {
 TEST(SqlCellReaderTest, AddsCoarserCellsUpFromAWholeFinerAnswer) {
   const Cube& cube = Tiny();
   SqlCellReader& reader = Reader(cube);
-  struct Case {
-    std::string measure;
-    std::vector<std::string> members;
-    CellValue expected;
-  };
-  const Case cases[] = {
+  reader.ClearCache();
+  (void)Cells(cube, {FindMeasure(cube, "Unit Sales"), FindMeasure(cube, "Sales Count"), FindMeasure(cube, "Store Cost")},
+              QuartersByStates(cube));
+  size_t before = reader.query_count();
+  orvex::testing::ExpectCells(cube, {
       {"Unit Sales", {"[Time].[1997]"}, 78},
       {"Unit Sales", {"[Time].[1997].[Q2]"}, 22},
       {"Unit Sales", {"[Time].[1998].[Q2]"}, std::nullopt},
@@ -201,19 +187,7 @@ TEST(SqlCellReaderTest, AddsCoarserCellsUpFromAWholeFinerAnswer) {
       {"Unit Sales", {}, 95},
       {"Sales Count", {"[Time].[1997].[Q1]", "[Store].[USA]"}, 6},
       {"Store Cost", {"[Time].[1998]"}, 12.5},
-  };
-  reader.ClearCache();
-  (void)Cells(cube, {FindMeasure(cube, "Unit Sales"), FindMeasure(cube, "Sales Count"), FindMeasure(cube, "Store Cost")},
-              QuartersByStates(cube));
-  size_t before = reader.query_count();
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.measure + " at " + (test.members.empty() ? "the top" : test.members.front()));
-    CellValue value = Cell(cube, test.measure, test.members);
-    ASSERT_EQ(value.has_value(), test.expected.has_value());
-    if (value) {
-      EXPECT_DOUBLE_EQ(*value, *test.expected);
-    }
-  }
+  });
   EXPECT_EQ(reader.query_count(), before);
 }
 

@@ -1,5 +1,6 @@
 #include "engine/store/duckdb/duckdb_connection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -137,25 +138,14 @@ ColumnReader MakeColumnReader(duckdb_result* result, idx_t column) {
   ColumnReader reader;
   reader.type = duckdb_column_type(result, column);
   reader.name = duckdb_column_name(result, column);
+  // Types ValueAt reads from the vector as they are.
+  static constexpr duckdb_type kPlain[] = {
+      DUCKDB_TYPE_BOOLEAN, DUCKDB_TYPE_TINYINT, DUCKDB_TYPE_SMALLINT,  DUCKDB_TYPE_INTEGER,   DUCKDB_TYPE_BIGINT,
+      DUCKDB_TYPE_UTINYINT, DUCKDB_TYPE_USMALLINT, DUCKDB_TYPE_UINTEGER, DUCKDB_TYPE_UBIGINT, DUCKDB_TYPE_FLOAT,
+      DUCKDB_TYPE_DOUBLE, DUCKDB_TYPE_HUGEINT, DUCKDB_TYPE_UHUGEINT, DUCKDB_TYPE_VARCHAR, DUCKDB_TYPE_DATE,
+      DUCKDB_TYPE_TIMESTAMP, DUCKDB_TYPE_TIMESTAMP_TZ, DUCKDB_TYPE_SQLNULL};
+  if (std::find(std::begin(kPlain), std::end(kPlain), reader.type) != std::end(kPlain)) return reader;
   switch (reader.type) {
-    case DUCKDB_TYPE_BOOLEAN:
-    case DUCKDB_TYPE_TINYINT:
-    case DUCKDB_TYPE_SMALLINT:
-    case DUCKDB_TYPE_INTEGER:
-    case DUCKDB_TYPE_BIGINT:
-    case DUCKDB_TYPE_UTINYINT:
-    case DUCKDB_TYPE_USMALLINT:
-    case DUCKDB_TYPE_UINTEGER:
-    case DUCKDB_TYPE_UBIGINT:
-    case DUCKDB_TYPE_FLOAT:
-    case DUCKDB_TYPE_DOUBLE:
-    case DUCKDB_TYPE_HUGEINT:
-    case DUCKDB_TYPE_UHUGEINT:
-    case DUCKDB_TYPE_VARCHAR:
-    case DUCKDB_TYPE_DATE:
-    case DUCKDB_TYPE_TIMESTAMP:
-    case DUCKDB_TYPE_TIMESTAMP_TZ:
-    case DUCKDB_TYPE_SQLNULL: return reader;
     case DUCKDB_TYPE_DECIMAL: {
       LogicalType type(duckdb_column_logical_type(result, column));
       reader.storage = duckdb_decimal_internal_type(type.get());
