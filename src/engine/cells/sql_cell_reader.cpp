@@ -209,6 +209,14 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
       values[cell.request] = found->second;
     }
   }
+  // An answer too large for the cache keeps only the cells asked for, so that
+  // one huge crossing cannot push everything else out.
+  if (answer.size() + numbers.size() > options_.max_cached_cells / 2) {
+    std::vector<std::pair<CellKey, CellValue>> asked;
+    for (const Pending& cell : group.cells) asked.emplace_back(cell.key, values[cell.request]);
+    cache_.Insert(std::move(asked), nullptr);
+    return;
+  }
   std::vector<std::pair<CellKey, CellValue>> cells(std::make_move_iterator(answer.begin()),
                                                    std::make_move_iterator(answer.end()));
   cache_.Insert(std::move(cells),

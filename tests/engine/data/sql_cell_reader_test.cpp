@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "cube_cells.h"
+#include "engine/model/cube_builder.h"
 #include "engine/model/level.h"
+#include "engine/schema/schema_reader.h"
+#include "engine/store/duckdb/duckdb_store.h"
 #include "platform/com/com_error.h"
 #include "tiny_catalog.h"
 
@@ -205,6 +208,23 @@ TEST(SqlCellReaderTest, NeverAddsUpDistinctCountsOrFilteredAnswers) {
   (void)Cells(cube, {FindMeasure(cube, "Unit Sales")}, {At(cube, {"[Time].[1997].[Q1]", "[Store].[USA].[CA]"})});
   EXPECT_DOUBLE_EQ(*Cell(cube, "Unit Sales", {"[Time].[1997].[Q1]"}), 21);
   EXPECT_DOUBLE_EQ(*Cell(cube, "Unit Sales", {"[Store].[USA].[CA]"}), 54);
+}
+
+TEST(SqlCellReaderTest, AnAnswerTooLargeForTheCacheKeepsOnlyTheCellsAskedFor) {
+  // The Tiny cube once more, with a cache of 40 cells.
+  auto folder = orvex::testing::TinyCatalogsRoot() / "Tiny";
+  SqlCellReader::Options options;
+  options.max_cached_cells = 40;
+  auto cube = CubeBuilder::Build(SchemaReader::Read(folder / "schema.xml").cubes[0],
+                                 std::shared_ptr<const Store>(DuckDbStore::Open(folder / "data.duckdb")), options);
+  SqlCellReader& reader = Reader(*cube);
+  auto coordinates = QuartersByStates(*cube);
+  auto cold = Cells(*cube, {FindMeasure(*cube, "Unit Sales")}, coordinates);
+  EXPECT_EQ(Cells(*cube, {FindMeasure(*cube, "Unit Sales")}, coordinates), cold);
+  EXPECT_EQ(reader.query_count(), 1u);
+  // The 40 cells asked for are kept, but not the whole answer to add 1997 up from.
+  EXPECT_DOUBLE_EQ(*Cell(*cube, "Unit Sales", {"[Time].[1997]"}), 78);
+  EXPECT_EQ(reader.query_count(), 2u);
 }
 
 TEST(SqlCellReaderTest, ManyThreadsGetIdenticalCorrectResults) {
