@@ -82,30 +82,34 @@ SqlCellReader::SqlCellReader(const Store& store, detail::RelationSql fact, std::
     : store_(store), fact_(std::move(fact)), hierarchies_(std::move(hierarchies)),
       aggregates_(std::move(aggregates)), options_(options), cache_(options.max_cached_cells) {}
 
+SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& request) const {
+  if (!request.measure || aggregates_.count(request.measure) == 0) {
+    throw EngineError("A cell was asked for a measure that is not a stored measure of this cube.");
+  }
+  if (!request.coordinate || request.coordinate->size() != hierarchies_.size()) {
+    throw EngineError("A cell's coordinate does not have one member per hierarchy of the cube.");
+  }
+  Pending cell{index, CellKey{request.measure, {}, {}}, {}};
+  for (size_t position = 0; position < hierarchies_.size(); ++position) {
+    const Member* member = (*request.coordinate)[position];
+    if (IsAggregate(member)) continue;
+    if (&member->level->hierarchy() != hierarchies_[position]) {
+      throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
+                        hierarchies_[position]->unique_name() + ".");
+    }
+    cell.key.levels.push_back(static_cast<int32_t>(position));
+    cell.key.levels.push_back(member->depth());
+    AppendKeyPath(*hierarchies_[position], *member, cell.key.keys);
+    cell.members.push_back(member);
+  }
+  return cell;
+}
+
 void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) {
   if (values.size() < requests.size()) throw EngineError("Fewer cell values than cell requests.");
   std::map<std::vector<int32_t>, Group> groups;
   for (size_t index = 0; index < requests.size(); ++index) {
-    const CellRequest& request = requests[index];
-    if (!request.measure || aggregates_.count(request.measure) == 0) {
-      throw EngineError("A cell was asked for a measure that is not a stored measure of this cube.");
-    }
-    if (!request.coordinate || request.coordinate->size() != hierarchies_.size()) {
-      throw EngineError("A cell's coordinate does not have one member per hierarchy of the cube.");
-    }
-    Pending cell{index, CellKey{request.measure, {}, {}}, {}};
-    for (size_t position = 0; position < hierarchies_.size(); ++position) {
-      const Member* member = (*request.coordinate)[position];
-      if (IsAggregate(member)) continue;
-      if (&member->level->hierarchy() != hierarchies_[position]) {
-        throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
-                          hierarchies_[position]->unique_name() + ".");
-      }
-      cell.key.levels.push_back(static_cast<int32_t>(position));
-      cell.key.levels.push_back(member->depth());
-      AppendKeyPath(*hierarchies_[position], *member, cell.key.keys);
-      cell.members.push_back(member);
-    }
+    Pending cell = Locate(index, requests[index]);
     if (auto cached = cache_.Find(cell.key)) {
       values[index] = *cached;
       continue;

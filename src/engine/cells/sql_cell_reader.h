@@ -54,6 +54,8 @@ class SqlCellReader final : public CellReader {
   struct Pending;
   struct Group;
   struct Plan;
+  // Where request `index` lies; throws ComError for a request that does not fit the cube.
+  Pending Locate(size_t index, const CellRequest& request) const;
   // Answers what it can of `group` from `segments`, removing those cells from it.
   void RollUp(Group& group, const std::vector<std::shared_ptr<const Segment>>& segments, std::span<CellValue> values);
   void Answer(Group& group, std::span<CellValue> values);
