@@ -1,7 +1,8 @@
-// Writes the catalogs of the browser tests into the folder given as the only
-// argument, each from its schema and data under tests/catalogs: "Tiny" (every
-// number checkable by hand) and "Odd" (names and captions that hold markup and
-// script), the latter under its awkward folder name.
+// Writes the catalogs of the browser tests below the folder given as the only
+// argument: main/Sample (the sample catalog at scale 1) and main/Tiny (every
+// number checkable by hand) for the server's own names, and odd/ holding the
+// Odd catalog, whose names and captions hold markup and script, for a data
+// source of its own.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <sstream>
 
 #include "tiny_engine.h"
+#include "tools/sample/sample_generator.h"
 
 namespace {
 
@@ -17,6 +19,12 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+// Writes the catalog of tests/catalogs/`name` as `root`/`folder`.
+void WriteTestCatalog(const std::filesystem::path& root, const char* name, const std::string& folder) {
+  const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / name;
+  orvex::testing::WriteCatalog(root, folder, ReadFile(source / "schema.xml"), ReadFile(source / "data.sql"));
 }
 
 }  // namespace
@@ -28,13 +36,14 @@ int main(int argc, char** argv) {
   }
   try {
     const std::filesystem::path root = argv[1];
-    const std::filesystem::path sources = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs";
     std::filesystem::remove_all(root);
-    for (const char* name : {"Tiny", "Odd"}) {
-      const std::filesystem::path source = sources / name;
-      orvex::testing::WriteCatalog(root, name == std::string("Odd") ? orvex::testing::kOddCatalogName : name,
-                                   ReadFile(source / "schema.xml"), ReadFile(source / "data.sql"));
-    }
+    WriteTestCatalog(root / "main", "Tiny", "Tiny");
+    WriteTestCatalog(root / "odd", "Odd", orvex::testing::kOddCatalogName);
+    const std::filesystem::path sample = root / "main" / "Sample";
+    std::filesystem::create_directories(sample);
+    std::filesystem::copy_file(std::filesystem::path(ORVEX_SOURCE_DIR) / "data" / "catalogs" / "Sample" / "schema.xml",
+                               sample / "schema.xml");
+    orvex::tools::SampleGenerator::Generate(sample, 1);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "orvex-e2e-catalogs: %s\n", error.what());
     return 1;
