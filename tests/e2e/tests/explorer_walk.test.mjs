@@ -296,53 +296,6 @@ async function openTinyView(page, pane, columns, rows) {
   return applyAxes(page, pane);
 }
 
-// Answers the pane's next prompts with `answers`, in order.
-function answerPrompts(pane, answers) {
-  return pane.evaluate((texts) => { window.prompt = () => texts.shift(); }, answers);
-}
-
-// Runs a saved-views action of the pane and waits until the hidden frame has
-// refilled the lists (its resetWindow() tells the pane through savedViewsDone).
-async function savedViewsAction(pane, action) {
-  const before = await pane.evaluate(() => {
-    if (window.savedViewsCount === undefined) {
-      window.savedViewsCount = 0;
-      window.savedViewsDone = () => { window.savedViewsCount++; };
-    }
-    return window.savedViewsCount;
-  });
-  await action();
-  await pane.waitForFunction((count) => window.savedViewsCount > count, before);
-}
-
-test('the saved-views buttons save the view that is shown and open it again', { skip }, () =>
-  withWalk([], async ({ page, pane, problems }) => {
-    let view = await openTinyView(page, pane, ['Time'], []);
-    const years = await table(view);
-    assert.deepEqual(years.slice(0, 2), [['Measure Unit Sales', '1997', '1998', 'Year', 'Time'], ['78.00', '17.00']]);
-
-    const name = `Years '97 & '98 €`;
-    await answerPrompts(pane, ['Team', name]);
-    await savedViewsAction(pane, () => pane.click('input[name=btnAddFolder]'));
-    await savedViewsAction(pane, () => pane.selectOption('select[name=lbxFolder]', 'Team'));
-    await savedViewsAction(pane, () => pane.click('input[name=btnSaveView]'));
-    const views = () => pane.evaluate(() => Array.from(document.forms['frmInterface'].elements['lbxView'].options)
-      .map((option) => option.value));
-    assert.deepEqual(await views(), [name]);
-
-    view = await headingAction(page, view, '1997', 'Expand');
-    assert.notDeepEqual(await table(view), years);
-    await pane.selectOption('select[name=lbxView]', name);
-    view = await newView(page, () => pane.click('input[name=btnOpenView]'));
-    assert.deepEqual(await table(view), years);
-    assert.deepEqual((await paneLists(pane)).columns, ['Time']);
-
-    await pane.selectOption('select[name=lbxView]', name);
-    await savedViewsAction(pane, () => pane.click('input[name=btnDeleteView]'));
-    assert.deepEqual(await views(), []);
-    assert.deepEqual(problems.dialogs, ['Delete the selected view?']);
-  }));
-
 test('in Dutch the pane, the view and the client messages are Dutch', { skip }, () =>
   withWalk(['--lang', 'nl'], async ({ page, pane, problems }) => {
     const view = page.frame({ name: 'viewBody' });
