@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "engine/data_sources.h"
 #include "engine/provider/embedded_provider.h"
@@ -17,6 +18,22 @@
 // orvex_tiny_catalog; ORVEX_SOURCE_DIR must name the source tree.
 namespace orvex::testing {
 
+// The whole content of a file; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Writes the catalog of tests/catalogs/`name` (its schema.xml and data.sql)
+// as the folder `folder` of `root`; returns the folder.
+inline std::filesystem::path WriteTestCatalog(const std::filesystem::path& root, std::string_view name,
+                                              std::string_view folder) {
+  const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / name;
+  return WriteCatalog(root, folder, ReadWholeFile(source / "schema.xml"), ReadWholeFile(source / "data.sql"));
+}
+
 // The Odd catalog's folder name, which holds markup, quotes and a backslash too.
 inline constexpr const char* kOddCatalogName = "Odd \"<i>\" \\ '";
 
@@ -24,16 +41,7 @@ inline constexpr const char* kOddCatalogName = "Odd \"<i>\" \\ '";
 inline std::filesystem::path OddCatalogsRoot() {
   static TempDir root;
   static std::once_flag built;
-  std::call_once(built, [] {
-    const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / "Odd";
-    auto read = [](const std::filesystem::path& path) {
-      std::ifstream file(path, std::ios::binary);
-      std::ostringstream text;
-      text << file.rdbuf();
-      return text.str();
-    };
-    WriteCatalog(root.path(), kOddCatalogName, read(source / "schema.xml"), read(source / "data.sql"));
-  });
+  std::call_once(built, [] { WriteTestCatalog(root.path(), "Odd", kOddCatalogName); });
   return root.path();
 }
 

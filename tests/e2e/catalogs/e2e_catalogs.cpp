@@ -6,28 +6,9 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "tiny_engine.h"
 #include "tools/sample/sample_generator.h"
-
-namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// Writes the catalog of tests/catalogs/`name` as `root`/`folder`.
-void WriteTestCatalog(const std::filesystem::path& root, const char* name, const std::string& folder) {
-  const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / name;
-  orvex::testing::WriteCatalog(root, folder, ReadFile(source / "schema.xml"), ReadFile(source / "data.sql"));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -37,8 +18,8 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path root = argv[1];
     std::filesystem::remove_all(root);
-    WriteTestCatalog(root / "main", "Tiny", "Tiny");
-    WriteTestCatalog(root / "odd", "Odd", orvex::testing::kOddCatalogName);
+    orvex::testing::WriteTestCatalog(root / "main", "Tiny", "Tiny");
+    orvex::testing::WriteTestCatalog(root / "odd", "Odd", orvex::testing::kOddCatalogName);
     const std::filesystem::path sample = root / "main" / "Sample";
     std::filesystem::create_directories(sample);
     std::filesystem::copy_file(std::filesystem::path(ORVEX_SOURCE_DIR) / "data" / "catalogs" / "Sample" / "schema.xml",
