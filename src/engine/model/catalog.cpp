@@ -2,6 +2,7 @@
 
 #include "engine/model/catalog_state.h"
 #include "engine/model/engine_error.h"
+#include "engine/store/store.h"
 #include "platform/text.h"
 
 namespace orvex::engine {
@@ -12,6 +13,14 @@ Catalog::~Catalog() = default;
 const std::string& Catalog::name() const { return state_->name; }
 const std::vector<std::shared_ptr<const Cube>>& Catalog::cubes() const { return state_->cubes; }
 const std::map<std::string, std::string>& Catalog::failed_cubes() const { return state_->failed_cubes; }
+
+void Catalog::CheckStore() const {
+  try {
+    state_->store->CheckReachable();
+  } catch (const ComError& failure) {
+    throw EngineError("The catalog '" + state_->name + "' cannot reach its data: " + failure.description());
+  }
+}
 
 const Cube& Catalog::FindCube(std::string_view name) const {
   for (const auto& cube : state_->cubes) {

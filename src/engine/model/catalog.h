@@ -22,6 +22,9 @@ class Catalog {
   const Cube& FindCube(std::string_view name) const;
   // Cube name → why it could not be loaded.
   const std::map<std::string, std::string>& failed_cubes() const;
+  // Throws ComError with the reason when the catalog's store is a server
+  // that cannot be reached now (down, or refusing the login).
+  void CheckStore() const;
 
   ~Catalog();
   Catalog(const Catalog&) = delete;

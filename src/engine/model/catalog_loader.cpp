@@ -4,7 +4,7 @@
 #include "engine/model/cube_builder.h"
 #include "engine/model/engine_error.h"
 #include "engine/schema/schema_reader.h"
-#include "engine/store/duckdb/duckdb_store.h"
+#include "engine/store/store_config.h"
 #include "platform/text.h"
 
 namespace orvex::engine {
@@ -19,7 +19,7 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
       throw EngineError("There is no schema.xml in the catalog folder.");
     }
     schema::SchemaDef schema = SchemaReader::Read(folder / "schema.xml");
-    std::shared_ptr<const Store> store = DuckDbStore::Open(folder / "data.duckdb");
+    std::shared_ptr<const Store> store = StoreConfig::Read(folder).Open();
 
     std::shared_ptr<Catalog> catalog(new Catalog());
     catalog->state_->name = name;

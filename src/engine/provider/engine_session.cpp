@@ -21,6 +21,10 @@ std::vector<std::string> EngineSession::CatalogNames() { return data_sources_->C
 
 std::shared_ptr<provider::CubeDefs> EngineSession::GetCubeDefs(const std::string& catalog) {
   std::shared_ptr<const Catalog> loaded = data_sources_->OpenCatalog(data_source_, catalog);
+  // A view is built on the catalog's cubes before it reads any cell: a
+  // database server that is down is reported here, with its reason, rather
+  // than half-way through writing a table.
+  loaded->CheckStore();
   std::shared_ptr<const void> owner = loaded;
   const Catalog* cubes = loaded.get();
   return std::make_shared<LazyCollection<provider::CubeDef>>(

@@ -1,7 +1,10 @@
 #include "engine/store/store.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/model/engine_error.h"
 
@@ -41,6 +44,17 @@ std::string Store::Literal(const KeyValue& value) const {
     return "CAST(" + std::string(buffer, result.ptr) + " AS DOUBLE PRECISION)";
   }
   return "NULL";
+}
+
+RowSet TraceQuery(std::string_view sql, const std::function<RowSet()>& query) {
+  static const bool trace = std::getenv("ORVEX_SQL_TRACE") != nullptr;
+  if (!trace) return query();
+  auto start = std::chrono::steady_clock::now();
+  RowSet rows = query();
+  std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+  std::fprintf(stderr, "[orvex sql] %.1f ms, %zu rows: %.*s\n", elapsed.count(), rows.row_count(),
+               static_cast<int>(sql.size()), sql.data());
+  return rows;
 }
 
 }  // namespace orvex::engine

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ class Store {
   // store's own message when the statement fails.
   [[nodiscard]] virtual RowSet Query(std::string_view sql) const = 0;
 
+  // Throws ComError when the store's server cannot be reached now (down, or
+  // refusing the login); a store without a server always passes.
+  virtual void CheckReachable() const {}
+
   // The dialect names a schema's <SQL dialect="..."> may use for this store,
   // most specific first; "generic" always comes last.
   virtual const std::vector<std::string>& dialects() const = 0;
@@ -39,5 +44,10 @@ class Store {
   // quoted, null as NULL.
   std::string Literal(const KeyValue& value) const;
 };
+
+// Runs `query` for `sql`; with ORVEX_SQL_TRACE set in the environment, also
+// prints the statement with its time and row count to standard error, to
+// see what the engine asks of a store.
+RowSet TraceQuery(std::string_view sql, const std::function<RowSet()>& query);
 
 }  // namespace orvex::engine

@@ -1,4 +1,5 @@
-// orvex-load: creates or replaces tables of a catalog's data.duckdb from CSV or Parquet files.
+// orvex-load: creates or replaces tables of a catalog's store (data.duckdb, or the
+// PostgreSQL database its store.conf names) from CSV or Parquet files.
 //   orvex-load --catalog-dir DIR --table NAME=FILE [--table NAME=FILE ...]
 #include <iostream>
 #include <string>
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
       command_line.Values("--table").empty()) {
     if (!error.empty()) std::cerr << error << "\n";
     std::cerr << "Usage: orvex-load --catalog-dir DIR --table NAME=FILE [--table NAME=FILE ...]\n"
-                 "Creates or replaces each table NAME in DIR/data.duckdb from a .csv, .tsv or .parquet FILE.\n";
+                 "Creates or replaces each table NAME in DIR/data.duckdb, or in the PostgreSQL database\n"
+                 "that DIR/store.conf names, from a .csv, .tsv or .parquet FILE.\n";
     return command_line.Has("--help") ? 0 : 2;
   }
   std::vector<orvex::tools::TableLoader::Table> tables;

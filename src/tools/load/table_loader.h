@@ -6,8 +6,9 @@
 
 namespace orvex::tools {
 
-// Creates or replaces tables of a catalog's data.duckdb from CSV or Parquet
-// files, all in one transaction: either every table is loaded or none is
+// Creates or replaces tables of a catalog's store from CSV or Parquet files:
+// its data.duckdb, or the PostgreSQL database its store.conf names. All
+// tables load in one transaction: either every table is loaded or none is
 // changed. Column names and types are taken from the files.
 class TableLoader {
  public:
@@ -17,7 +18,8 @@ class TableLoader {
     int64_t rows = 0;            // filled by Load
   };
 
-  // Creates `catalog_dir` and its data.duckdb when missing. Throws ComError
+  // Creates `catalog_dir` and its data.duckdb when missing (a PostgreSQL
+  // database must exist; its tables are created). Throws ComError
   // for an empty table name, a missing file, an unknown file type, a file
   // name DuckDB would take as a pattern, or a file the store cannot read.
   static void Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables);

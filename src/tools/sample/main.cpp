@@ -1,6 +1,7 @@
-// orvex-sample: writes the sample catalog's data.duckdb for a scale factor.
+// orvex-sample: writes the sample catalog's data for a scale factor, into
+// DIR/data.duckdb or the PostgreSQL database that DIR/store.conf names.
 //   orvex-sample --catalog-dir DIR --scale N [--if-missing]
-// With --if-missing it does nothing when DIR/data.duckdb already holds that scale.
+// With --if-missing it does nothing when the data already holds that scale.
 #include <chrono>
 #include <iostream>
 #include <string>
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     SampleGenerator::Generate(folder, scale);
     auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cout << "Wrote " << (folder / "data.duckdb").string() << " at scale " << scale << " in " << seconds
+    std::cout << "Wrote the sample data of " << folder.string() << " at scale " << scale << " in " << seconds
               << " s.\n";
   } catch (const orvex::ComError& failure) {
     std::cerr << "orvex-sample: " << failure.description() << "\n";

@@ -7,13 +7,17 @@
 
 #include "engine/model/engine_error.h"
 #include "engine/store/duckdb/duckdb_database.h"
+#include "engine/store/postgres/postgres_table_copy.h"
 #include "engine/store/row_set.h"
+#include "engine/store/store_config.h"
 #include "tools/sample/sample_reference.h"
 
 namespace orvex::tools {
 namespace {
 
 using engine::DuckDbDatabase;
+using engine::PostgresConnection;
+using engine::StoreConfig;
 
 constexpr double kSalesPerScale = 100000;
 constexpr int kCustomers = 10000;
@@ -131,10 +135,18 @@ std::string SalesSql(int64_t rows) {
          "ORDER BY t.time_id;\n";
 }
 
+// A connection for loading: loads take as long as they take.
+PostgresConnection ConnectForLoading(const StoreConfig& store) {
+  engine::PostgresSettings settings = store.postgres;
+  settings.statement_timeout = std::chrono::milliseconds(0);
+  return PostgresConnection::Open(settings);
+}
+
 }  // namespace
 
 void SampleGenerator::Generate(const std::filesystem::path& folder, double scale) {
   if (!(scale > 0) || !std::isfinite(scale)) throw engine::EngineError("The scale must be a positive number.");
+  StoreConfig store = StoreConfig::Read(folder);
   int64_t rows = std::max<int64_t>(1, std::llround(kSalesPerScale * scale));
   std::filesystem::create_directories(folder);
   std::filesystem::path target = folder / "data.duckdb";
@@ -156,6 +168,15 @@ void SampleGenerator::Generate(const std::filesystem::path& folder, double scale
       connection.Execute("CREATE TABLE orvex_sample AS SELECT CAST(" + engine::ToText(engine::KeyValue(scale)) +
                          " AS DOUBLE) AS scale, (SELECT COUNT(*) FROM sales_fact) AS sales;\nCHECKPOINT;");
     }
+    if (store.kind == StoreConfig::Kind::kPostgres) {
+      // Built in DuckDB as always, so both stores hold the same data; then
+      // copied over in one transaction, which keeps the old tables until it commits.
+      auto source = DuckDbDatabase::Open(building, DuckDbDatabase::Mode::kReadOnly).Connect();
+      auto target = ConnectForLoading(store);
+      engine::CopyTablesToPostgres(source, engine::DuckDbTableNames(source), target);
+      std::filesystem::remove(building);
+      return;
+    }
     std::filesystem::rename(building, target);
     std::filesystem::remove(target.string() + ".wal");
   } catch (...) {
@@ -168,8 +189,12 @@ void SampleGenerator::Generate(const std::filesystem::path& folder, double scale
 
 std::optional<double> SampleGenerator::RecordedScale(const std::filesystem::path& folder) {
   try {
-    auto database = DuckDbDatabase::Open(folder / "data.duckdb", DuckDbDatabase::Mode::kReadOnly);
-    engine::RowSet rows = database.Connect().Query("SELECT scale FROM orvex_sample");
+    StoreConfig store = StoreConfig::Read(folder);
+    const std::string sql = "SELECT scale FROM orvex_sample";
+    engine::RowSet rows =
+        store.kind == StoreConfig::Kind::kPostgres
+            ? ConnectForLoading(store).Query(sql)
+            : DuckDbDatabase::Open(folder / "data.duckdb", DuckDbDatabase::Mode::kReadOnly).Connect().Query(sql);
     double scale = 0;
     if (rows.row_count() == 1 && engine::ToDouble(rows.at(0, 0), scale)) return scale;
   } catch (const ComError&) {

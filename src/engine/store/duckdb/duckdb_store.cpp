@@ -1,7 +1,5 @@
 #include "engine/store/duckdb/duckdb_store.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 
 namespace orvex::engine {
@@ -31,18 +29,12 @@ DuckDbDatabase::Options DuckDbStore::DefaultOptions() {
 DuckDbStore::DuckDbStore(DuckDbDatabase database) : database_(std::move(database)) {}
 
 RowSet DuckDbStore::Query(std::string_view sql) const {
-  // ORVEX_SQL_TRACE=1 prints every statement and its time to stderr, to see what the engine asks.
-  static const bool trace = std::getenv("ORVEX_SQL_TRACE") != nullptr;
-  auto start = std::chrono::steady_clock::now();
-  DuckDbConnection connection = Borrow();
-  RowSet rows = connection.Query(sql);
-  GiveBack(std::move(connection));
-  if (trace) {
-    std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "[orvex sql] %.1f ms, %zu rows: %.*s\n", elapsed.count(), rows.row_count(),
-                 static_cast<int>(sql.size()), sql.data());
-  }
-  return rows;
+  return TraceQuery(sql, [&] {
+    DuckDbConnection connection = Borrow();
+    RowSet rows = connection.Query(sql);
+    GiveBack(std::move(connection));
+    return rows;
+  });
 }
 
 const std::vector<std::string>& DuckDbStore::dialects() const {

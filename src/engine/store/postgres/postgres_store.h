@@ -1,0 +1,47 @@
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/store/postgres/postgres_connection.h"
+#include "engine/store/postgres/postgres_settings.h"
+#include "engine/store/store.h"
+
+namespace orvex::engine {
+
+// A catalog's tables on a PostgreSQL server, queried by many threads at
+// once through a pool of at most max_connections connections, kept open
+// between statements. A connection the server has closed (a restart, a
+// terminated session) is dropped and replaced on the next statement, so the
+// store recovers by itself once the server is back. A statement that fails
+// mid-way because the server went away throws; it is not run again.
+class PostgresStore final : public Store {
+ public:
+  // Connects nothing yet: the first statement does.
+  explicit PostgresStore(PostgresSettings settings);
+  PostgresStore(const PostgresStore&) = delete;
+  PostgresStore& operator=(const PostgresStore&) = delete;
+
+  [[nodiscard]] RowSet Query(std::string_view sql) const override;
+  const std::vector<std::string>& dialects() const override;
+  // Holds, or opens, one connection the server has not closed; throws
+  // ComError with the server's reason when it is down or refuses the login.
+  void CheckReachable() const override;
+
+  // Connections open now, idle or in use (for tests and diagnostics).
+  size_t open_connections() const;
+
+ private:
+  // An open connection from the pool or a new one; waits while all are in use.
+  PostgresConnection Borrow() const;
+  void GiveBack(PostgresConnection connection) const;
+
+  PostgresSettings settings_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable returned_;
+  mutable std::vector<PostgresConnection> idle_;  // guarded by mutex_
+  mutable size_t open_ = 0;                       // guarded by mutex_: idle ones and those lent out
+};
+
+}  // namespace orvex::engine
