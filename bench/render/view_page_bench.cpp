@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
   const size_t rows = std::count(page.begin(), page.end(), '\n');
   const size_t cells = [&] {
     size_t count = 0;
-    for (size_t at = page.find("class='dataCell'"); at != std::string::npos; at = page.find("class='dataCell'", at + 1)) {
+    for (size_t at = page.find("class='dataCell'"); at != std::string::npos;
+         at = page.find("class='dataCell'", at + 1)) {
       ++count;
     }
     return count;
@@ -100,8 +101,8 @@ int main(int argc, char** argv) {
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
-  std::printf("view page, 1,000 rows by 10 columns on the sample catalog: %zu cells, %zu lines, %.1f MB\n", cells,
-              rows, page.size() / 1e6);
+  std::printf("view page, 1,000 rows by 10 columns on the sample catalog: %zu cells, %zu lines, %.1f MB\n", cells, rows,
+              page.size() / 1e6);
   std::printf("cold %.1f ms; warm over %d runs: min %.1f ms, median %.1f ms, max %.1f ms (target < 150 ms)\n", cold,
               runs, times.front(), times[times.size() / 2], times.back());
   return 0;

@@ -40,8 +40,7 @@ constexpr std::string_view kClass = "View";
 // The start of a cell whose status-bar text and tooltip describe it, and the
 // part between the status text and the tooltip.
 constexpr std::string_view kStatusCellStart = "<td onMouseOver=\"return changeStatus('";
-constexpr std::string_view kStatusCellMiddle =
-    "')\" onMouseOut='return changeStatus(window.defaultStatus)' title=\"";
+constexpr std::string_view kStatusCellMiddle = "')\" onMouseOut='return changeStatus(window.defaultStatus)' title=\"";
 
 // A text for a script string that stands inside an HTML attribute. Captions
 // come from the cube's data, so both places are guarded: the script string
@@ -76,8 +75,8 @@ std::string HeadingLink(int action, int32_t axis, int32_t hierarchy, int32_t lev
 // The cell that names a hierarchy beside or below its headings.
 std::string HierarchyCaptionCell(const std::string& caption, int32_t col_span, int32_t row_span) {
   return std::string(kStatusCellStart) + AttributeScript(caption) + std::string(kStatusCellMiddle) +
-         HTMLEncode(caption) + "\" class='heading2' colSpan='" + Number(col_span) + "' rowSpan='" +
-         Number(row_span) + "' nowrap valign='top'>" + HTMLEncode(caption) + "</td>";
+         HTMLEncode(caption) + "\" class='heading2' colSpan='" + Number(col_span) + "' rowSpan='" + Number(row_span) +
+         "' nowrap valign='top'>" + HTMLEncode(caption) + "</td>";
 }
 
 // A request value as a whole number when it is one; -1 when it is empty or no number.
@@ -98,8 +97,7 @@ bool IsMeasures(const std::string& dimension_name) { return ToLower(Trim(dimensi
 // option stands for choosing none. A name that cannot be read is left out
 // when `page` resumes after failures.
 void WriteNameOptions(PageWriter& page, const std::string& list, int32_t count,
-                      const std::function<std::string(int32_t)>& name_at, const std::string& selected,
-                      bool no_choice) {
+                      const std::function<std::string(int32_t)>& name_at, const std::string& selected, bool no_choice) {
   page.Line("            strSelectedValue = '';");
   page.Line("            if(" + list + " != null) {");
   page.Line("                arrOptions = " + list + ".options;");
@@ -167,9 +165,8 @@ void View::WriteXMLPage(const asp::Request& objRequest, asp::Response& objRespon
   });
 }
 
-void View::WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& objResponse,
-                              const asp::Server& objServer, int32_t lngInteractivity,
-                              std::string_view strDefaultDSN, std::string_view strXML) {
+void View::WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& objResponse, const asp::Server& objServer,
+                              int32_t lngInteractivity, std::string_view strDefaultDSN, std::string_view strXML) {
   // The first failure is what the user is shown instead of the table; every
   // failure is logged and the page goes on with its next statement.
   std::optional<std::string> message;
@@ -222,8 +219,9 @@ void View::WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& obj
   page.Line("            var loaded = false;");
   page.Line("            window.defaultStatus = 'Loading...';");
   page.Line("        </script>");
-  page.Line([&] { return "        <form name=\"frmInterface\" action=\"" + frontend::GetURL(objRequest) +
-                         "?id=1\" method=\"post\">"; });
+  page.Line([&] {
+    return "        <form name=\"frmInterface\" action=\"" + frontend::GetURL(objRequest) + "?id=1\" method=\"post\">";
+  });
 
   if (!cube_view_) {
     page.Do([&] { Populate(objRequest, strDefaultDSN, strXML); });
@@ -308,7 +306,8 @@ void View::Populate(const asp::Request& objRequest, std::string_view strDefaultD
     if (catalog_name_.empty()) catalog_name_ = data_source_->ActiveConnection()->DefaultDatabase();
     const std::string cube_name = objRequest.Item("cube").ToString();
     if (cube_name.empty()) return;
-    cube_view_ = data_source_->Catalogs()->Item(Variant(catalog_name_))->Cubes()->Item(Variant(cube_name))->CreateView();
+    cube_view_ =
+        data_source_->Catalogs()->Item(Variant(catalog_name_))->Cubes()->Item(Variant(cube_name))->CreateView();
     const std::string measure = objRequest.Item("measure").ToString();
     if (!measure.empty()) cube_view_->SetMeasure(Variant(measure));
   });
@@ -381,8 +380,8 @@ void View::FillHTMLTable(asp::Response& objResponse, int32_t lngInteractivity, i
         std::shared_ptr<olap::AxisLevel> level = hierarchy->Levels()->Item(Variant(level_index));
         const int32_t position_count = level->Positions()->Count();
         for (int32_t position = 0; position < position_count;) {
-          position = WriteHeading(objResponse, *columns, hierarchy_index, level_index, position, true,
-                                  lngInteractivity, blnSplitHeadings, lngColumnHighlight);
+          position = WriteHeading(objResponse, *columns, hierarchy_index, level_index, position, true, lngInteractivity,
+                                  blnSplitHeadings, lngColumnHighlight);
         }
         WriteLevelTitle(objResponse, *level, lngInteractivity);
         if (level_index == 0) page.Line(HierarchyCaptionCell(hierarchy->Caption(), 1, highest + 1));
@@ -638,9 +637,10 @@ void View::WriteDataCell(asp::Response& objResponse, int32_t lngColumn, int32_t 
     std::string text = blnHighlighted ? "<td nowrap class='selectedDataCell'>" : "<td nowrap class='dataCell'>";
     text += "<span class='text" + Number(colour) + "'>";
     if (lngInteractivity > 0) {
-      text += "<a onMouseOver=\"return changeStatus('Toggle Highlight')\" onMouseOut=\"return "
-              "changeStatus(window.defaultStatus)\" href=\"javascript:toggleHighlight(" +
-              Number(lngColumn) + ", " + Number(lngRow) + ")\">" + value + "</a>";
+      text +=
+          "<a onMouseOver=\"return changeStatus('Toggle Highlight')\" onMouseOut=\"return "
+          "changeStatus(window.defaultStatus)\" href=\"javascript:toggleHighlight(" +
+          Number(lngColumn) + ", " + Number(lngRow) + ")\">" + value + "</a>";
     } else {
       text += value;
     }
@@ -648,14 +648,14 @@ void View::WriteDataCell(asp::Response& objResponse, int32_t lngColumn, int32_t 
   });
 }
 
-void View::WriteJScriptSynchronize(const asp::Request& objRequest, asp::Response& objResponse,
-                                   int32_t lngDisplayFilter, bool blnSplitHeadings) {
+void View::WriteJScriptSynchronize(const asp::Request& objRequest, asp::Response& objResponse, int32_t lngDisplayFilter,
+                                   bool blnSplitHeadings) {
   Trail(kClass, "WriteJScriptSynchronize", [&] {
     static constexpr std::string_view kControls[] = {
-        "txtDataSource",     "lbxCatalog",     "lbxCube",          "lbxMeasure",        "lbxAvailable",
-        "lbxAxis0",          "lbxAxis0Sort",   "chkAxis0Grouped",  "chkAxis0ShowEmpty", "chkAxis0ShowTotals",
-        "lbxAxis1",          "lbxAxis1Sort",   "chkAxis1Grouped",  "chkAxis1ShowEmpty", "chkAxis1ShowTotals",
-        "chkSplitHeadings",  "chkDisplayFilter", "lbxRanges"};
+        "txtDataSource",    "lbxCatalog",       "lbxCube",         "lbxMeasure",        "lbxAvailable",
+        "lbxAxis0",         "lbxAxis0Sort",     "chkAxis0Grouped", "chkAxis0ShowEmpty", "chkAxis0ShowTotals",
+        "lbxAxis1",         "lbxAxis1Sort",     "chkAxis1Grouped", "chkAxis1ShowEmpty", "chkAxis1ShowTotals",
+        "chkSplitHeadings", "chkDisplayFilter", "lbxRanges"};
     PageWriter page(objResponse);
     page.Line("            function synchronize() {");
     page.Line("                var wndParams = parent.paramsBody;");
@@ -679,8 +679,8 @@ void View::WriteJScriptSynchronize(const asp::Request& objRequest, asp::Response
                 JavaScriptStringEncode(items.Item("Data Source").ToString()) + "\";");
       std::shared_ptr<olap::Catalogs> catalogs = data_source_->Catalogs();
       WriteNameOptions(
-          page, "olbxCatalog", catalogs->Count(),
-          [&](int32_t index) { return catalogs->Item(Variant(index))->Name(); }, catalog_name_, false);
+          page, "olbxCatalog", catalogs->Count(), [&](int32_t index) { return catalogs->Item(Variant(index))->Name(); },
+          catalog_name_, false);
       // What the view's catalog, cube and axes give is written as far as it
       // can be read: the rest of the pane is still filled.
       PageWriter resuming(objResponse, [](const ComError&) {});
@@ -724,8 +724,8 @@ void View::WriteSynchronizeView(PageWriter& page, asp::Response& objResponse, in
     measure_count = measures->Count();
   });
   WriteNameOptions(
-      page, "olbxMeasure", measure_count, [&](int32_t index) { return measures->Item(index)->Name(); },
-      measure_name, false);
+      page, "olbxMeasure", measure_count, [&](int32_t index) { return measures->Item(index)->Name(); }, measure_name,
+      false);
 
   page.Line("            if(olbxAvailable != null) {");
   page.Line("                arrOptions = olbxAvailable.options;");

@@ -42,8 +42,7 @@ class View {
   // of a request that names none. Never throws: a failure before the table is
   // logged and shown in place of the table, a later one is logged and skipped.
   void WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& objResponse, const asp::Server& objServer,
-                          int32_t lngInteractivity, std::string_view strDefaultDSN = {},
-                          std::string_view strXML = {});
+                          int32_t lngInteractivity, std::string_view strDefaultDSN = {}, std::string_view strXML = {});
 
   // Writes the view definition document in `lngFormat` (3: headings, filter
   // axis and cells) as an XML page, and nothing else. Throws when no view can
@@ -82,8 +81,8 @@ class View {
                      bool blnHighlighted);
 
   // The script function synchronize() that fills the parameters pane from this view.
-  void WriteJScriptSynchronize(const asp::Request& objRequest, asp::Response& objResponse,
-                               int32_t lngDisplayFilter, bool blnSplitHeadings);
+  void WriteJScriptSynchronize(const asp::Request& objRequest, asp::Response& objResponse, int32_t lngDisplayFilter,
+                               bool blnSplitHeadings);
   // The part of synchronize() that fills the lists and options of one displayed axis.
   void WriteJScriptSynchronizeAxis(asp::Response& objResponse, olap::Axis& objAxis);
   // The part of synchronize() that the view's catalog gives: cubes, options,

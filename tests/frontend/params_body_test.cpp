@@ -59,8 +59,7 @@ TEST(ParamsBodyTest, WritesTheSectionsWhoseDisplayModeIsEdit) {
               orvex.SetSavedViewsDisplayMode(dmEdit);
             }),
             "Saved Views");
-  EXPECT_EQ(SectionsOf([](Orvex& orvex) { orvex.SetCubeDisplayMode(dmHidden); }),
-            "Measure, Axes, Ranges, Saved Views");
+  EXPECT_EQ(SectionsOf([](Orvex& orvex) { orvex.SetCubeDisplayMode(dmHidden); }), "Measure, Axes, Ranges, Saved Views");
   EXPECT_EQ(SectionsOf([](Orvex& orvex) { orvex.SetRangesDisplayMode(2); }),
             "Data Source, Catalog, Cube, Measure, Axes, Saved Views");
 }

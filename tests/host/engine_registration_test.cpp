@@ -32,17 +32,17 @@ TEST(EngineRegistrationTest, ServesTheServersOwnNamesAndTheNamedSourcesOnly) {
   char host[HOST_NAME_MAX + 1] = {};
   ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
   const std::pair<std::string, std::string> served[] = {
-      {"127.0.0.1", "Local"}, {"::1", "Local"}, {host, "Local"}, {"192.0.2.7", "Local"},
-      {"SALES", "Shop"},  // names are compared without regard to case
-      {"localhost", "Moved"},  // a name given on the command line replaces the server's own
+      {"127.0.0.1", "Local"}, {"::1", "Local"},  {host, "Local"},
+      {"192.0.2.7", "Local"}, {"SALES", "Shop"},  // names are compared without regard to case
+      {"localhost", "Moved"},                     // a name given on the command line replaces the server's own
   };
   for (const auto& [name, catalog] : served) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(sources->Knows(name));
     EXPECT_EQ(sources->CatalogNames(name), std::vector<std::string>{catalog});
   }
-  for (const std::string& name : {settings.catalogs.string(), std::string(".."), std::string("0.0.0.0"),
-                                  std::string("Shop"), std::string("")}) {
+  for (const std::string& name :
+       {settings.catalogs.string(), std::string(".."), std::string("0.0.0.0"), std::string("Shop"), std::string("")}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(sources->Knows(name));
   }

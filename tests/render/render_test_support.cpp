@@ -66,9 +66,10 @@ std::string Form(const std::vector<std::pair<std::string, std::string>>& fields)
 
 std::string TinyView(const std::vector<std::vector<std::vector<std::string>>>& axes, std::string_view measure,
                      std::string_view ranges, std::string_view attributes) {
-  std::string xml = "<cubeView><dataSource provider=\"MSOLAP\">Tiny</dataSource><catalog>Tiny</catalog>"
-                    "<cube>Sales</cube><measure>" + std::string(measure) + "</measure><ranges>" +
-                    std::string(ranges) + "</ranges><axes>";
+  std::string xml =
+      "<cubeView><dataSource provider=\"MSOLAP\">Tiny</dataSource><catalog>Tiny</catalog>"
+      "<cube>Sales</cube><measure>" +
+      std::string(measure) + "</measure><ranges>" + std::string(ranges) + "</ranges><axes>";
   for (const auto& tuples : axes) {
     xml += "<axis" + std::string(attributes.empty() ? "" : " ") + std::string(attributes) + "><set>";
     for (const auto& tuple : tuples) {

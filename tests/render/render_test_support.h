@@ -17,15 +17,16 @@ std::string Form(const std::vector<std::pair<std::string, std::string>>& fields)
 // element per entry of `axes`, each a list of tuples of member unique names.
 // `ranges` is the inner text of the ranges element; `attributes` are added to
 // every axis element.
-std::string TinyView(const std::vector<std::vector<std::vector<std::string>>>& axes, std::string_view measure = "Unit Sales",
-                     std::string_view ranges = "", std::string_view attributes = "");
+std::string TinyView(const std::vector<std::vector<std::vector<std::string>>>& axes,
+                     std::string_view measure = "Unit Sales", std::string_view ranges = "",
+                     std::string_view attributes = "");
 
 // What a request carries besides its form fields.
 struct RequestSetup {
   std::string url = "/explorer?id=1";
-  std::string server_name;     // SERVER_NAME; empty leaves it out
-  std::string default_dsn;     // the front end's default data source
-  std::string definition;      // the definition handed to the page writer
+  std::string server_name;  // SERVER_NAME; empty leaves it out
+  std::string default_dsn;  // the front end's default data source
+  std::string definition;   // the definition handed to the page writer
   bool with_style_sheet = true;
 };
 

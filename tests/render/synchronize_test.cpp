@@ -24,8 +24,9 @@ TEST(SynchronizeTest, FillsEveryListAndOptionOfAViewOfTwoAxes) {
       "<range><floor></floor><ceiling>20</ceiling><colour>-1</colour></range>"
       "<range><floor>1.5</floor><ceiling>1e6</ceiling><colour>255</colour></range>",
       "sortOrder=\"2\" groupByLevel=\"false\" showEmpty=\"false\" showTotalsOnExpand=\"false\"");
-  EXPECT_TRUE(PageMatches(Expected("sync_full.txt"),
-                          SynchronizeFor(Form({{"xml", view}, {"split_headings", "true"}, {"display_filter", "true"}}))));
+  EXPECT_TRUE(
+      PageMatches(Expected("sync_full.txt"),
+                  SynchronizeFor(Form({{"xml", view}, {"split_headings", "true"}, {"display_filter", "true"}}))));
 }
 
 TEST(SynchronizeTest, WritesOnlyItsFrameWithoutAConnection) {
@@ -76,14 +77,16 @@ TEST(SynchronizeTest, NamesThatNeedEscapingStayInsideTheirStrings) {
       "<cube>Odd \"&lt;b&gt;cube&lt;/b&gt;\" 'x' \\ y</cube><ranges/><axes>"
       "<axis><set><mdx>[Side].[Side].Members</mdx></set></axis></axes></cubeView>";
   const std::string script = SynchronizeFor(Form({{"xml", view}}));
-  EXPECT_TRUE(Has(script, "objOption = createOption(wndParams.document, \"Odd \\\"\\x3Ci>\\\" \\\\ \\'\", "
-                          "\"Odd \\\"\\x3Ci>\\\" \\\\ \\'\");\n"
-                          "                arrOptions[arrOptions.length] = objOption;\n"
-                          "                strSelectedValue = objOption.value;\n"))
+  EXPECT_TRUE(Has(script,
+                  "objOption = createOption(wndParams.document, \"Odd \\\"\\x3Ci>\\\" \\\\ \\'\", "
+                  "\"Odd \\\"\\x3Ci>\\\" \\\\ \\'\");\n"
+                  "                arrOptions[arrOptions.length] = objOption;\n"
+                  "                strSelectedValue = objOption.value;\n"))
       << script;
   EXPECT_TRUE(Has(script, "\"Odd \\\"\\x3Cb>cube\\x3C/b>\\\" \\'x\\' \\\\ y\""));
-  EXPECT_TRUE(Has(script, "createOption(wndParams.document, \"\\x3Cimg src=x onerror=\\\"window.injected=1\\\">\", "
-                          "\"\\x3Cimg src=x onerror=\\\"window.injected=1\\\">\" + delim() + \"\");"));
+  EXPECT_TRUE(Has(script,
+                  "createOption(wndParams.document, \"\\x3Cimg src=x onerror=\\\"window.injected=1\\\">\", "
+                  "\"\\x3Cimg src=x onerror=\\\"window.injected=1\\\">\" + delim() + \"\");"));
   EXPECT_TRUE(Has(script, "createOption(wndParams.document, \"Amount \\\"net\\\" \\x3Ci>\""));
 }
 

@@ -91,23 +91,37 @@ TEST(ViewPageTest, AppliesTheActionThatTheRequestCarries) {
     std::vector<std::string> absent;
   };
   const Case cases[] = {
-      {"expand one position", {{"actionID", "1"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", ""},
-                               {"positionID", "3"}},
-       {"[Time].[1997].[Q4].[12]"}, {"[Time].[1997].[Q1].[1]"}},
-      {"expand a whole level", {{"actionID", " 1 "}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", "1"},
-                                {"positionID", ""}},
-       {"[Time].[1997].[Q1].[1]", "[Time].[1997].[Q4].[12]"}, {}},
-      {"isolate", {{"actionID", "3"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", "1"}, {"positionID", "2"}},
-       {"[Time].[1997].[Q3]"}, {"[Time].[1997].[Q1]"}},
-      {"remove", {{"actionID", "4"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", ""}, {"positionID", "0"}},
-       {"[Time].[1997].[Q2]"}, {"[Time].[1997].[Q1]"}},
+      {"expand one position",
+       {{"actionID", "1"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", ""}, {"positionID", "3"}},
+       {"[Time].[1997].[Q4].[12]"},
+       {"[Time].[1997].[Q1].[1]"}},
+      {"expand a whole level",
+       {{"actionID", " 1 "}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", "1"}, {"positionID", ""}},
+       {"[Time].[1997].[Q1].[1]", "[Time].[1997].[Q4].[12]"},
+       {}},
+      {"isolate",
+       {{"actionID", "3"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", "1"}, {"positionID", "2"}},
+       {"[Time].[1997].[Q3]"},
+       {"[Time].[1997].[Q1]"}},
+      {"remove",
+       {{"actionID", "4"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"levelID", ""}, {"positionID", "0"}},
+       {"[Time].[1997].[Q2]"},
+       {"[Time].[1997].[Q1]"}},
       {"measure", {{"actionID", "5"}, {"value", "Store Cost"}}, {"<measure>Store Cost</measure>"}, {}},
-      {"ranges", {{"actionID", "6"}, {"value", "<ranges><range><floor>1</floor><ceiling></ceiling>"
-                                               "<colour>255</colour></range></ranges>"}},
-       {"<range><floor>1</floor><ceiling/><colour>255</colour></range>"}, {}},
-      {"axes", {{"actionID", "7"}, {"value", "<axes><axis><hierarchy dimensionName=\"Store\" hierarchyName=\"\"/>"
-                                             "</axis></axes>"}},
-       {"[Store].[All Stores]"}, {"[Time]"}},
+      {"ranges",
+       {{"actionID", "6"},
+        {"value",
+         "<ranges><range><floor>1</floor><ceiling></ceiling>"
+         "<colour>255</colour></range></ranges>"}},
+       {"<range><floor>1</floor><ceiling/><colour>255</colour></range>"},
+       {}},
+      {"axes",
+       {{"actionID", "7"},
+        {"value",
+         "<axes><axis><hierarchy dimensionName=\"Store\" hierarchyName=\"\"/>"
+         "</axis></axes>"}},
+       {"[Store].[All Stores]"},
+       {"[Time]"}},
       {"unknown action", {{"actionID", "8"}, {"value", "x"}}, {"[Time].[1997].[Q1]"}, {}},
   };
   for (const Case& c : cases) {
@@ -136,29 +150,40 @@ TEST(ViewPageTest, BadInputShowsItsMessageInPlaceOfTheTableAndIsLogged) {
       {"unknown data source", {{"data_source", "Elsewhere"}, {"cube", "Sales"}}, false},
       {"a path as data source", {{"data_source", "../../etc"}, {"cube", "Sales"}}, false},
       {"missing axis", {{"xml", view}, {"actionID", "1"}, {"hierarchyID", "0"}, {"positionID", "0"}}, true},
-      {"axis not a number", {{"xml", view}, {"actionID", "3"}, {"axisID", "x"}, {"hierarchyID", "0"},
-                             {"positionID", "0"}}, true},
-      {"axis out of range", {{"xml", view}, {"actionID", "4"}, {"axisID", "5"}, {"hierarchyID", "0"},
-                             {"positionID", "0"}}, true},
-      {"hierarchy out of range", {{"xml", view}, {"actionID", "1"}, {"axisID", "0"}, {"hierarchyID", "3"},
-                                  {"positionID", "0"}}, true},
-      {"position out of range", {{"xml", view}, {"actionID", "3"}, {"axisID", "0"}, {"hierarchyID", "0"},
-                                 {"positionID", "99"}}, true},
-      {"position not a number", {{"xml", view}, {"actionID", "2"}, {"axisID", "0"}, {"hierarchyID", "0"},
-                                 {"positionID", "first"}}, true},
+      {"axis not a number",
+       {{"xml", view}, {"actionID", "3"}, {"axisID", "x"}, {"hierarchyID", "0"}, {"positionID", "0"}},
+       true},
+      {"axis out of range",
+       {{"xml", view}, {"actionID", "4"}, {"axisID", "5"}, {"hierarchyID", "0"}, {"positionID", "0"}},
+       true},
+      {"hierarchy out of range",
+       {{"xml", view}, {"actionID", "1"}, {"axisID", "0"}, {"hierarchyID", "3"}, {"positionID", "0"}},
+       true},
+      {"position out of range",
+       {{"xml", view}, {"actionID", "3"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"positionID", "99"}},
+       true},
+      {"position not a number",
+       {{"xml", view}, {"actionID", "2"}, {"axisID", "0"}, {"hierarchyID", "0"}, {"positionID", "first"}},
+       true},
       {"unknown measure", {{"xml", view}, {"actionID", "5"}, {"value", "No Such Measure"}}, true},
       {"broken ranges", {{"xml", view}, {"actionID", "6"}, {"value", "<ranges><range/></ranges>"}}, true},
       // An axis is rebuilt in place, so one that fails to build stays empty.
-      {"broken axes", {{"xml", view}, {"actionID", "7"}, {"value", "<axes><axis><hierarchy dimensionName=\"Nope\" "
-                                                                   "hierarchyName=\"\"/></axis></axes>"}}, false},
+      {"broken axes",
+       {{"xml", view},
+        {"actionID", "7"},
+        {"value",
+         "<axes><axis><hierarchy dimensionName=\"Nope\" "
+         "hierarchyName=\"\"/></axis></axes>"}},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::ScopedEventLog log("render-bad-input");
     const std::string page = WriteTablePage(Form(c.fields));
     const std::string table = TableOf(page);
-    const std::string start = "            <table border='0' cellspacing='2' cellpadding='2'>\n"
-                              "                <tr><td class='heading0BorderAll'>";
+    const std::string start =
+        "            <table border='0' cellspacing='2' cellpadding='2'>\n"
+        "                <tr><td class='heading0BorderAll'>";
     ASSERT_EQ(table.rfind(start, 0), 0u) << table;
     EXPECT_GT(table.size(), start.size() + std::string("</td></tr>\n            </table>\n").size()) << table;
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3) << table;

@@ -69,7 +69,9 @@ std::string OnThread(int32_t locale, const std::function<std::string()>& write) 
 
 std::string MessageTable(std::string_view text) {
   return "            <table border='0' cellspacing='2' cellpadding='2'>\n"
-         "    <tr><td class='heading0BorderAll' nowrap>" + std::string(text) + "</td></tr>\n"
+         "    <tr><td class='heading0BorderAll' nowrap>" +
+         std::string(text) +
+         "</td></tr>\n"
          "            </table>\n";
 }
 
@@ -85,24 +87,38 @@ TEST(ViewTableTest, WritesOneMessageRowWhenThereIsNothingToShow) {
     std::string dutch;
   };
   const Case cases[] = {
-      {"no data source", "", {},
+      {"no data source",
+       "",
+       {},
        "A connection to the data source could not be retrieved, or the data source is invalid.",
        "Een verbinding met de gegevensbron kan niet gemaakt worden, of de gegevensbron is ongeldig."},
-      {"no cube", "data_source=Tiny", {}, "No cube has been selected for this view.",
+      {"no cube",
+       "data_source=Tiny",
+       {},
+       "No cube has been selected for this view.",
        "Er is geen domein geselecteerd voor dit overzicht."},
-      {"no axes", "data_source=Tiny&cube=Sales", {}, "No axes have been selected for this view.",
+      {"no axes",
+       "data_source=Tiny&cube=Sales",
+       {},
+       "No axes have been selected for this view.",
        "Er zijn geen variabelen geselecteerd voor dit overzicht."},
-      {"three axes", Form({{"xml", three_axes}}), {}, "No more than two axes may be viewed at a time.",
+      {"three axes",
+       Form({{"xml", three_axes}}),
+       {},
+       "No more than two axes may be viewed at a time.",
        "Niet meer dan twee assen kunnen tegelijkertijd bekeken worden."},
-      {"no positions", Form({{"xml", no_positions}}), {}, "There are no cells in this view.",
+      {"no positions",
+       Form({{"xml", no_positions}}),
+       {},
+       "There are no cells in this view.",
        "Er zijn geen cellen in dit overzicht."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_TRUE(orvex::test::PageMatches(
-        MessageTable(c.english), TableOf(OnThread(1033, [&] { return WriteTablePage(c.form, 2, c.setup); }))));
-    EXPECT_TRUE(orvex::test::PageMatches(
-        MessageTable(c.dutch), TableOf(OnThread(1043, [&] { return WriteTablePage(c.form, 2, c.setup); }))));
+    EXPECT_TRUE(orvex::test::PageMatches(MessageTable(c.english),
+                                         TableOf(OnThread(1033, [&] { return WriteTablePage(c.form, 2, c.setup); }))));
+    EXPECT_TRUE(orvex::test::PageMatches(MessageTable(c.dutch),
+                                         TableOf(OnThread(1043, [&] { return WriteTablePage(c.form, 2, c.setup); }))));
   }
 }
 
@@ -131,14 +147,18 @@ TEST(ViewTableTest, HeadingLinksFollowTheMemberAndTheInteractivity) {
     std::vector<std::string> actions;  // the performAction calls of the cell, in order
   };
   const Case cases[] = {
-      {2, "Q1", {"performAction(1, 0, 0, 1, 0, '')", "performAction(2, 0, 0, 1, 0, '')",
-                 "performAction(3, 0, 0, 1, 0, '')", "performAction(4, 0, 0, 1, 0, '')"}},
+      {2,
+       "Q1",
+       {"performAction(1, 0, 0, 1, 0, '')", "performAction(2, 0, 0, 1, 0, '')", "performAction(3, 0, 0, 1, 0, '')",
+        "performAction(4, 0, 0, 1, 0, '')"}},
       {2, "4", {"performAction(3, 0, 0, 2, 1, '')", "performAction(4, 0, 0, 2, 1, '')"}},
       {1, "Q1", {"performAction(1, 0, 0, 1, 0, '')", "performAction(2, 0, 0, 1, 0, '')"}},
       {1, "4", {}},
       // The year above both: expanded below, so it collapses too.
-      {2, "1997", {"performAction(1, 0, 0, 0, 0, '')", "performAction(2, 0, 0, 0, 0, '')",
-                   "performAction(3, 0, 0, 0, 0, '')", "performAction(4, 0, 0, 0, 0, '')"}},
+      {2,
+       "1997",
+       {"performAction(1, 0, 0, 0, 0, '')", "performAction(2, 0, 0, 0, 0, '')", "performAction(3, 0, 0, 0, 0, '')",
+        "performAction(4, 0, 0, 0, 0, '')"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caption + " at interactivity " + std::to_string(c.interactivity));

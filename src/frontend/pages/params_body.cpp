@@ -53,14 +53,14 @@ std::string StatusText(int n) { return HTMLEncode(ScriptText(n)); }
 
 // A cell holding one arrow link: `href` in its own quotes, the image, and the
 // texts of the status bar and of the image.
-void WriteArrowCell(NestedPage& html, std::string_view cell, std::string_view href, std::string_view image,
-                    int status, int image_text) {
+void WriteArrowCell(NestedPage& html, std::string_view cell, std::string_view href, std::string_view image, int status,
+                    int image_text) {
   html.Element(cell, [&] {
     html.Line([&] {
       std::string text = HtmlText(image_text);
       return "<a onMouseOver=\"return changeStatus('" + StatusText(status) +
-             "')\" onMouseOut='return changeStatus(window.defaultStatus)' href=" + std::string(href) +
-             "><img alt=\"" + text + "\" title=\"" + text + "\" src='images/" + std::string(image) +
+             "')\" onMouseOut='return changeStatus(window.defaultStatus)' href=" + std::string(href) + "><img alt=\"" +
+             text + "\" title=\"" + text + "\" src='images/" + std::string(image) +
              "' border='0' WIDTH='15' HEIGHT='15'></a>";
     });
   });
@@ -112,8 +112,7 @@ void WriteApplyCell(NestedPage& html, std::string_view button) {
       html.Element("<td align='center' nowrap class='heading0'>", [&] {
         html.Line([&] {
           return "<input type='button' class='button' name='" + std::string(button) + "' onClick='submit" +
-                 std::string(button.substr(std::string_view("btnApply").size())) + "()' value=\"" + HtmlText(8) +
-                 "\">";
+                 std::string(button.substr(std::string_view("btnApply").size())) + "()' value=\"" + HtmlText(8) + "\">";
         });
       });
     });
@@ -130,12 +129,13 @@ void WriteAxisBlock(NestedPage& html, int axis) {
   WriteTable(
       html, "<table border='0' cellspacing='0' cellpadding='2' width='100%'>",
       [&] {
-        WriteTextCell(html, rows ? "<td colSpan='3' nowrap class='heading1'>" : "<td colSpan='2' nowrap class='heading1'>",
+        WriteTextCell(html,
+                      rows ? "<td colSpan='3' nowrap class='heading1'>" : "<td colSpan='2' nowrap class='heading1'>",
                       rows ? 28 : 27);
       },
       [&] {
-        WriteTextCell(html, rows ? "<td colspan='3' nowrap class='heading0'>" : "<td nowrap colspan='2' class='heading0'>",
-                      29);
+        WriteTextCell(
+            html, rows ? "<td colspan='3' nowrap class='heading0'>" : "<td nowrap colspan='2' class='heading0'>", 29);
       },
       [&] {
         html.Element("<td nowrap class='heading0' rowspan='2'>", [&] {
@@ -158,11 +158,12 @@ void WriteAxisBlock(NestedPage& html, int axis) {
       [&] {
         html.Element([&] { return "<td nowrap class='heading0' colspan='2'>" + HtmlText(30) + ": "; },
                      [&] {
-                       html.Element("<select name='" + list + "Sort' onChange='updateGroupedCheckBox(" + n + ")'>", [&] {
-                         WriteTextCell(html, "<option value='0' selected>", 33, "</option>");
-                         WriteTextCell(html, "<option value='1'>", 31, "</option>");
-                         WriteTextCell(html, "<option value='2'>", 32, "</option>");
-                       });
+                       html.Element("<select name='" + list + "Sort' onChange='updateGroupedCheckBox(" + n + ")'>",
+                                    [&] {
+                                      WriteTextCell(html, "<option value='0' selected>", 33, "</option>");
+                                      WriteTextCell(html, "<option value='1'>", 31, "</option>");
+                                      WriteTextCell(html, "<option value='2'>", 32, "</option>");
+                                    });
                      },
                      "td");
       },
@@ -297,9 +298,10 @@ void WriteSavedViewsSection(NestedPage& html) {
           [&] { WriteTextCell(html, "<td nowrap class='heading1' colspan='4'>", 43); },
           [&] {
             html.Element("<td nowrap class='heading0' colspan='4'>", [&] {
-              html.Element("<select name='lbxFolder' size='5' onChange='if(handleParamChanges && "
-                           "this.selectedIndex >= 0) openFolder()'>",
-                           [&] { WriteTextCell(html, "<option value>", 15, "</option>"); });
+              html.Element(
+                  "<select name='lbxFolder' size='5' onChange='if(handleParamChanges && "
+                  "this.selectedIndex >= 0) openFolder()'>",
+                  [&] { WriteTextCell(html, "<option value>", 15, "</option>"); });
             });
           });
     });
@@ -320,7 +322,9 @@ void WriteSavedViewsSection(NestedPage& html) {
     std::string_view handler;
   };
   static constexpr Button kGroups[2][3] = {
-      {{"btnRefreshFolder", 16, "openFolder"}, {"btnAddFolder", 17, "addFolder"}, {"btnDeleteFolder", 18, "deleteFolder"}},
+      {{"btnRefreshFolder", 16, "openFolder"},
+       {"btnAddFolder", 17, "addFolder"},
+       {"btnDeleteFolder", 18, "deleteFolder"}},
       {{"btnOpenView", 19, "openView"}, {"btnSaveView", 20, "saveView"}, {"btnDeleteView", 18, "deleteView"}},
   };
   html.Element("<tr>", [&] {

@@ -1,7 +1,8 @@
+#include "render/view.h"
+
 #include "errors/trail.h"
 #include "frontend/orvex.h"
 #include "platform/text.h"
-#include "render/view.h"
 
 namespace orvex::frontend {
 
