@@ -1,8 +1,8 @@
-// Writes the catalogs of the browser tests below the folder given as the only
-// argument: main/Sample (the sample catalog at scale 1) and main/Tiny (every
-// number checkable by hand) for the server's own names, and odd/ holding the
-// Odd catalog, whose names and captions hold markup and script, for a data
-// source of its own.
+// Writes the catalogs of the browser tests into the folder given as the only
+// argument: Sample (the sample catalog at scale 1) and Tiny (every number
+// checkable by hand), and below .odd, which the server does not take for a
+// catalog, the Odd catalog, whose names and captions hold markup and script,
+// for a data source of its own.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path root = argv[1];
     std::filesystem::remove_all(root);
-    orvex::testing::WriteTestCatalog(root / "main", "Tiny", "Tiny");
-    orvex::testing::WriteTestCatalog(root / "odd", "Odd", orvex::testing::kOddCatalogName);
-    const std::filesystem::path sample = root / "main" / "Sample";
+    orvex::testing::WriteTestCatalog(root, "Tiny", "Tiny");
+    orvex::testing::WriteTestCatalog(root / ".odd", "Odd", orvex::testing::kOddCatalogName);
+    const std::filesystem::path sample = root / "Sample";
     std::filesystem::create_directories(sample);
     std::filesystem::copy_file(std::filesystem::path(ORVEX_SOURCE_DIR) / "data" / "catalogs" / "Sample" / "schema.xml",
                                sample / "schema.xml");

@@ -11,7 +11,7 @@ import { frameNamed, withExplorer } from '../harness.mjs';
 const catalogs = process.env.ORVEX_E2E_CATALOGS;
 const skip = catalogs ? false : 'ORVEX_E2E_CATALOGS is not set (the browser_catalogs fixture writes them)';
 const serverArgs = catalogs
-  ? ['--catalogs', path.join(catalogs, 'main'), '--data-source', `Odd=${path.join(catalogs, 'odd')}`]
+  ? ['--catalogs', catalogs, '--data-source', `Odd=${path.join(catalogs, '.odd')}`]
   : [];
 
 // The explorer with the test catalogs; `body` gets { page, pane, view, problems }.
