@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The benchmark suite (make bench): builds what it needs, makes the sample
+# catalog at every scale (kept in bench/data, made again only when missing),
+# starts a throw-away PostgreSQL server with the sample at scale 10, runs
+# orvex_bench, prints its table and writes bench/results/latest.json. The
+# server is stopped at the end, also when the suite fails.
+#   scripts/bench.sh [BUILD_DIR]
+# Environment: BENCH_SCALES (default "1 10 100"), BENCH_POSTGRES_SCALE (10;
+# empty for none), BENCH_RUNS (5), BENCH_HTTP_SECONDS (5).
+set -euo pipefail
+build_dir=${1:-build}
+cd "$(dirname "$0")/.."
+scales=${BENCH_SCALES:-1 10 100}
+postgres_scale=${BENCH_POSTGRES_SCALE-10}
+runs=${BENCH_RUNS:-5}
+http_seconds=${BENCH_HTTP_SECONDS:-5}
+data=bench/data
+work=$data/work
+schema=data/catalogs/Sample/schema.xml
+
+cmake --build "$build_dir" --target orvex_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
+bin=$build_dir/bin
+mkdir -p "$work" bench/results
+
+roots=()
+for scale in $scales; do
+  folder=$data/duckdb-$scale/Sample
+  mkdir -p "$folder"
+  cp "$schema" "$folder/schema.xml"
+  "$bin/orvex-sample" --catalog-dir "$folder" --scale "$scale" --if-missing
+  roots+=(--root "duckdb:$scale=$data/duckdb-$scale")
+done
+
+if [ -n "$postgres_scale" ]; then
+  trap 'scripts/pg_server.sh stop "$data/postgres"' EXIT
+  scripts/pg_server.sh start "$data/postgres" sample
+  folder=$data/postgres-$postgres_scale/Sample
+  mkdir -p "$folder"
+  cp "$schema" "$folder/schema.xml"
+  { echo "store = postgres"; cat "$data/postgres/conninfo"; echo "dbname = sample"; echo "statement_timeout = 600"; } \
+    > "$folder/store.conf"
+  "$bin/orvex-sample" --catalog-dir "$folder" --scale "$postgres_scale"
+  roots+=(--root "postgres:$postgres_scale=$data/postgres-$postgres_scale")
+fi
+
+largest=$(printf '%s\n' $scales | sort -g | tail -1)
+"$bin/orvex_bench" suite "${roots[@]}" --server "$bin/orvex-server" --web-root web --work "$work" \
+  --out bench/results/latest.json --runs "$runs" --http-seconds "$http_seconds" --http-scale 1 --memory-scale "$largest"
