@@ -75,6 +75,23 @@ TEST(PostgresStoreTest, CopyOfSeveralTablesChangesNothingWhenOneFails) {
   EXPECT_EQ(RenderRows(target.Query("SELECT x FROM kept")), std::vector<std::string>{"int:7"});
 }
 
+TEST(PostgresStoreTest, QuotedNamesAndTextsArriveExactlyWhateverTheServerSettings) {
+  // A server that reads backslashes in literals as escapes, as old ones did.
+  const std::string database = "quoting_" + std::to_string(getpid());
+  auto admin = Admin();
+  admin.Execute("DROP DATABASE IF EXISTS " + database);
+  admin.Execute("CREATE DATABASE " + database);
+  admin.Execute("ALTER DATABASE " + database + " SET standard_conforming_strings = off");
+  {
+    PostgresStore store(PostgresTestSettings(database));
+    const std::string text = "a\\' OR 1=1 -- \\'' \"q\" ] end";
+    RowSet rows = store.Query("SELECT " + store.QuoteLiteral(text) + " AS " + store.QuoteIdentifier("x \"y\" \\"));
+    EXPECT_EQ(RenderRows(rows), std::vector<std::string>{"text:" + text});
+    EXPECT_EQ(rows.column_names(), std::vector<std::string>{"x \"y\" \\"});
+  }
+  admin.Execute("DROP DATABASE " + database + " WITH (FORCE)");
+}
+
 TEST(PostgresStoreTest, FailedStatementReportsTheServerAndKeepsTheConnection) {
   PostgresStore store(PostgresTestSettings("scratch"));
   try {

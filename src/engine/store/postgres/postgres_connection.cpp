@@ -243,9 +243,12 @@ PostgresConnection PostgresConnection::Open(const PostgresSettings& settings) {
   PQsetNoticeProcessor(handle->get(), IgnoreNotice, nullptr);
   handle->timeout = settings.statement_timeout;
   PostgresConnection connection(std::move(handle));
+  // Quoting doubles quotes only, as the standard says: a server configured
+  // to read backslashes as escapes would let a value end its literal early.
   // Dates read as DuckDB writes them, so that member names agree across stores.
   // The server's own limit frees its side should this process vanish mid-statement.
-  std::string setup = "SET DateStyle = ISO, YMD; SET TimeZone = 'UTC'; SET extra_float_digits = 1";
+  std::string setup =
+      "SET standard_conforming_strings = on; SET DateStyle = ISO, YMD; SET TimeZone = 'UTC'; SET extra_float_digits = 1";
   if (settings.statement_timeout.count() > 0) {
     setup += "; SET statement_timeout = " + std::to_string(settings.statement_timeout.count() + 1000);
   }
