@@ -3,11 +3,12 @@
 // and the hidden saved-views frame, which fill one another's lists.
 
 // A new option with `text` and `value`, made by `doc`: the document of the
-// window that holds the list it goes into. Blanks are shown as they are
-// written (lists would otherwise fold the indentation of nested folders).
+// window that holds the list it goes into. Leading blanks are kept as
+// non-breaking ones, since lists drop leading blanks and nested folders are
+// indented with them.
 function createOption(doc, text, value) {
     var option = doc.createElement('option');
-    option.text = String(text).replace(/ /g, '\u00a0');
+    option.text = String(text).replace(/^ +/, function (blanks) { return blanks.replace(/ /g, '\u00a0'); });
     option.value = value;
     return option;
 }

@@ -444,3 +444,10 @@ function deleteView() {
     if (view == null || !confirm(messages.confirmDeleteView)) return;
     postSavedViews('delete_view', selectedFolder(), view, '', '');
 }
+
+// Lists the saved views as soon as the pane has loaded, so that after a reload
+// they are there without a click on Refresh. Only when the hidden frame is
+// there: a form posted to a frame name that does not exist opens a window.
+window.addEventListener('load', function () {
+    if (paneElement('lbxFolder') != null && getFrame('hidden') != null) openFolder();
+});
