@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/runtime/runtime.h"
+#include "webfs/web_file_system.h"
 
 namespace orvex::host {
 namespace {
@@ -73,7 +74,17 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
       {"--max-folders-per-folder", [&](auto& f, auto& v) { settings.max_folders_per_folder = ParseLimit(f, v); }},
       {"--max-folder-depth", [&](auto& f, auto& v) { settings.max_folder_depth = ParseLimit(f, v); }},
       {"--max-name-length", [&](auto& f, auto& v) { settings.max_name_length = ParseLimit(f, v); }},
-      {"--file-extension", [&](auto&, auto& v) { settings.file_extension = v; }},
+      {"--file-extension",
+       [&](auto& f, auto& v) {
+         // Checked here rather than on every request, where a bad one would fail every page.
+         try {
+           WebFileSystem().IsValidName(v);
+         } catch (const ComError&) {
+           throw UsageError(f + " takes a name of at most 50 characters without a full stop or any of "
+                                "\\/:*?\"<>|, not '" + v + "'");
+         }
+         settings.file_extension = v;
+       }},
       {"--lang",
        [&](auto& f, auto& v) {
          if (v == "en") {

@@ -53,7 +53,7 @@ TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
       {"--lang", "de"},             {"--hide", "everything"},  {"--data-source", "nameonly"},
       {"--data-source", "=/dir"},   {"--data-source", "x="},   {"--page", "relative"},
       {"--page", "/a?b"},           {"--max-folder-depth", ""}, {"--unknown", "1"},
-      {"stray"},
+      {"stray"},                    {"--file-extension", "a.b"}, {"--file-extension", ""},
   };
   for (const auto& arguments : cases) {
     std::string joined;

@@ -183,7 +183,7 @@ test('a view saved in a subfolder is reopened from the list after a reload and f
 
 test('every limit and name rule is explained in an alert and changes nothing', () =>
   withExplorer({ args: ['--catalogs', catalogs, '--max-folders-per-folder', '1', '--max-folder-depth', '1',
-                        '--max-files-per-folder', '1', '--max-name-length', '10'] },
+                        '--max-files-per-folder', '1', '--max-name-length', '10', '--file-extension', 'view'] },
   async ({ page, problems }) => {
     const dialogs = answerDialogs(page);
     const pane = savedViews(page);
