@@ -8,27 +8,13 @@
 #include <stdexcept>
 #include <thread>
 
+#include "frontend/general.h"
+
 namespace orvex::bench {
 namespace {
 
-// A form field's value as a browser posts it.
-std::string FormValue(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || c == '-' || c == '_' || c == '.') {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
-    }
-  }
-  return encoded;
-}
-
-std::string Body(const std::string& definition) { return "xml=" + FormValue(definition); }
+// The form a browser posts for the view page.
+std::string Body(const std::string& definition) { return "xml=" + frontend::URLEncode(definition); }
 
 // The value after "name=" in wrk's report line.
 double Field(const std::string& line, const std::string& name) {

@@ -54,12 +54,16 @@ class ScratchDatabase {
   std::string name_;
 };
 
-// A data-source root with the catalog "Tiny": Tiny's schema over `database` on the test server.
-void WriteTinyCatalog(const TempDir& root, const std::string& database) {
+// The data source "Late": `root` holding the catalog "Tiny", Tiny's schema
+// over `database` on the test server.
+std::shared_ptr<DataSources> LateSources(const TempDir& root, const std::string& database) {
   std::filesystem::create_directories(root / "Tiny");
   std::filesystem::copy_file(std::filesystem::path(ORVEX_SOURCE_DIR) / "tests/catalogs/Tiny/schema.xml",
                              root / "Tiny" / "schema.xml", std::filesystem::copy_options::overwrite_existing);
   std::ofstream(root / "Tiny" / "store.conf") << testing::PostgresStoreConf(database);
+  auto sources = std::make_shared<DataSources>();
+  sources->Add("Late", root.path());
+  return sources;
 }
 
 constexpr const char* kYears = "SELECT {[Time].[1997], [Time].[1998]} ON 0, [Store].[Store Country].Members ON 1 FROM [Sales]";
@@ -67,10 +71,7 @@ constexpr const char* kYears = "SELECT {[Time].[1997], [Time].[1998]} ON 0, [Sto
 TEST(PostgresCatalogTest, CatalogWhoseDatabaseIsMissingSaysSoAndRecoversWhenItIsThere) {
   ScratchDatabase database("tiny_late");
   TempDir root;
-  WriteTinyCatalog(root, database.name());
-  auto sources = std::make_shared<DataSources>();
-  sources->Add("Late", root.path());
-  EngineSession session(sources, "Late", EngineOptions{});
+  EngineSession session(LateSources(root, database.name()), "Late", EngineOptions{});
   EXPECT_EQ(session.CatalogNames(), std::vector<std::string>{"Tiny"});
   try {
     (void)session.GetCubeDefs("Tiny");
@@ -107,10 +108,7 @@ std::string WriteViewPage() {
 TEST(PostgresCatalogTest, ViewPageShowsAndLogsTheMissingServerThenWorksOnceItIsBack) {
   ScratchDatabase database("tiny_page");
   TempDir root;
-  WriteTinyCatalog(root, database.name());
-  auto sources = std::make_shared<DataSources>();
-  sources->Add("Late", root.path());
-  RegisterEmbeddedProvider(sources);
+  RegisterEmbeddedProvider(LateSources(root, database.name()));
   test::ScopedEventLog log("postgres-page");
 
   std::string page = WriteViewPage();
