@@ -16,6 +16,10 @@ std::shared_ptr<engine::DataSources> DataSourcesOf(const ServerSettings& setting
   return data_sources;
 }
 
-void RegisterEngine(const ServerSettings& settings) { engine::RegisterEmbeddedProvider(DataSourcesOf(settings)); }
+void RegisterEngine(const ServerSettings& settings) {
+  engine::EngineOptions options;
+  options.max_cells = settings.max_cells;
+  engine::RegisterEmbeddedProvider(DataSourcesOf(settings), options);
+}
 
 }  // namespace orvex::host

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -41,6 +42,15 @@ OrvexServer::OrvexServer(ServerSettings settings)
       http_(std::make_unique<httplib::Server>()) {
   if (settings_.locale) runtime::SetDefaultLocale(*settings_.locale);
   RegisterEngine(settings_);
+  if (settings_.views_dir) {
+    // A store whose root is missing would fail every saved-views action; make it now or refuse to start.
+    std::error_code error;
+    std::filesystem::create_directories(*settings_.views_dir, error);
+    if (error) {
+      throw std::runtime_error("cannot create the saved-views folder " + settings_.views_dir->string() + ": " +
+                               error.message());
+    }
+  }
   const int threads = settings_.threads;
   http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(settings_.max_request_bytes);

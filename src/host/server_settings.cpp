@@ -50,6 +50,7 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
       {"--threads", [&](auto& f, auto& v) { settings.threads = static_cast<int>(ParseInteger(f, v, 1, 1024)); }},
       {"--max-request-size",
        [&](auto& f, auto& v) { settings.max_request_bytes = static_cast<size_t>(ParseInteger(f, v, 1, INT64_MAX)); }},
+      {"--max-cells", [&](auto& f, auto& v) { settings.max_cells = ParseInteger(f, v, 1, INT64_MAX); }},
       {"--catalogs", [&](auto&, auto& v) { settings.catalogs = v; }},
       {"--data-source",
        [&](auto& f, auto& v) {
@@ -132,12 +133,13 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --page PATH                   path of the hosting page (/)
   --threads N                   worker threads (8)
   --max-request-size BYTES      largest request body accepted (8388608)
+  --max-cells N                 most cells one statement may produce (1000000)
   --catalogs DIR                catalog root of the local data sources (data/catalogs)
   --data-source NAME=DIR        another data source and its catalog root (repeatable)
   --default-data-source NAME    data source of views that name none
   --hide SECTION                leave a section out of the parameters pane (repeatable):
                                 data-source, catalog, cube, measure, axes, ranges, saved-views
-  --views-dir DIR               root folder of the saved views
+  --views-dir DIR               root folder of the saved views (created when missing)
   --max-files-per-folder N      saved views per folder
   --max-folders-per-folder N    folders per folder
   --max-folder-depth N          depth of folders below the root

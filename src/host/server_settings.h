@@ -26,6 +26,8 @@ struct ServerSettings {
   std::string page = "/";              // the hosting page's path
   int threads = 8;
   size_t max_request_bytes = 8 * 1024 * 1024;
+  // The most cells one MDX statement may produce before it fails.
+  int64_t max_cells = 1'000'000;
 
   // Data sources: the default catalog root, and names mapped to their own roots.
   std::filesystem::path catalogs = "data/catalogs";

@@ -267,5 +267,19 @@ TEST(ServerLanguageTest, LangNlGivesDutchPagesAndStopsCleanly) {
   EXPECT_EQ(server.Stop(), 0);
 }
 
+TEST(ServerViewsFolderTest, AMissingSavedViewsFolderIsMadeAtStart) {
+  fs::path views = fs::temp_directory_path() / ("orvex-views-" + std::to_string(::getpid())) / "nested" / "views";
+  fs::remove_all(views.parent_path().parent_path());
+  {
+    ServerProcess server({"--views-dir", views.string()});
+    ASSERT_GT(server.port(), 0);
+    EXPECT_TRUE(fs::is_directory(views));
+    Reply frame = Get(server.port(), "/?id=3");
+    EXPECT_EQ(frame.status, 200);
+    EXPECT_EQ(frame.body.find("alert("), std::string::npos) << frame.body;
+  }
+  fs::remove_all(views.parent_path().parent_path());
+}
+
 }  // namespace
 }  // namespace orvex

@@ -14,7 +14,8 @@ TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
       "--max-request-size", "1000", "--catalogs", "/data", "--data-source", "sales=/data/sales",
       "--data-source=hr=/data/h=r", "--default-data-source", "sales", "--hide", "cube", "--hide=saved-views",
       "--views-dir", "/views", "--max-files-per-folder", "9", "--max-folders-per-folder=8",
-      "--max-folder-depth", "2", "--max-name-length", "30", "--file-extension", "view", "--lang", "nl"});
+      "--max-folder-depth", "2", "--max-name-length", "30", "--file-extension", "view", "--lang", "nl",
+      "--max-cells", "5000"});
   EXPECT_EQ(settings.port, 0);
   EXPECT_EQ(settings.bind, "0.0.0.0");
   EXPECT_EQ(settings.web_root, "/srv/web");
@@ -33,6 +34,7 @@ TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
   EXPECT_EQ(settings.max_name_length, 30);
   EXPECT_EQ(settings.file_extension, "view");
   EXPECT_EQ(settings.locale, 1043);
+  EXPECT_EQ(settings.max_cells, 5000);
   EXPECT_EQ(ParseServerArguments({"--lang", "en"}).locale, 1033);
 }
 
@@ -54,6 +56,7 @@ TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
       {"--data-source", "=/dir"},   {"--data-source", "x="},   {"--page", "relative"},
       {"--page", "/a?b"},           {"--max-folder-depth", ""}, {"--unknown", "1"},
       {"stray"},                    {"--file-extension", "a.b"}, {"--file-extension", ""},
+      {"--max-cells", "0"},
   };
   for (const auto& arguments : cases) {
     std::string joined;
