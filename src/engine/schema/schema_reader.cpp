@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <sstream>
@@ -23,6 +25,7 @@ using schema::LevelDef;
 using schema::MeasureDef;
 using schema::Relation;
 using schema::SchemaDef;
+using Node = pugi::xml_node;
 
 // Elements that only describe and never change a cell's value: read past them.
 const std::set<std::string, std::less<>> kDescriptive = {
@@ -33,6 +36,16 @@ const std::set<std::string, std::less<>> kDescriptive = {
 bool IsDescriptive(const pugi::xml_node& node) {
   return node.type() != pugi::node_element || kDescriptive.count(node.name()) > 0;
 }
+
+// The names met so far among siblings, which must differ without regard to case.
+class Names {
+ public:
+  // False when `name` was met before.
+  bool Add(const std::string& name) { return names_.insert(ToLower(name)).second; }
+
+ private:
+  std::set<std::string, std::less<>> names_;
+};
 
 std::string Text(const pugi::xml_node& node) {
   std::string text;
@@ -97,39 +110,32 @@ class Reader {
     cube.caption = CaptionOf(node, cube.name);
     cube.description = node.attribute("description").value();
     cube.default_measure = node.attribute("defaultMeasure").value();
-    std::set<std::string, std::less<>> dimension_names;
-    for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "Table") {
-        if (cube.fact) Fail(child, "the cube has more than one fact table.");
-        cube.fact = ReadRelation(child);
-      } else if (name == "Dimension" || name == "DimensionUsage") {
-        DimensionDef dimension = name == "Dimension" ? ReadDimension(child, false) : ReadUsage(child);
-        if (!dimension_names.insert(ToLower(dimension.name)).second) {
-          Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
-        }
-        cube.dimensions.push_back(std::move(dimension));
-      } else if (name == "Measure") {
-        cube.measures.push_back(ReadMeasure(child));
-      } else if (name == "CalculatedMember") {
-        cube.calculated_members.push_back(ReadCalculatedMember(child));
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    Names dimension_names;
+    auto add_dimension = [&](const Node& child, DimensionDef dimension) {
+      if (!dimension_names.Add(dimension.name)) Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
+      cube.dimensions.push_back(std::move(dimension));
+    };
+    ReadChildren(node, {
+        {"Table",
+         [&](const Node& child) {
+           if (cube.fact) Fail(child, "the cube has more than one fact table.");
+           cube.fact = ReadRelation(child);
+         }},
+        {"Dimension", [&](const Node& child) { add_dimension(child, ReadDimension(child, false)); }},
+        {"DimensionUsage", [&](const Node& child) { add_dimension(child, ReadUsage(child)); }},
+        {"Measure", [&](const Node& child) { cube.measures.push_back(ReadMeasure(child)); }},
+        {"CalculatedMember",
+         [&](const Node& child) { cube.calculated_members.push_back(ReadCalculatedMember(child)); }},
+    });
     if (!cube.fact) Fail(node, "the cube '" + cube.name + "' has no fact <Table>.");
     if (cube.measures.empty()) Fail(node, "the cube '" + cube.name + "' has no <Measure>.");
-    std::set<std::string, std::less<>> member_names;
-    for (const auto& measure : cube.measures) {
-      if (!member_names.insert(ToLower(measure.name)).second) {
-        Fail(node, "the measure '" + measure.name + "' is defined twice.");
-      }
-    }
-    for (const auto& member : cube.calculated_members) {
-      if (!member_names.insert(ToLower(member.name)).second) {
-        Fail(node, "the measure '" + member.name + "' is defined twice.");
-      }
-    }
+    // Stored and calculated measures share one namespace.
+    Names member_names;
+    auto add_member = [&](const std::string& name) {
+      if (!member_names.Add(name)) Fail(node, "the measure '" + name + "' is defined twice.");
+    };
+    for (const auto& measure : cube.measures) add_member(measure.name);
+    for (const auto& member : cube.calculated_members) add_member(member.name);
   }
 
   DimensionDef ReadUsage(const pugi::xml_node& node) {
@@ -154,21 +160,18 @@ class Reader {
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
     if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
-    for (const auto& child : node.children()) {
-      if (std::string_view(child.name()) == "Hierarchy") {
-        dimension.hierarchies.push_back(ReadHierarchy(child, dimension.name));
-        if (shared && !dimension.hierarchies.back().relation) {
-          Fail(child, "a hierarchy of the shared dimension '" + dimension.name + "' has no <Table> or <Join>.");
-        }
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
+    auto read_hierarchy = [&](const Node& child) {
+      dimension.hierarchies.push_back(ReadHierarchy(child, dimension.name));
+      if (shared && !dimension.hierarchies.back().relation) {
+        Fail(child, "a hierarchy of the shared dimension '" + dimension.name + "' has no <Table> or <Join>.");
       }
-    }
+    };
+    ReadChildren(node, {{"Hierarchy", read_hierarchy}});
     if (dimension.hierarchies.empty()) Fail(node, "the dimension '" + dimension.name + "' has no <Hierarchy>.");
-    std::set<std::string, std::less<>> names;
+    Names names;
     for (const auto& hierarchy : dimension.hierarchies) {
       std::string name = hierarchy.name.empty() ? dimension.name : hierarchy.name;
-      if (!names.insert(ToLower(name)).second) {
+      if (!names.Add(name)) {
         Fail(node, "the dimension '" + dimension.name + "' has two hierarchies named '" + name + "'.");
       }
     }
@@ -188,17 +191,15 @@ class Reader {
     hierarchy.primary_key_table = node.attribute("primaryKeyTable").value();
     hierarchy.default_member = node.attribute("defaultMember").value();
     if (!node.attribute("memberReaderClass").empty()) Unsupported(node, "the attribute memberReaderClass");
-    for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "Table" || name == "Join") {
-        if (hierarchy.relation) Fail(child, "a hierarchy of '" + dimension + "' has more than one relation.");
-        hierarchy.relation = ReadRelation(child);
-      } else if (name == "Level") {
-        hierarchy.levels.push_back(ReadLevel(child));
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    auto read_relation = [&](const Node& child) {
+      if (hierarchy.relation) Fail(child, "a hierarchy of '" + dimension + "' has more than one relation.");
+      hierarchy.relation = ReadRelation(child);
+    };
+    ReadChildren(node, {
+        {"Table", read_relation},
+        {"Join", read_relation},
+        {"Level", [&](const Node& child) { hierarchy.levels.push_back(ReadLevel(child)); }},
+    });
     if (hierarchy.levels.empty()) Fail(node, "a hierarchy of the dimension '" + dimension + "' has no <Level>.");
     return hierarchy;
   }
@@ -210,22 +211,13 @@ class Reader {
       relation->name = NameOf(node);
       relation->schema = node.attribute("schema").value();
       relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
-      for (const auto& child : node.children()) {
-        if (std::string_view(child.name()) == "SQL") Unsupported(child, "a filter (<SQL>) inside <Table>");
-        if (!IsDescriptive(child)) Unsupported(child);
-      }
+      ReadChildren(node, {{"SQL", [&](const Node& child) { Unsupported(child, "a filter (<SQL>) inside <Table>"); }}});
       return relation;
     }
     relation->kind = Relation::Kind::kJoin;
     std::vector<std::shared_ptr<const Relation>> sides;
-    for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "Table" || name == "Join") {
-        sides.push_back(ReadRelation(child));
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    auto read_side = [&](const Node& child) { sides.push_back(ReadRelation(child)); };
+    ReadChildren(node, {{"Table", read_side}, {"Join", read_side}});
     if (sides.size() != 2) Fail(node, "a <Join> must hold exactly two relations.");
     relation->left = sides[0];
     relation->right = sides[1];
@@ -260,22 +252,14 @@ class Reader {
     if (!node.attribute("parentColumn").empty()) Unsupported(node, "parent-child levels (parentColumn)");
     std::string hide = node.attribute("hideMemberIf").value();
     if (!hide.empty() && hide != "Never") Unsupported(node, "hideMemberIf=\"" + hide + "\"");
-    for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "KeyExpression") {
-        level.key = ReadExpression(child);
-      } else if (name == "NameExpression") {
-        level.name_expression = ReadExpression(child);
-      } else if (name == "CaptionExpression") {
-        level.caption_expression = ReadExpression(child);
-      } else if (name == "OrdinalExpression") {
-        level.ordinal_expression = ReadExpression(child);
-      } else if (name == "ParentExpression") {
-        Unsupported(child, "parent-child levels (<ParentExpression>)");
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    ReadChildren(node, {
+        {"KeyExpression", [&](const Node& child) { level.key = ReadExpression(child); }},
+        {"NameExpression", [&](const Node& child) { level.name_expression = ReadExpression(child); }},
+        {"CaptionExpression", [&](const Node& child) { level.caption_expression = ReadExpression(child); }},
+        {"OrdinalExpression", [&](const Node& child) { level.ordinal_expression = ReadExpression(child); }},
+        {"ParentExpression",
+         [&](const Node& child) { Unsupported(child, "parent-child levels (<ParentExpression>)"); }},
+    });
     for (auto* expression : {&level.key, &level.name_expression, &level.caption_expression,
                              &level.ordinal_expression}) {
       if (!expression->column.empty()) expression->table = level.table;
@@ -286,14 +270,11 @@ class Reader {
 
   Expression ReadExpression(const pugi::xml_node& node) {
     Expression expression;
-    for (const auto& child : node.children()) {
-      if (std::string_view(child.name()) == "SQL") {
-        std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
-        expression.sql.emplace_back(ToLower(dialect), Text(child));
-      } else if (!IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    auto read_sql = [&](const Node& child) {
+      std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
+      expression.sql.emplace_back(ToLower(dialect), Text(child));
+    };
+    ReadChildren(node, {{"SQL", read_sql}});
     if (expression.sql.empty()) Fail(node, "<" + std::string(node.name()) + "> holds no <SQL>.");
     return expression;
   }
@@ -313,14 +294,11 @@ class Reader {
     }
     measure.format_string = node.attribute("formatString").value();
     measure.visible = Flag(node, "visible", true);
-    for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "MeasureExpression") {
-        measure.expression = ReadExpression(child);
-      } else if (name != "CalculatedMemberProperty" && !IsDescriptive(child)) {
-        Unsupported(child);
-      }
-    }
+    ReadChildren(node, {
+        {"MeasureExpression", [&](const Node& child) { measure.expression = ReadExpression(child); }},
+        // A stored measure's properties do not change its cells.
+        {"CalculatedMemberProperty", [](const Node&) {}},
+    });
     if (measure.column.empty() && measure.expression.empty()) {
       Fail(node, "the measure '" + measure.name + "' has neither column nor <MeasureExpression>.");
     }
@@ -340,20 +318,32 @@ class Reader {
     member.formula = node.attribute("formula").value();
     member.format_string = node.attribute("formatString").value();
     member.visible = Flag(node, "visible", true);
+    ReadChildren(node, {
+        {"Formula", [&](const Node& child) { member.formula = Text(child); }},
+        {"CalculatedMemberProperty",
+         [&](const Node& child) {
+           if (EqualsIgnoreCase(child.attribute("name").value(), "FORMAT_STRING")) {
+             member.format_string = child.attribute("value").value();
+           }
+         }},
+    });
+    if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
+    return member;
+  }
+
+  // Hands each child element of `node`, in document order, to the reader
+  // listed for its name; a child without one is refused unless it only describes.
+  void ReadChildren(const Node& node,
+                    std::initializer_list<std::pair<std::string_view, std::function<void(const Node&)>>> readers) {
     for (const auto& child : node.children()) {
-      std::string_view name = child.name();
-      if (name == "Formula") {
-        member.formula = Text(child);
-      } else if (name == "CalculatedMemberProperty") {
-        if (EqualsIgnoreCase(child.attribute("name").value(), "FORMAT_STRING")) {
-          member.format_string = child.attribute("value").value();
-        }
+      auto reader = std::find_if(readers.begin(), readers.end(),
+                                 [&](const auto& entry) { return entry.first == child.name(); });
+      if (reader != readers.end()) {
+        reader->second(child);
       } else if (!IsDescriptive(child)) {
         Unsupported(child);
       }
     }
-    if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
-    return member;
   }
 
   // The element's name attribute, which it must have.
