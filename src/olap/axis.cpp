@@ -69,31 +69,23 @@ int32_t Axis::Index() const {
 
 void Axis::SetSortOrder(int32_t SortOrder) { SetOption("SortOrder [PropertyLet]", sort_order_, SortOrder); }
 
-int32_t Axis::SortOrder() const {
-  return Trail(kClass, "SortOrder [PropertyGet]", [&] { return sort_order_; });
-}
+int32_t Axis::SortOrder() const { return GetOption("SortOrder [PropertyGet]", sort_order_); }
 
 void Axis::SetGroupByLevel(bool GroupByLevel) {
   SetOption("GroupByLevel [PropertyLet]", group_by_level_, GroupByLevel);
 }
 
-bool Axis::GroupByLevel() const {
-  return Trail(kClass, "GroupByLevel [PropertyGet]", [&] { return group_by_level_; });
-}
+bool Axis::GroupByLevel() const { return GetOption("GroupByLevel [PropertyGet]", group_by_level_); }
 
 void Axis::SetShowEmpty(bool ShowEmpty) { SetOption("ShowEmpty [PropertyLet]", show_empty_, ShowEmpty); }
 
-bool Axis::ShowEmpty() const {
-  return Trail(kClass, "ShowEmpty [PropertyGet]", [&] { return show_empty_; });
-}
+bool Axis::ShowEmpty() const { return GetOption("ShowEmpty [PropertyGet]", show_empty_); }
 
 void Axis::SetShowTotalsOnExpand(bool ShowTotalsOnExpand) {
   SetOption("ShowTotalsOnExpand [PropertyLet]", show_totals_on_expand_, ShowTotalsOnExpand);
 }
 
-bool Axis::ShowTotalsOnExpand() const {
-  return Trail(kClass, "ShowTotalsOnExpand [PropertyGet]", [&] { return show_totals_on_expand_; });
-}
+bool Axis::ShowTotalsOnExpand() const { return GetOption("ShowTotalsOnExpand [PropertyGet]", show_totals_on_expand_); }
 
 template <class T>
 void Axis::SetOption(const char* procedure, T& option, T value) {
@@ -102,6 +94,11 @@ void Axis::SetOption(const char* procedure, T& option, T value) {
     option = value;
     View()->f_ClearResults();
   });
+}
+
+template <class T>
+T Axis::GetOption(const char* procedure, const T& option) const {
+  return Trail(kClass, procedure, [&] { return option; });
 }
 
 std::shared_ptr<AxisHierarchies> Axis::Hierarchies() const {

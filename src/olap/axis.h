@@ -111,6 +111,9 @@ class Axis : public std::enable_shared_from_this<Axis> {
   // Sets an option of a placed axis and clears the view's results.
   template <class T>
   void SetOption(const char* procedure, T& option, T value);
+  // Reads an option as its property procedure `procedure`.
+  template <class T>
+  T GetOption(const char* procedure, const T& option) const;
   // The result axis; error 91 for an axis that is not placed.
   std::shared_ptr<provider::Axis> ResultAxis();
   std::string p_ConvertLevelNodesToMDX(const pugi::xml_node& hierarchy_node);
