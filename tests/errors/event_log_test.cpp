@@ -4,22 +4,17 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "errors/error_builder.h"
+#include "support/text_file.h"
 
 namespace orvex {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::ReadTextFile;
 
 std::filesystem::path FreshLogPath(const std::string& name) {
   auto path = std::filesystem::temp_directory_path() / ("orvex-" + name + "-" + std::to_string(::getpid()) + ".log");
@@ -54,7 +49,7 @@ TEST(EventLogTest, ConcurrentWritersNeverInterleaveRecords) {
   }
   for (auto& writer : writers) writer.join();
 
-  std::istringstream lines(ReadAll(path));
+  std::istringstream lines(ReadTextFile(path));
   std::string line;
   int records = 0;
   while (std::getline(lines, line)) {
@@ -79,7 +74,7 @@ TEST(EventLogTest, UnwritablePathAndEmptyEventsNeverFail) {
   auto path = FreshLogPath("empty");
   log.SetLogFilePath(path.string());
   log.LogEvent("", EventLog::kInformation);
-  std::string text = ReadAll(path);
+  std::string text = ReadTextFile(path);
   EXPECT_NE(text.find("Information"), std::string::npos);
   std::filesystem::remove(path);
 }
@@ -89,7 +84,7 @@ TEST(EventLogTest, ReportLinesBecomePlainLines) {
   EventLog log;
   log.SetLogFilePath(path.string());
   ErrorBuilder::LogError(&log, 5, "Halvern\r\nin Orvex.WriteInterface", "Broken");
-  std::string text = ReadAll(path);
+  std::string text = ReadTextFile(path);
   EXPECT_EQ(text.find('\r'), std::string::npos);
   EXPECT_NE(text.find("Source: Halvern\nin Orvex.WriteInterface\n"), std::string::npos) << text;
   std::filesystem::remove(path);

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::PageMatches;
 using test::TempDir;
-using test::WriteText;
+using test::WriteTextFile;
 
 constexpr int32_t kEnglish = runtime::kLocaleEnglishUs;
 constexpr int32_t kDutch = runtime::kLocaleDutch;
@@ -58,7 +58,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
   std::map<std::string, std::string> entries;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     entries[fs::relative(entry.path(), root).string()] =
-        entry.is_directory() ? "(folder)" : test::ReadText(entry.path());
+        entry.is_directory() ? "(folder)" : test::ReadTextFile(entry.path());
   }
   return entries;
 }
@@ -88,13 +88,12 @@ const std::string kInvalidNameAlert =
 TEST(SavedViewsPageTest, ListsTheFoldersOnThePostedPathAndTheViewsOfTheOpenFolder) {
   TempDir root;
   for (const char* folder : {"a/b/x", "a/c", "Later"}) fs::create_directories(root / folder);
-  WriteText(root / "a/b/Pears.XML", "<cubeView/>");
-  WriteText(root / "a/b/apples.xml", "<cubeView/>");
-  WriteText(root / "a/b/notes.txt", "not a view");
-  WriteText(root / "a/c/elsewhere.xml", "<cubeView/>");
-  std::string expected =
-      test::ReadTextFile(fs::path(ORVEX_SOURCE_DIR) / "tests/frontend/pages/saved_views_tree.txt");
-  EXPECT_TRUE(PageMatches(expected, Post(root.path(), "folder=a/b&view=Pears")));
+  WriteTextFile(root / "a/b/Pears.XML", "<cubeView/>");
+  WriteTextFile(root / "a/b/apples.xml", "<cubeView/>");
+  WriteTextFile(root / "a/b/notes.txt", "not a view");
+  WriteTextFile(root / "a/c/elsewhere.xml", "<cubeView/>");
+  EXPECT_TRUE(PageMatches(test::ExpectedPage("tests/frontend/pages/saved_views_tree.txt"),
+                          Post(root.path(), "folder=a/b&view=Pears")));
 }
 
 TEST(SavedViewsPageTest, AMissingFolderListsOnlyTheRootInEitherLanguage) {
@@ -116,7 +115,7 @@ TEST(SavedViewsPageTest, NamesAreEscapedForTheScriptTheyStandIn) {
   TempDir root;
   // Only made by hand on the disk: the store itself refuses these characters.
   fs::create_directories(root / "say \"hi\" \\ o'k");
-  WriteText(root / "it's \"x\" \\ y.xml", "<cubeView/>");
+  WriteTextFile(root / "it's \"x\" \\ y.xml", "<cubeView/>");
   std::string page = Post(root.path(), Field("view", "a\"b</script>"));
   EXPECT_NE(page.find("                objOption = createOption(wndParams.document, \"  > say \\\"hi\\\" \\\\ o\\'k\", "
                       "\"say \\\"hi\\\" \\\\ o\\'k\");\n"),
@@ -146,7 +145,7 @@ TEST(SavedViewsActionTest, OpenViewPostsTheSavedTextToTheViewBodyUnchanged) {
   TempDir root;
   fs::create_directories(root / "Team");
   const std::string xml = "<cubeView caption=\"Tom & Jerry's\">\n  <measure>[Measures].[Omzet €]</measure>\n</cubeView>";
-  WriteText(root / "Team/Q1.xml", xml);
+  WriteTextFile(root / "Team/Q1.xml", xml);
   std::string page = Post(root.path(), "actionID=open_view&folder=Team&view=Q1");
   const std::string open =
       "        <form name='frmViewAction' action=\"/explorer?id=1\" target='viewBody' method='post'>\n"
@@ -177,7 +176,7 @@ TEST(SavedViewsActionTest, SaveAddAndDeleteChangeTheStoreAndTheLists) {
 
   page = Post(root.path(), "actionID=save_view", Field("folder", "Team") + "&" + Field("new_name", name) + "&" +
                                                      Field("view_xml", xml));
-  EXPECT_EQ(test::ReadText(root / "Team" / (name + ".xml")), xml);
+  EXPECT_EQ(test::ReadTextFile(root / "Team" / (name + ".xml")), xml);
   EXPECT_NE(page.find("createOption(wndParams.document, \"" + name + "\", \"" + name + "\");"), std::string::npos)
       << page;
   EXPECT_EQ(page.find("alert("), std::string::npos) << page;
@@ -220,7 +219,7 @@ TEST(SavedViewsActionTest, EveryRefusalIsAlertedAndLeavesTheDiskAsItWas) {
   };
   auto views = [](int count) {
     return [count](const fs::path& root) {
-      for (int view = 1; view <= count; ++view) WriteText(root / ("v" + std::to_string(view) + ".xml"), "old");
+      for (int view = 1; view <= count; ++view) WriteTextFile(root / ("v" + std::to_string(view) + ".xml"), "old");
     };
   };
   const std::string name_too_long =
@@ -253,7 +252,7 @@ TEST(SavedViewsActionTest, EveryRefusalIsAlertedAndLeavesTheDiskAsItWas) {
     TempDir parent;
     fs::path root = parent / "Views";
     fs::create_directories(root);
-    WriteText(parent / "outside.xml", "keep");
+    WriteTextFile(parent / "outside.xml", "keep");
     c.setup(root);
     auto before = Snapshot(parent.path());
     std::string page = Post(root, c.query, c.form, c.locale);
@@ -269,7 +268,7 @@ TEST(SavedViewsActionTest, EveryRefusalIsAlertedAndLeavesTheDiskAsItWas) {
 
 TEST(SavedViewsActionTest, ViewsOfOtherExtensionsAreNotListedWhateverTheCaseOfTheirOwn) {
   TempDir root;
-  for (const char* file : {"a.XML", "b.xml", "c.txt", "d.xml.bak", "e"}) WriteText(root / file, "<cubeView/>");
+  for (const char* file : {"a.XML", "b.xml", "c.txt", "d.xml.bak", "e"}) WriteTextFile(root / file, "<cubeView/>");
   std::string script = PopulateScript(Post(root.path(), ""));
   for (const char* listed : {"\"a\", \"a\"", "\"b\", \"b\""}) {
     EXPECT_NE(script.find(listed), std::string::npos) << listed;

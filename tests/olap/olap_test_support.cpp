@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <mutex>
-#include <unistd.h>
 #include <pugixml.hpp>
 #include <sstream>
 
@@ -21,6 +20,7 @@
 #include "olap/position.h"
 #include "olap/positions.h"
 #include "provider/session.h"
+#include "temp_dir.h"
 #include "tiny_catalog.h"
 
 namespace orvex::olap::testing {
@@ -57,6 +57,23 @@ class RecordingSession : public provider::Session {
   std::unique_ptr<provider::Session> inner_;
 };
 
+// The first `count` positions of `hierarchies`, one line each: the member key
+// of each hierarchy's position (from `positions_of`), "?" for none, ", " between.
+template <class PositionsOf>
+std::string TupleLines(const std::vector<std::shared_ptr<AxisHierarchy>>& hierarchies, int32_t count,
+                       PositionsOf positions_of) {
+  std::string text;
+  for (int32_t position = 0; position < count; ++position) {
+    std::string line;
+    for (const auto& hierarchy : hierarchies) {
+      if (!line.empty()) line += ", ";
+      line += positions_of(*hierarchy)->Item(position)->f_MemberKey().value_or("?");
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
 // The data sources the engine serves in these tests.
 const std::shared_ptr<engine::DataSources>& EngineDataSources() {
   static const auto data_sources = std::make_shared<engine::DataSources>();
@@ -66,17 +83,8 @@ const std::shared_ptr<engine::DataSources>& EngineDataSources() {
 }  // namespace
 
 std::filesystem::path ProcessTempDir() {
-  // ctest runs each test case as a process of its own, several at a time.
-  struct Folder {
-    std::filesystem::path path =
-        std::filesystem::path(::testing::TempDir()) / ("olap-" + std::to_string(::getpid()));
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Folder folder;
-  return folder.path;
+  static const orvex::testing::TempDir folder;  // removed when the test process ends
+  return folder.path();
 }
 
 void UseTinyEngine() {
@@ -155,32 +163,14 @@ int32_t AddSetAxis(CubeView& view, const std::vector<std::vector<std::string>>& 
 }
 
 std::string SourceTuples(Axis& axis) {
-  std::string text;
   auto hierarchies = axis.Hierarchies()->NewEnum();
-  for (int32_t position = 0; position < axis.f_SourcePositionCount(); ++position) {
-    std::string line;
-    for (const auto& hierarchy : hierarchies) {
-      if (!line.empty()) line += ", ";
-      line += hierarchy->f_SourcePositions()->Item(position)->f_MemberKey().value_or("?");
-    }
-    text += line + "\n";
-  }
-  return text;
+  return TupleLines(hierarchies, axis.f_SourcePositionCount(),
+                    [](AxisHierarchy& hierarchy) { return hierarchy.f_SourcePositions(); });
 }
 
 std::string ResultTuples(Axis& axis) {
-  std::string text;
   auto hierarchies = axis.Hierarchies()->NewEnum();
-  int32_t count = axis.PositionCount();
-  for (int32_t position = 0; position < count; ++position) {
-    std::string line;
-    for (const auto& hierarchy : hierarchies) {
-      if (!line.empty()) line += ", ";
-      line += hierarchy->Positions()->Item(position)->f_MemberKey().value_or("?");
-    }
-    text += line + "\n";
-  }
-  return text;
+  return TupleLines(hierarchies, axis.PositionCount(), [](AxisHierarchy& hierarchy) { return hierarchy.Positions(); });
 }
 
 std::string Grid(CubeView& view) {

@@ -35,7 +35,7 @@ TEST(FileSystemObjectTest, PathHelpersSplitAndJoinLikeTheScriptingRuntime) {
 TEST(FileSystemObjectTest, MissingAndTakenItemsGiveThePlatformErrors) {
   TempDir dir;
   fs::create_directory(dir / "taken");
-  WriteText(dir / "file.xml", "f");
+  WriteTextFile(dir / "file.xml", "f");
   FileSystemObject file_system;
   struct Case {
     const char* name;

@@ -23,9 +23,11 @@ std::vector<std::string> Names(const std::vector<Item>& items) {
 // beyond ASCII fold too.
 TEST(FolderTest, ListsInNameOrderWithoutRegardToCase) {
   TempDir dir;
-  for (auto name : {"b.xml", "Äpfel.xml", "C.xml", "a_b.xml", "A.xml", "ab.xml", "a.txt"}) WriteText(dir / name, "x");
+  for (auto name : {"b.xml", "Äpfel.xml", "C.xml", "a_b.xml", "A.xml", "ab.xml", "a.txt"}) {
+    WriteTextFile(dir / name, "x");
+  }
   for (auto name : {"gamma", "Alpha", "beta"}) fs::create_directory(dir / name);
-  WriteText(dir / ".~pending-0123456789abcdef.tmp", "half a view");
+  WriteTextFile(dir / ".~pending-0123456789abcdef.tmp", "half a view");
   fs::create_symlink(dir / "missing", dir / "dangling.xml");
   fs::create_symlink(dir / "beta", dir / "Delta");
 
@@ -42,7 +44,7 @@ TEST(FolderTest, LooksUpNamesWithoutRegardToCaseExactMatchFirst) {
   fs::create_directory(dir / "sales");
   fs::create_directory(dir / "Europe");
   fs::create_directory(dir / "Überblick");
-  WriteText(dir / "Report.XML", "r");
+  WriteTextFile(dir / "Report.XML", "r");
   auto folder = FileSystemObject().GetFolder(dir.path());
 
   EXPECT_EQ(folder.SubFolder("sales").Name(), "sales");
@@ -61,7 +63,7 @@ TEST(FolderTest, LooksUpNamesWithoutRegardToCaseExactMatchFirst) {
 TEST(FolderTest, AddSubFolderRefusesANameTakenInAnyCase) {
   TempDir dir;
   fs::create_directory(dir / "Alpha");
-  WriteText(dir / "notes", "n");
+  WriteTextFile(dir / "notes", "n");
   auto folder = FileSystemObject().GetFolder(dir.path());
 
   for (auto name : {"alpha", "ALPHA", "Notes"}) {
@@ -83,9 +85,9 @@ TEST(FolderTest, AddSubFolderRefusesANameTakenInAnyCase) {
 TEST(FolderTest, DeleteRemovesTheTreeButNeverWhatLinksPointTo) {
   TempDir dir;
   fs::create_directories(dir / "outside");
-  WriteText(dir / "outside" / "keep.xml", "keep");
+  WriteTextFile(dir / "outside" / "keep.xml", "keep");
   fs::create_directories(dir / "tree" / "sub");
-  WriteText(dir / "tree" / "sub" / "view.xml", "v");
+  WriteTextFile(dir / "tree" / "sub" / "view.xml", "v");
   fs::create_directory_symlink(dir / "outside", dir / "tree" / "sub" / "linked-folder");
   fs::create_symlink(dir / "outside" / "keep.xml", dir / "tree" / "linked-file.xml");
   fs::create_directory_symlink(dir / "outside", dir / "alias");
@@ -95,19 +97,19 @@ TEST(FolderTest, DeleteRemovesTheTreeButNeverWhatLinksPointTo) {
   EXPECT_FALSE(fs::exists(dir / "tree"));
   file_system.GetFolder(dir / "alias").Delete();
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "alias")));
-  EXPECT_EQ(ReadText(dir / "outside" / "keep.xml"), "keep");
+  EXPECT_EQ(ReadTextFile(dir / "outside" / "keep.xml"), "keep");
 }
 
 TEST(FolderTest, DeleteStopsAtTheFirstItemThatMayNotBeRemoved) {
   TempDir dir;
   fs::create_directories(dir / "tree" / "sub");
-  WriteText(dir / "tree" / "sub" / "view.xml", "v");
+  WriteTextFile(dir / "tree" / "sub" / "view.xml", "v");
   FileSystemObject file_system(std::make_shared<FailingDisk>(FailingDisk::Operation::kRemoveFile,
                                                              std::errc::permission_denied));
   auto error = ErrorOf([&] { file_system.GetFolder(dir / "tree").Delete(); });
   EXPECT_EQ(error.number(), errors::kPermissionDenied);
   EXPECT_EQ(error.description(), "Permission denied");
-  EXPECT_EQ(ReadText(dir / "tree" / "sub" / "view.xml"), "v");
+  EXPECT_EQ(ReadTextFile(dir / "tree" / "sub" / "view.xml"), "v");
   EXPECT_EQ(EntryCount(dir / "tree"), 1);
 }
 

@@ -1,50 +1,22 @@
 #pragma once
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 #include "platform/com/com_error.h"
 #include "platform/scripting/disk_writer.h"
+#include "support/temp_dir.h"
+#include "support/text_file.h"
 
 // Helpers for tests of the scripting file system and of what stands on it.
 namespace orvex::test {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline void WriteText(const std::filesystem::path& path, std::string_view text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using orvex::testing::ReadTextFile;
+using orvex::testing::TempDir;
+using orvex::testing::WriteTextFile;
 
 // The ComError that `action` throws; number 0 when it throws none.
 template <class Action>

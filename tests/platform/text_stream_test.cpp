@@ -33,17 +33,17 @@ TEST(TextStreamTest, AFileAppearsWholeOnlyWhenClosedAndReadsBackUnchanged) {
 
 TEST(TextStreamTest, OverwriteDecidesWhetherAFileOfTheSameNameInAnyCaseIsReplaced) {
   TempDir dir;
-  WriteText(dir / "Report.xml", "old");
+  WriteTextFile(dir / "Report.xml", "old");
   FileSystemObject file_system;
 
   auto error = ErrorOf([&] { file_system.CreateTextFile(dir / "report.XML", false); });
   EXPECT_EQ(error.number(), errors::kFileAlreadyExists);
-  EXPECT_EQ(ReadText(dir / "Report.xml"), "old");
+  EXPECT_EQ(ReadTextFile(dir / "Report.xml"), "old");
 
   auto stream = file_system.CreateTextFile(dir / "report.XML", true);
   stream.Write("new");
   stream.Close();
-  EXPECT_EQ(ReadText(dir / "Report.xml"), "new");
+  EXPECT_EQ(ReadTextFile(dir / "Report.xml"), "new");
   EXPECT_EQ(EntryCount(dir.path()), 1);
 }
 
@@ -56,7 +56,7 @@ TEST(TextStreamTest, OfTwoWritersOfANewNameTheLaterOneFailsAndTheFirstFileStays)
   second.Write("second");
   first.Close();
   EXPECT_EQ(ErrorOf([&] { second.Close(); }).number(), errors::kFileAlreadyExists);
-  EXPECT_EQ(ReadText(dir / "view.xml"), "first");
+  EXPECT_EQ(ReadTextFile(dir / "view.xml"), "first");
   EXPECT_EQ(EntryCount(dir.path()), 1);
 }
 
@@ -80,7 +80,7 @@ TEST(TextStreamTest, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
     TempDir dir;
-    WriteText(dir / "old.xml", "old content");
+    WriteTextFile(dir / "old.xml", "old content");
     FileSystemObject file_system(std::make_shared<FailingDisk>(test.operation, test.error));
     auto target = dir / (test.overwrite ? "old.xml" : "new.xml");
 
@@ -94,7 +94,7 @@ TEST(TextStreamTest, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
     });
     EXPECT_EQ(error.number(), test.number);
     EXPECT_EQ(error.description(), PlatformErrorText(test.number));
-    EXPECT_EQ(ReadText(dir / "old.xml"), "old content");
+    EXPECT_EQ(ReadTextFile(dir / "old.xml"), "old content");
     EXPECT_EQ(EntryCount(dir.path()), 1);
   }
 }
@@ -114,7 +114,7 @@ TEST(TextStreamTest, ReadingAndWritingRefuseWhatIsMissingOrMisused) {
   EXPECT_EQ(ErrorOf([&] { TextStream::OpenForReading(dir / "missing.xml"); }).number(), errors::kFileNotFound);
   EXPECT_EQ(ErrorOf([&] { file_system.CreateTextFile(dir / "no" / "view.xml", false); }).number(),
             errors::kPathNotFound);
-  WriteText(dir / "view.xml", "v");
+  WriteTextFile(dir / "view.xml", "v");
   auto read = TextStream::OpenForReading(dir / "view.xml");
   EXPECT_EQ(ErrorOf([&] { read.Write("x"); }).number(), errors::kInvalidProcedureCall);
   if (::geteuid() != 0) {

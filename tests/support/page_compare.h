@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/text_file.h"
 
 // Comparing written pages with expected text. Use as
 //   EXPECT_TRUE(orvex::test::PageMatches(expected, response.Body()));
@@ -59,12 +59,13 @@ inline ::testing::AssertionResult PageMatches(std::string_view expected, std::st
   return ::testing::AssertionSuccess();
 }
 
-// The whole content of a file, byte for byte; empty when it cannot be read.
-inline std::string ReadTextFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+using orvex::testing::ReadTextFile;
+
+// The expected page kept at `relative` in the source tree; fails the test when it is missing or empty.
+inline std::string ExpectedPage(const std::filesystem::path& relative) {
+  std::string text = ReadTextFile(std::filesystem::path(ORVEX_SOURCE_DIR) / relative);
+  EXPECT_FALSE(text.empty()) << relative.string();
+  return text;
 }
 
 }  // namespace orvex::test

@@ -1,20 +1,22 @@
 #pragma once
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <filesystem>
-#include <random>
+#include <stdexcept>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 namespace orvex::testing {
 
-// A fresh temporary folder, removed with everything in it at the end of scope.
+// A fresh temporary folder of its own (made by mkdtemp, so two tests running
+// at once never share one), removed with everything in it at the end of scope.
 class TempDir {
  public:
   TempDir() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvex-test-" + std::to_string(getpid()) + "-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -23,7 +25,7 @@ class TempDir {
     std::filesystem::remove_all(path_, ignored);
   }
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
 
  private:
   std::filesystem::path path_;

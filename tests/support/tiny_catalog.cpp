@@ -1,43 +1,35 @@
 #include "tiny_catalog.h"
 
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 
 #include "engine/store/duckdb/duckdb_database.h"
 #include "temp_dir.h"
+#include "text_file.h"
 
 namespace orvex::testing {
-namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-}  // namespace
 
 std::filesystem::path WriteCatalog(const std::filesystem::path& root, std::string_view name,
                                    std::string_view schema_xml, std::string_view data_sql) {
   std::filesystem::path folder = root / std::string(name);
   std::filesystem::create_directories(folder);
-  std::ofstream(folder / "schema.xml", std::ios::binary) << schema_xml;
+  WriteTextFile(folder / "schema.xml", schema_xml);
   std::filesystem::remove(folder / "data.duckdb");
   auto database = engine::DuckDbDatabase::Open(folder / "data.duckdb", engine::DuckDbDatabase::Mode::kReadWrite);
   database.Connect().Execute(data_sql);
   return folder;
 }
 
+std::filesystem::path WriteTestCatalog(const std::filesystem::path& root, std::string_view name,
+                                       std::string_view folder) {
+  const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / name;
+  return WriteCatalog(root, folder, ReadTextFile(source / "schema.xml"), ReadTextFile(source / "data.sql"));
+}
+
 std::filesystem::path TinyCatalogsRoot() {
   static TempDir root;  // removed when the test process ends
   static std::once_flag built;
-  std::call_once(built, [] {
-    std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / "Tiny";
-    WriteCatalog(root.path(), "Tiny", ReadFile(source / "schema.xml"), ReadFile(source / "data.sql"));
-  });
+  std::call_once(built, [] { WriteTestCatalog(root.path(), "Tiny", "Tiny"); });
   return root.path();
 }
 

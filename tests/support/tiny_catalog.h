@@ -26,5 +26,9 @@ const engine::Cube& TinySalesCube();
 // when the SQL fails.
 std::filesystem::path WriteCatalog(const std::filesystem::path& root, std::string_view name,
                                    std::string_view schema_xml, std::string_view data_sql);
+// Writes the catalog of tests/catalogs/`name` (its schema.xml and data.sql)
+// as the folder `folder` of `root`; returns the folder.
+std::filesystem::path WriteTestCatalog(const std::filesystem::path& root, std::string_view name,
+                                       std::string_view folder);
 
 }  // namespace orvex::testing

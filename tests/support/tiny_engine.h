@@ -1,11 +1,7 @@
 #pragma once
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
-#include <string>
-#include <string_view>
 
 #include "engine/data_sources.h"
 #include "engine/provider/embedded_provider.h"
@@ -15,24 +11,8 @@
 // The embedded engine as the provider of every connection in a test process,
 // serving the Tiny catalog and the Odd catalog (tests/catalogs/Odd, whose
 // names and captions hold markup and script). Link orvex_engine and
-// orvex_tiny_catalog; ORVEX_SOURCE_DIR must name the source tree.
+// orvex_tiny_catalog.
 namespace orvex::testing {
-
-// The whole content of a file; empty when it cannot be read.
-inline std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// Writes the catalog of tests/catalogs/`name` (its schema.xml and data.sql)
-// as the folder `folder` of `root`; returns the folder.
-inline std::filesystem::path WriteTestCatalog(const std::filesystem::path& root, std::string_view name,
-                                              std::string_view folder) {
-  const std::filesystem::path source = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "catalogs" / name;
-  return WriteCatalog(root, folder, ReadWholeFile(source / "schema.xml"), ReadWholeFile(source / "data.sql"));
-}
 
 // The Odd catalog's folder name, which holds markup, quotes and a backslash too.
 inline constexpr const char* kOddCatalogName = "Odd \"<i>\" \\ '";

@@ -213,16 +213,16 @@ TEST(WebFileSystemTest, SaveFileOverwritesOnlyWhenAskedAndReadsBackUnchanged) {
   auto error = ErrorOf([&] { store.SaveFile(FolderPath({"Omzet"}), "überblick 2024", "other", false); });
   EXPECT_EQ(error.number(), errors::kFileAlreadyExists);
   EXPECT_EQ(error.description(), "File already exists");
-  EXPECT_EQ(ReadText(root / "Omzet" / "Überblick 2024.xml"), view);
+  EXPECT_EQ(ReadTextFile(root / "Omzet" / "Überblick 2024.xml"), view);
 
   store.SaveFile(FolderPath({"Omzet"}), "Überblick 2024", "replaced", true);
-  EXPECT_EQ(ReadText(root / "Omzet" / "Überblick 2024.xml"), "replaced");
+  EXPECT_EQ(ReadTextFile(root / "Omzet" / "Überblick 2024.xml"), "replaced");
   EXPECT_EQ(EntryCount(root / "Omzet"), 1);
 }
 
 TEST(WebFileSystemTest, AFullFolderTakesNoFileEvenToOverwrite) {
   TempDir root;
-  for (auto name : {"1.xml", "2.xml", "3.xml", "4.txt"}) WriteText(root / name, "x");
+  for (auto name : {"1.xml", "2.xml", "3.xml", "4.txt"}) WriteTextFile(root / name, "x");
   fs::create_directory(root / "folders do not count");
   auto store = StoreAt(root.path());
   store.SaveFile(FolderPath({}), "5", "five", false);
@@ -231,21 +231,21 @@ TEST(WebFileSystemTest, AFullFolderTakesNoFileEvenToOverwrite) {
     EXPECT_EQ(ErrorOf([&] { store.SaveFile(FolderPath({}), "1", "new", overwrite); }).number(),
               NumberOf(Errors::ERR_TOO_MANY_FILES));
   }
-  EXPECT_EQ(ReadText(root / "1.xml"), "x");
+  EXPECT_EQ(ReadTextFile(root / "1.xml"), "x");
   store.SetMaxFilesPerFolder(6);
   store.SaveFile(FolderPath({}), "1", "new", true);
-  EXPECT_EQ(ReadText(root / "1.xml"), "new");
+  EXPECT_EQ(ReadTextFile(root / "1.xml"), "new");
 }
 
 TEST(WebFileSystemTest, ASaveThatFailsHalfwayLeavesTheOldView) {
   TempDir root;
-  WriteText(root / "view.xml", "<cubeView/>");
+  WriteTextFile(root / "view.xml", "<cubeView/>");
   auto store = StoreAt(root.path(), std::make_shared<FailingDisk>(FailingDisk::Operation::kWrite,
                                                                    std::errc::no_space_on_device));
   auto error = ErrorOf([&] { store.SaveFile(FolderPath({}), "view", std::string(200000, 'v'), true); });
   EXPECT_EQ(error.number(), errors::kDiskFull);
   EXPECT_EQ(error.description(), "Disk full");
-  EXPECT_EQ(ReadText(root / "view.xml"), "<cubeView/>");
+  EXPECT_EQ(ReadTextFile(root / "view.xml"), "<cubeView/>");
   EXPECT_EQ(EntryCount(root.path()), 1);
 }
 
@@ -269,7 +269,7 @@ TEST(WebFileSystemTest, ConcurrentSavesOfOneNameLeaveOneWholeFileAndClearErrors)
   for (auto& writer : writers) writer.join();
   EXPECT_EQ(saved, 1);
   EXPECT_EQ(refused, kWriters - 1);
-  auto content = ReadText(root / "shared.xml");
+  auto content = ReadTextFile(root / "shared.xml");
   ASSERT_EQ(content.size(), 300000u);
   EXPECT_EQ(content, std::string(300000, content[0]));
   EXPECT_EQ(EntryCount(root.path()), 1);
@@ -278,8 +278,8 @@ TEST(WebFileSystemTest, ConcurrentSavesOfOneNameLeaveOneWholeFileAndClearErrors)
 TEST(WebFileSystemTest, DeletingTheRootIsRefusedAndOtherDeletesRemoveTheirTarget) {
   TempDir root;
   fs::create_directories(root / "a" / "b");
-  WriteText(root / "a" / "b" / "v.xml", "v");
-  WriteText(root / "top.xml", "t");
+  WriteTextFile(root / "a" / "b" / "v.xml", "v");
+  WriteTextFile(root / "top.xml", "t");
   auto store = StoreAt(root.path());
   for (const auto& path : {FolderPath({}), Variant()}) {
     SCOPED_TRACE(path.TypeName());
@@ -298,7 +298,7 @@ TEST(WebFileSystemTest, NothingReachedThroughALinkOutOfTheRootIsServedOrChanged)
   TempDir dir;
   fs::create_directories(dir / "root" / "inside");
   fs::create_directories(dir / "outside");
-  WriteText(dir / "outside" / "secret.xml", "secret");
+  WriteTextFile(dir / "outside" / "secret.xml", "secret");
   fs::create_directory_symlink(dir / "outside", dir / "root" / "out");
   fs::create_symlink(dir / "outside" / "secret.xml", dir / "root" / "leak.xml");
   fs::create_directory_symlink(dir / "root", dir / "root" / "inside" / "up");
@@ -324,14 +324,14 @@ TEST(WebFileSystemTest, NothingReachedThroughALinkOutOfTheRootIsServedOrChanged)
     SCOPED_TRACE(test.name);
     EXPECT_EQ(ErrorOf(test.action).number(), invalid);
   }
-  EXPECT_EQ(ReadText(dir / "outside" / "secret.xml"), "secret");
+  EXPECT_EQ(ReadTextFile(dir / "outside" / "secret.xml"), "secret");
   EXPECT_EQ(EntryCount(dir / "outside"), 1);
 
   // A link that stays inside the root works, and deleting it leaves its target.
   store.SaveFile(FolderPath({"alias"}), "v", "view", false);
-  EXPECT_EQ(ReadText(dir / "root" / "inside" / "v.xml"), "view");
+  EXPECT_EQ(ReadTextFile(dir / "root" / "inside" / "v.xml"), "view");
   store.DeleteFolder(FolderPath({"alias"}));
-  EXPECT_EQ(ReadText(dir / "root" / "inside" / "v.xml"), "view");
+  EXPECT_EQ(ReadTextFile(dir / "root" / "inside" / "v.xml"), "view");
 }
 
 TEST(WebFileSystemTest, FileExtensionMustBeAValidNameAndNamesTheFiles) {

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/com/com_error.h"
+#include "support/text_file.h"
 
 namespace orvex::engine {
 namespace {
@@ -223,10 +222,7 @@ TEST(SchemaReaderTest, RefusesWhatIsNotASchema) {
 }
 
 TEST(SchemaReaderTest, TheExampleOfTheCatalogGuideReads) {
-  std::ifstream file(std::filesystem::path(ORVEX_SOURCE_DIR) / "docs/catalogs.md");
-  std::stringstream text;
-  text << file.rdbuf();
-  std::string guide = text.str();
+  std::string guide = orvex::testing::ReadTextFile(std::filesystem::path(ORVEX_SOURCE_DIR) / "docs/catalogs.md");
   auto start = guide.find("```xml\n");
   ASSERT_NE(start, std::string::npos);
   start += 7;

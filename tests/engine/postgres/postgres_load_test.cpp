@@ -3,7 +3,7 @@
 // no table.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 
 #include "engine/store/duckdb/duckdb_database.h"
 #include "engine/store/duckdb/duckdb_store.h"
@@ -11,6 +11,7 @@
 #include "platform/com/com_error.h"
 #include "postgres_test_server.h"
 #include "temp_dir.h"
+#include "text_file.h"
 #include "tools/load/table_loader.h"
 
 namespace orvex::tools {
@@ -18,16 +19,12 @@ namespace {
 
 using testing::RenderRows;
 using testing::TempDir;
-
-std::filesystem::path WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
-  std::ofstream(dir / name, std::ios::binary) << text;
-  return dir / name;
-}
+using testing::WriteTextFile;
 
 // A catalog folder whose store is the scratch database of the test server.
 std::filesystem::path PostgresCatalog(const TempDir& dir) {
   std::filesystem::create_directories(dir / "pg");
-  WriteText(dir, "pg/store.conf", testing::PostgresStoreConf("scratch"));
+  WriteTextFile(dir / "pg/store.conf", testing::PostgresStoreConf("scratch"));
   return dir / "pg";
 }
 
@@ -35,9 +32,9 @@ engine::PostgresStore ScratchStore() { return engine::PostgresStore(testing::Pos
 
 TEST(PostgresLoadTest, CsvAndParquetLoadIntoTheServerAsIntoDuckDb) {
   TempDir dir;
-  auto csv = WriteText(dir, "load_sales.csv",
-                       "id,region,amount,day\n1,north,5.25,1997-01-02\n2,\"so, \"\"uth\"\"\",,1997-02-03\n"
-                       "3,ünï\\x,7,\n");
+  auto csv = WriteTextFile(dir / "load_sales.csv",
+                           "id,region,amount,day\n1,north,5.25,1997-01-02\n2,\"so, \"\"uth\"\"\",,1997-02-03\n"
+                           "3,ünï\\x,7,\n");
   {
     auto scratch = engine::DuckDbDatabase::Open(dir / "make.duckdb", engine::DuckDbDatabase::Mode::kReadWrite);
     scratch.Connect().Execute("COPY (SELECT range AS id, 'p' || range AS name, range * 0.5 AS weight FROM range(250000)) TO " +
@@ -63,10 +60,10 @@ TEST(PostgresLoadTest, CsvAndParquetLoadIntoTheServerAsIntoDuckDb) {
 TEST(PostgresLoadTest, LoadThatFailsChangesNoTable) {
   TempDir dir;
   std::filesystem::path catalog = PostgresCatalog(dir);
-  std::vector<TableLoader::Table> first = {{"load_kept", WriteText(dir, "kept.csv", "x\n1\n2\n")}};
+  std::vector<TableLoader::Table> first = {{"load_kept", WriteTextFile(dir / "kept.csv", "x\n1\n2\n")}};
   TableLoader::Load(catalog, first);
-  std::vector<TableLoader::Table> second = {{"load_kept", WriteText(dir, "new.csv", "x\n3\n")},
-                                            {"load_broken", WriteText(dir, "broken.parquet", "not parquet")}};
+  std::vector<TableLoader::Table> second = {{"load_kept", WriteTextFile(dir / "new.csv", "x\n3\n")},
+                                            {"load_broken", WriteTextFile(dir / "broken.parquet", "not parquet")}};
   EXPECT_THROW(TableLoader::Load(catalog, second), ComError);
   EXPECT_EQ(RenderRows(ScratchStore().Query("SELECT x FROM load_kept ORDER BY x")),
             (std::vector<std::string>{"int:1", "int:2"}));

@@ -3,14 +3,13 @@
 // ctest fixture): where it is and the catalogs loaded into it.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/store/postgres/postgres_settings.h"
 #include "engine/store/row_set.h"
 #include "engine/store/store_config.h"
+#include "text_file.h"
 
 namespace orvex::testing {
 
@@ -21,12 +20,7 @@ inline std::filesystem::path PostgresTestDir() {
 }
 
 // The server's connection lines ("host = ...", "port = ...", "user = ...").
-inline std::string PostgresConnInfo() {
-  std::ifstream file(PostgresTestDir() / "conninfo");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+inline std::string PostgresConnInfo() { return ReadTextFile(PostgresTestDir() / "conninfo"); }
 
 // A store.conf for `database` on the test server, with `extra` lines after it.
 inline std::string PostgresStoreConf(const std::string& database, const std::string& extra = "") {
