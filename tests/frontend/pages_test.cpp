@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -16,9 +15,8 @@ using test::PageMatches;
 
 // An expected page written by hand; "{version}" stands for the product's version.
 std::string Expected(const std::string& name) {
-  std::string text = test::ReadTextFile(std::filesystem::path(ORVEX_SOURCE_DIR) / "tests/frontend/pages" / name);
-  EXPECT_FALSE(text.empty()) << name;
-  return ReplaceAll(text, "{version}", std::to_string(ORVEX_VERSION_MAJOR) + "." + std::to_string(ORVEX_VERSION_MINOR));
+  return ReplaceAll(test::ExpectedPage("tests/frontend/pages/" + name), "{version}",
+                    std::to_string(ORVEX_VERSION_MAJOR) + "." + std::to_string(ORVEX_VERSION_MINOR));
 }
 
 TEST(ChromePagesTest, MatchTheirExpectedTextInBothLanguages) {
@@ -51,20 +49,14 @@ std::string WriteFrameset(HostedRequest& hosted, Configure configure) {
 }
 
 TEST(FramesetTest, TheParametersPaneAndHiddenFrameNeedOneShownSection) {
-  using Setter = void (Orvex::*)(int32_t);
-  const Setter setters[] = {&Orvex::SetDataSourceDisplayMode, &Orvex::SetCatalogDisplayMode,
-                            &Orvex::SetCubeDisplayMode,       &Orvex::SetMeasureDisplayMode,
-                            &Orvex::SetAxesDisplayMode,       &Orvex::SetRangesDisplayMode,
-                            &Orvex::SetSavedViewsDisplayMode};
+  const auto& setters = test::kSectionDisplayModes;
   HostedRequest all_hidden("/explorer");
-  EXPECT_TRUE(PageMatches(Expected("frameset_no_parameters.txt"), WriteFrameset(all_hidden, [&](Orvex& orvex) {
-                            for (Setter set : setters) (orvex.*set)(dmHidden);
-                          })));
+  EXPECT_TRUE(PageMatches(Expected("frameset_no_parameters.txt"),
+                          WriteFrameset(all_hidden, [](Orvex& orvex) { test::SetEveryDisplayMode(orvex, dmHidden); })));
   // Any value but 0 hides a section.
   HostedRequest all_odd("/explorer");
-  EXPECT_TRUE(PageMatches(Expected("frameset_no_parameters.txt"), WriteFrameset(all_odd, [&](Orvex& orvex) {
-                            for (Setter set : setters) (orvex.*set)(-1);
-                          })));
+  EXPECT_TRUE(PageMatches(Expected("frameset_no_parameters.txt"),
+                          WriteFrameset(all_odd, [](Orvex& orvex) { test::SetEveryDisplayMode(orvex, -1); })));
   for (size_t shown = 0; shown < std::size(setters); ++shown) {
     SCOPED_TRACE(shown);
     HostedRequest one_shown("/explorer");

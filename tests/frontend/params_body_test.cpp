@@ -1,7 +1,6 @@
 // The parameters pane (page 5) in both languages and with sections hidden.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "frontend/orvex.h"
@@ -12,11 +11,7 @@ namespace {
 
 using test::PageMatches;
 
-std::string Expected(const std::string& name) {
-  std::string text = test::ReadTextFile(std::filesystem::path(ORVEX_SOURCE_DIR) / "tests/frontend/pages" / name);
-  EXPECT_FALSE(text.empty()) << name;
-  return text;
-}
+std::string Expected(const std::string& name) { return test::ExpectedPage("tests/frontend/pages/" + name); }
 
 TEST(ParamsBodyTest, MatchesItsExpectedTextInBothLanguages) {
   // The page's own query string never reaches the saved-views form's action.
@@ -44,18 +39,10 @@ std::string SectionsOf(Configure configure) {
 }
 
 TEST(ParamsBodyTest, WritesTheSectionsWhoseDisplayModeIsEdit) {
-  using Setter = void (Orvex::*)(int32_t);
-  const Setter setters[] = {&Orvex::SetDataSourceDisplayMode, &Orvex::SetCatalogDisplayMode,
-                            &Orvex::SetCubeDisplayMode,       &Orvex::SetMeasureDisplayMode,
-                            &Orvex::SetAxesDisplayMode,       &Orvex::SetRangesDisplayMode,
-                            &Orvex::SetSavedViewsDisplayMode};
   EXPECT_EQ(SectionsOf([](Orvex&) {}), "Data Source, Catalog, Cube, Measure, Axes, Ranges, Saved Views");
-  EXPECT_EQ(SectionsOf([&](Orvex& orvex) {
-              for (Setter set : setters) (orvex.*set)(dmHidden);
-            }),
-            "");
-  EXPECT_EQ(SectionsOf([&](Orvex& orvex) {
-              for (Setter set : setters) (orvex.*set)(dmHidden);
+  EXPECT_EQ(SectionsOf([](Orvex& orvex) { test::SetEveryDisplayMode(orvex, dmHidden); }), "");
+  EXPECT_EQ(SectionsOf([](Orvex& orvex) {
+              test::SetEveryDisplayMode(orvex, dmHidden);
               orvex.SetSavedViewsDisplayMode(dmEdit);
             }),
             "Saved Views");
@@ -66,11 +53,7 @@ TEST(ParamsBodyTest, WritesTheSectionsWhoseDisplayModeIsEdit) {
 
 TEST(ParamsBodyTest, AllSectionsHiddenLeaveAnEmptyTable) {
   Orvex orvex;
-  for (auto set : {&Orvex::SetDataSourceDisplayMode, &Orvex::SetCatalogDisplayMode, &Orvex::SetCubeDisplayMode,
-                   &Orvex::SetMeasureDisplayMode, &Orvex::SetAxesDisplayMode, &Orvex::SetRangesDisplayMode,
-                   &Orvex::SetSavedViewsDisplayMode}) {
-    (orvex.*set)(dmHidden);
-  }
+  test::SetEveryDisplayMode(orvex, dmHidden);
   test::HostedRequest hosted("/explorer?id=5");
   EXPECT_NE(hosted.Write(orvex).find("        <form name='frmInterface'>\n"
                                      "            <table border='0' cellspacing='2' cellpadding='0'>\n"

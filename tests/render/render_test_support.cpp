@@ -126,10 +126,6 @@ std::string HiddenField(const std::string& page, std::string_view name) {
   return value;
 }
 
-std::string Expected(const std::string& name) {
-  std::string text = test::ReadTextFile(std::filesystem::path(ORVEX_SOURCE_DIR) / "tests/render/pages" / name);
-  EXPECT_FALSE(text.empty()) << name;
-  return text;
-}
+std::string Expected(const std::string& name) { return test::ExpectedPage("tests/render/pages/" + name); }
 
 }  // namespace orvex::render::testing

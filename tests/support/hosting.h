@@ -46,6 +46,19 @@ struct HostedRequest {
   }
 };
 
+// The display-mode setters of the parameters pane's sections, in the pane's order.
+using DisplayModeSetter = void (frontend::Orvex::*)(int32_t);
+inline constexpr DisplayModeSetter kSectionDisplayModes[] = {
+    &frontend::Orvex::SetDataSourceDisplayMode, &frontend::Orvex::SetCatalogDisplayMode,
+    &frontend::Orvex::SetCubeDisplayMode,       &frontend::Orvex::SetMeasureDisplayMode,
+    &frontend::Orvex::SetAxesDisplayMode,       &frontend::Orvex::SetRangesDisplayMode,
+    &frontend::Orvex::SetSavedViewsDisplayMode};
+
+// Gives every section of the parameters pane the display mode `mode`.
+inline void SetEveryDisplayMode(frontend::Orvex& orvex, int32_t mode) {
+  for (DisplayModeSetter set : kSectionDisplayModes) (orvex.*set)(mode);
+}
+
 // Writes the page for `url` with a fresh Orvex on a new thread whose locale is
 // `locale` (so that its language is chosen afresh).
 inline std::string WritePage(std::string_view url, int32_t locale = runtime::kLocaleEnglishUs) {
