@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/cells/cell_reader.h"
+#include "cube_cells.h"
 #include "engine/model/cube.h"
-#include "engine/model/level.h"
 #include "tiny_catalog.h"
 
 namespace orvex::engine {
@@ -10,12 +9,7 @@ namespace {
 
 TEST(TinyCatalogTest, ReadsTheYearTotalOfTheDefaultMeasure) {
   const Cube& cube = orvex::testing::TinySalesCube();
-  Coordinate coordinate(cube.hierarchies().size(), nullptr);
-  coordinate[0] = cube.hierarchies()[0]->FindMember("[Time].[1997]");
-  ASSERT_NE(coordinate[0], nullptr);
-  CellRequest request{cube.measures()[0], &coordinate};
-  CellValue value;
-  cube.cells().Fetch(std::span(&request, 1), std::span(&value, 1));
+  CellValue value = orvex::testing::Cell(cube, cube.measures()[0]->name, {"[Time].[1997]"});
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(*value, 78);
 }

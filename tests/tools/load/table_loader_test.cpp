@@ -2,28 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cube_cells.h"
 #include "engine/model/catalog.h"
 #include "engine/model/catalog_loader.h"
-#include "engine/cells/cell_reader.h"
 #include "engine/model/cube.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"
+#include "text_file.h"
 
 namespace orvex::tools {
 namespace {
 
 using engine::DuckDbDatabase;
 using orvex::testing::TempDir;
-
-std::filesystem::path WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
-  std::ofstream(dir / name, std::ios::binary) << text;
-  return dir / name;
-}
+using orvex::testing::WriteTextFile;
 
 // A Parquet file written by DuckDB itself from `select`.
 std::filesystem::path WriteParquet(const TempDir& dir, const std::string& name, const std::string& select) {
@@ -49,7 +45,8 @@ TEST(TableLoaderTest, LoadsCsvAndParquetIntoACatalogThatAnEngineCubeCanRead) {
   TempDir dir;
   auto catalog = dir / "Shop";
   std::vector<TableLoader::Table> tables = {
-      {"sales", WriteText(dir, "sales.csv", "day,product_id,amount\n2024-01-02,1,10\n2024-01-02,2,5\n2024-02-01,1,7\n")},
+      {"sales",
+       WriteTextFile(dir / "sales.csv", "day,product_id,amount\n2024-01-02,1,10\n2024-01-02,2,5\n2024-02-01,1,7\n")},
       {"products", WriteParquet(dir, "products.parquet",
                                 "SELECT * FROM (VALUES (1, 'Tea', 'Drink'), (2, 'Bread', 'Food')) t(id, name, family)")},
   };
@@ -58,7 +55,7 @@ TEST(TableLoaderTest, LoadsCsvAndParquetIntoACatalogThatAnEngineCubeCanRead) {
   EXPECT_EQ(tables[1].rows, 2);
   EXPECT_EQ(Query(catalog, "SELECT typeof(day), typeof(amount), SUM(amount) FROM sales GROUP BY ALL"), "DATE|BIGINT|22\n");
 
-  std::ofstream(catalog / "schema.xml") << R"(<Schema name="Shop"><Cube name="Sales">
+  WriteTextFile(catalog / "schema.xml", R"(<Schema name="Shop"><Cube name="Sales">
     <Table name="sales"/>
     <Dimension name="Product" foreignKey="product_id">
       <Hierarchy hasAll="true" primaryKey="id"><Table name="products"/>
@@ -67,30 +64,25 @@ TEST(TableLoaderTest, LoadsCsvAndParquetIntoACatalogThatAnEngineCubeCanRead) {
       </Hierarchy>
     </Dimension>
     <Measure name="Amount" column="amount" aggregator="sum"/>
-  </Cube></Schema>)";
+  </Cube></Schema>)");
   auto loaded = engine::CatalogLoader::Load(catalog);
-  const auto& cube = loaded->FindCube("Sales");
-  engine::Coordinate at = {cube.hierarchies()[0]->FindMember("[Product].[Drink]")};
-  ASSERT_NE(at[0], nullptr);
-  engine::CellRequest request{cube.measures()[0], &at};
-  engine::CellValue value;
-  cube.cells().Fetch(std::span(&request, 1), std::span(&value, 1));
-  EXPECT_EQ(value, 17);
+  EXPECT_EQ(orvex::testing::Cell(loaded->FindCube("Sales"), "Amount", {"[Product].[Drink]"}), 17);
 }
 
 TEST(TableLoaderTest, ReplacesTablesAndChangesNothingWhenOneFails) {
   TempDir dir;
   auto catalog = dir / "Shop";
-  std::vector<TableLoader::Table> first = {{"facts", WriteText(dir, "a.csv", "x\n1\n2\n")},
-                                           {"we\"ird; DROP TABLE facts; --", WriteText(dir, "b.tsv", "y\tz\n3\t4\n")}};
+  std::vector<TableLoader::Table> first = {
+      {"facts", WriteTextFile(dir / "a.csv", "x\n1\n2\n")},
+      {"we\"ird; DROP TABLE facts; --", WriteTextFile(dir / "b.tsv", "y\tz\n3\t4\n")}};
   TableLoader::Load(catalog, first);
-  std::vector<TableLoader::Table> second = {{"facts", WriteText(dir, "c.csv", "x\n5\n")}};
+  std::vector<TableLoader::Table> second = {{"facts", WriteTextFile(dir / "c.csv", "x\n5\n")}};
   TableLoader::Load(catalog, second);
   EXPECT_EQ(Query(catalog, "SELECT SUM(x) FROM facts"), "5\n");
   EXPECT_EQ(Query(catalog, "SELECT y + z FROM \"we\"\"ird; DROP TABLE facts; --\""), "7\n");
 
-  std::vector<TableLoader::Table> broken = {{"facts", WriteText(dir, "d.csv", "x\n9\n")},
-                                            {"more", WriteText(dir, "e.parquet", "this is no parquet file")}};
+  std::vector<TableLoader::Table> broken = {{"facts", WriteTextFile(dir / "d.csv", "x\n9\n")},
+                                            {"more", WriteTextFile(dir / "e.parquet", "this is no parquet file")}};
   EXPECT_THROW(TableLoader::Load(catalog, broken), ComError);
   EXPECT_EQ(Query(catalog, "SELECT SUM(x) FROM facts"), "5\n");
   EXPECT_EQ(Query(catalog, "SELECT COUNT(*) FROM information_schema.tables WHERE table_name = 'more'"), "0\n");
@@ -104,10 +96,10 @@ TEST(TableLoaderTest, RefusesWhatItCannotLoadBeforeTouchingTheCatalog) {
     std::string expected;
   };
   const Case cases[] = {
-      {"", WriteText(dir, "a.csv", "x\n1\n"), "needs a name"},
+      {"", WriteTextFile(dir / "a.csv", "x\n1\n"), "needs a name"},
       {"t", dir / "missing.csv", "does not exist"},
-      {"t", WriteText(dir, "sheet.xlsx", "x"), "neither CSV"},
-      {"t", WriteText(dir, "a*.csv", "x\n1\n"), "holds one of * ? [ {"},
+      {"t", WriteTextFile(dir / "sheet.xlsx", "x"), "neither CSV"},
+      {"t", WriteTextFile(dir / "a*.csv", "x\n1\n"), "holds one of * ? [ {"},
       {"t", dir.path(), "does not exist"},
   };
   for (const auto& test : cases) {

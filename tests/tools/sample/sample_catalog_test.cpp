@@ -20,7 +20,6 @@ namespace orvex::tools {
 namespace {
 
 using engine::Catalog;
-using engine::CellRequest;
 using engine::CellValue;
 using engine::Coordinate;
 using engine::Cube;
@@ -183,20 +182,15 @@ TEST(SampleCatalogTest, CachedAndColdAnswersAreTheSame) {
       }
     }
   }
-  std::vector<CellRequest> requests;
-  for (const auto& coordinate : coordinates) {
-    for (const Measure* measure : cube.measures()) requests.push_back({measure, &coordinate});
-  }
-  std::vector<CellValue> cold(requests.size()), warm(requests.size()), again(requests.size());
+  auto read = [&] { return orvex::testing::Cells(cube, cube.measures(), coordinates); };
   reader.ClearCache();
-  cube.cells().Fetch(requests, cold);
+  std::vector<CellValue> cold = read();
   size_t queries = reader.query_count();
-  cube.cells().Fetch(requests, warm);
+  std::vector<CellValue> warm = read();
   EXPECT_EQ(reader.query_count(), queries);
   EXPECT_EQ(warm, cold);
   reader.ClearCache();
-  cube.cells().Fetch(requests, again);
-  EXPECT_EQ(again, cold);
+  EXPECT_EQ(read(), cold);
   size_t empty = 0;
   for (const auto& value : cold) empty += value ? 0 : 1;
   EXPECT_GT(empty, 0u);  // stores outside the USA open in 1998, and Mexico sells no periodicals
