@@ -14,6 +14,7 @@
 
 #include "engine/data_sources.h"
 #include "engine/provider/embedded_provider.h"
+#include "frontend/general.h"
 #include "frontend/orvex.h"
 #include "platform/asp/application.h"
 #include "platform/asp/memory_request.h"
@@ -32,22 +33,6 @@ constexpr const char* kView =
     "<measure>Unit Sales</measure><ranges><range><floor>100</floor><ceiling></ceiling><colour>255</colour></range>"
     "</ranges><axes><axis><set><mdx>Head([Time].[Month].Members, 10)</mdx></set></axis>"
     "<axis><set><mdx>Head([Product].[Product Name].Members, 1000)</mdx></set></axis></axes></cubeView>";
-
-std::string FormEncoded(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte)) {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
-    }
-  }
-  return encoded;
-}
 
 // Writes the view body for the posted view once; returns the page.
 std::string WriteViewPage(const std::string& form) {
@@ -76,7 +61,7 @@ int main(int argc, char** argv) {
   data_sources->Add("Bench", root);
   engine::RegisterEmbeddedProvider(data_sources);
 
-  const std::string form = "xml=" + FormEncoded(kView);
+  const std::string form = "xml=" + frontend::URLEncode(kView);
   const auto cold_start = Clock::now();
   const std::string page = WriteViewPage(form);
   const double cold = std::chrono::duration<double, std::milli>(Clock::now() - cold_start).count();
