@@ -119,22 +119,30 @@ export async function frameNamed(page, name) {
   throw new Error(`no frame named ${name}`);
 }
 
+// Starts a server with `args` and a fresh browser with one page whose problems
+// are watched, and runs `body` with { page, server, problems }. Both are
+// stopped afterwards, also when `body` fails.
+export async function withServerAndPage(args, body) {
+  const server = await startServer(args);
+  let browser;
+  try {
+    browser = await launchBrowser();
+    const page = await browser.context.newPage();
+    await body({ page, server, problems: watchProblems(page) });
+  } finally {
+    if (browser) await browser.close();
+    await server.stop();
+  }
+}
+
 // Starts a server with `options.args`, opens the explorer (at `options.path`,
 // default the page itself) in a fresh browser, and runs `body` with
 // { page, url, server, problems }. Everything is stopped afterwards, also when
 // `body` fails.
 export async function withExplorer(options, body) {
-  const server = await startServer(options.args || []);
-  let browser;
-  try {
-    browser = await launchBrowser();
-    const page = await browser.context.newPage();
-    const problems = watchProblems(page);
+  return withServerAndPage(options.args || [], async ({ page, server, problems }) => {
     const url = new URL(options.path || '', server.url).toString();
     await page.goto(url, { waitUntil: 'load' });
     await body({ page, url, server, problems });
-  } finally {
-    if (browser) await browser.close();
-    await server.stop();
-  }
+  });
 }

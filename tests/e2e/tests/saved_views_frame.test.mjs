@@ -6,7 +6,7 @@
 // opened view reaches the view body exactly as it was saved.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { launchBrowser, startServer, watchProblems } from '../harness.mjs';
+import { withServerAndPage } from '../harness.mjs';
 
 const NBSP = '\u00a0';
 
@@ -42,12 +42,7 @@ const panePage = `<html><body>
 // Starts a server with `args`, opens the stand-in frameset, and runs `body`
 // with { page, pane, post, lists, problems, viewBodyPosts }.
 async function withStandInPane(args, body) {
-  const server = await startServer(args);
-  let browser;
-  try {
-    browser = await launchBrowser();
-    const page = await browser.context.newPage();
-    const problems = watchProblems(page);
+  return withServerAndPage(args, async ({ page, server, problems }) => {
     const viewBodyPosts = [];
     await page.route((url) => url.pathname.endsWith('stand-in-top.htm') || url.pathname.endsWith('stand-in-pane.htm'),
       (route) => route.fulfill({
@@ -85,10 +80,7 @@ async function withStandInPane(args, body) {
     await body({ page, pane, post, lists, problems, viewBodyPosts });
     assert.deepEqual(problems.scriptErrors, []);
     assert.deepEqual(problems.failedRequests, []);
-  } finally {
-    if (browser) await browser.close();
-    await server.stop();
-  }
+  });
 }
 
 // Expects the post to have shown exactly `messages` in alerts, and forgets them.
