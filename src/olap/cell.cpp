@@ -1,5 +1,7 @@
 #include "olap/cell.h"
 
+#include <cmath>
+
 #include "errors/trail.h"
 #include "olap/cube_view.h"
 #include "olap/internal/tessel_error.h"
@@ -15,7 +17,11 @@ int32_t Cell::RangeIndex() {
   return Trail(kClass, "RangeIndex [PropertyGet]", [&] {
     if (range_index_ < 0) {
       Variant value = Value();
-      if (!value.IsNull() && !value.IsEmpty()) range_index_ = detail::Lock(view_)->Ranges()->FindLast(value.ToDouble());
+      // An infinite or not-a-number value is an error value, which no range colours.
+      bool error_value = value.type() == Variant::Type::kDouble && !std::isfinite(value.ToDouble());
+      if (!value.IsNull() && !value.IsEmpty() && !error_value) {
+        range_index_ = detail::Lock(view_)->Ranges()->FindLast(value.ToDouble());
+      }
     }
     return range_index_;
   });

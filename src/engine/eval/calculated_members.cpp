@@ -1,5 +1,6 @@
 #include "engine/eval/calculated_members.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "engine/eval/name_resolver.h"
@@ -76,7 +77,8 @@ void CalculatedMembers::AddStatementMembers(const mdx::Statement& statement, Nam
       } else if (EqualsIgnoreCase(property.name, "SOLVE_ORDER")) {
         auto number = ParseNumber(text);
         if (!number) throw EngineError("The SOLVE_ORDER of " + unique_name + " must be a number.");
-        calculation.solve_order = static_cast<int>(*number);
+        // ParseNumber gives only finite numbers; clamped, as casting one past int's range is undefined.
+        calculation.solve_order = static_cast<int>(std::clamp(*number, -1e9, 1e9));
       } else if (EqualsIgnoreCase(property.name, "CAPTION")) {
         definition->caption = text;
       }

@@ -1,6 +1,8 @@
 #include "engine/eval/evaluator.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cmath>
 
 #include "engine/eval/function_table.h"
 #include "engine/eval/set_algebra.h"
@@ -15,6 +17,22 @@ namespace {
 // Deeper than any sensible chain of calculated members: past it a formula
 // refers to itself, directly or through others.
 constexpr int kMaxFormulaDepth = 128;
+// Each statement's tree is at most a few hundred deep, but formulas and named
+// sets nest trees inside each other; this bounds the whole stack of an
+// evaluation well inside a worker thread's stack, sanitizers' larger frames included.
+constexpr int kMaxEvalDepth = 1000;
+
+// Counts one level of nesting while it lives.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(++depth) {}
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
 
 std::string KindName(const Value& value) {
   switch (value.index()) {
@@ -80,6 +98,11 @@ std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
 }
 
 Value Evaluator::Eval(const mdx::Node& node, const Context& context) {
+  if (eval_depth_ >= kMaxEvalDepth) {
+    Fail(node, "The expressions, calculated members and named sets nest more than " + std::to_string(kMaxEvalDepth) +
+                   " levels deep");
+  }
+  DepthGuard guard(eval_depth_);
   switch (node.kind) {
     case mdx::NodeKind::kNumber: return Scalar(static_cast<const mdx::NumberLiteral&>(node).value);
     case mdx::NodeKind::kString: return Scalar(static_cast<const mdx::StringLiteral&>(node).value);
@@ -110,21 +133,41 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
   if (evaluating_sets_[index]) Fail(at, "The set " + mdx::FormatName(formula.name) + " refers to itself");
   if (formula_depth_ >= kMaxFormulaDepth) Fail(at, "Named sets refer to each other more than 128 deep");
   evaluating_sets_[index] = true;
-  ++formula_depth_;
-  // Named sets are evaluated once, where the statement starts: at the slicer.
-  TupleSet set = EvalSet(*formula.expression, base_);
-  --formula_depth_;
+  TupleSet set;
+  {
+    DepthGuard guard(formula_depth_);
+    // Named sets are evaluated once, where the statement starts: at the slicer.
+    set = EvalSet(*formula.expression, base_);
+  }
   evaluating_sets_[index] = false;
   named_sets_[index] = std::move(set);
   return *named_sets_[index];
 }
 
-TupleSet Evaluator::AxisSet(size_t number, const mdx::Node& at) {
-  if (!statement_ || number >= statement_->axes.size()) {
+TupleSet Evaluator::BuildAxis(size_t number) {
+  assert(statement_ && number == axes_built_ && number < statement_->axes.size());
+  building_axis_ = number;
+  axis_sets_[number] = EvalSet(*statement_->axes[number].set, base_);
+  building_axis_.reset();
+  axes_built_ = number + 1;
+  return *axis_sets_[number];
+}
+
+TupleSet Evaluator::AxisSet(int64_t number, const mdx::Node& at) {
+  if (!statement_ || number < 0 || static_cast<uint64_t>(number) >= statement_->axes.size()) {
     Fail(at, "The statement has no axis " + std::to_string(number));
   }
-  if (!axis_sets_[number]) axis_sets_[number] = EvalSet(*statement_->axes[number].set, base_);
-  return *axis_sets_[number];
+  auto index = static_cast<size_t>(number);
+  if (index >= axes_built_) {
+    if (building_axis_ == index) Fail(at, "Axis(" + std::to_string(number) + ") is used in the set of axis " +
+                                              std::to_string(number) + " itself");
+    if (building_axis_) {
+      Fail(at, "Axis(" + std::to_string(number) + ") is used in the set of axis " + std::to_string(*building_axis_) +
+                   ", which is built before it");
+    }
+    Fail(at, "Axis(" + std::to_string(number) + ") is used before the axes are built (in the WHERE clause)");
+  }
+  return *axis_sets_[index];
 }
 
 Value Evaluator::EvalCall(const mdx::Call& call, const Context& context) {
@@ -307,6 +350,14 @@ const Hierarchy* Evaluator::EvalHierarchy(const mdx::Node& node, const Context& 
   Fail(node, "Expected a hierarchy, found " + KindName(value));
 }
 
+int64_t Evaluator::EvalInteger(const mdx::Node& node, const Context& context) {
+  double number = EvalNumber(node, context);
+  if (std::isnan(number)) Fail(node, "Expected a whole number, found NaN");
+  // Clamped before the conversion: casting a double out of int64's range is undefined.
+  number = std::clamp(std::trunc(number), -static_cast<double>(kMaxInteger), static_cast<double>(kMaxInteger));
+  return static_cast<int64_t>(number);
+}
+
 double Evaluator::EvalNumber(const mdx::Node& node, const Context& context) {
   Scalar value = EvalScalar(node, context);
   if (const auto* number = std::get_if<double>(&value)) return *number;
@@ -345,11 +396,7 @@ Scalar Evaluator::CellValue(const Context& context) {
       throw EngineError("The calculated member " + winner->unique_name +
                            " refers to itself, directly or through other calculated members.");
     }
-    ++formula_depth_;
-    struct Leave {
-      int& depth;
-      ~Leave() { --depth; }
-    } leave{formula_depth_};
+    DepthGuard guard(formula_depth_);
     if (IsStatementMember(*winner)) return EvalScalar(*winning->formula, context);
     // Places in a formula of the cube's schema are places in that formula: say whose.
     try {

@@ -49,6 +49,11 @@ class Evaluator {
   const Hierarchy* EvalHierarchy(const mdx::Node& node, const Context& context);
   // A number that must be there (a count, a distance); empty or text fails.
   double EvalNumber(const mdx::Node& node, const Context& context);
+  // A whole number (a count, an index, a distance): a fraction is cut toward
+  // zero and anything beyond +-kMaxInteger (infinities too) becomes that bound,
+  // so a huge count takes everything; not-a-number fails, as EvalNumber's misses.
+  static constexpr int64_t kMaxInteger = int64_t{1} << 53;
+  int64_t EvalInteger(const mdx::Node& node, const Context& context);
   bool EvalCondition(const mdx::Node& node, const Context& context);
 
   Scalar ScalarOf(const Value& value, const Context& context, const mdx::Node& at);
@@ -65,8 +70,13 @@ class Evaluator {
   // Fails when a set of `tuples` tuples would exceed the cell limit.
   void CheckSize(size_t tuples, const mdx::Node& at) const;
 
-  // The set of axis `number` of the statement, as written (before NON EMPTY).
-  TupleSet AxisSet(size_t number, const mdx::Node& at);
+  // Builds axis `number` of the statement, as written (before NON EMPTY);
+  // the axes are built in order, after the slicer.
+  TupleSet BuildAxis(size_t number);
+  // The set of an axis already built, for Axis(n). Fails, naming the axis, for
+  // the axis being built or a later one (which would refer to itself, or be
+  // built in a context it does not have yet) and for any axis in the slicer.
+  TupleSet AxisSet(int64_t number, const mdx::Node& at);
   const Cube& cube() const { return cube_; }
   CalculatedMembers& calculated() { return calculated_; }
   const EngineOptions& options() const { return options_; }
@@ -93,7 +103,10 @@ class Evaluator {
   std::vector<std::optional<TupleSet>> named_sets_;  // by formula index, evaluated on first use
   std::vector<bool> evaluating_sets_;
   std::vector<std::optional<TupleSet>> axis_sets_;
+  size_t axes_built_ = 0;
+  std::optional<size_t> building_axis_;
   int formula_depth_ = 0;
+  int eval_depth_ = 0;  // nested Eval calls, through formulas and named sets too
 };
 
 // Text for messages: "[Time]" for a list of hierarchies, "[Time].[1997]" for a member.

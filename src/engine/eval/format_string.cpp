@@ -179,7 +179,10 @@ std::string Digits(double value, const Pattern& pattern) {
 std::string ScientificDigits(double value, const Pattern& pattern) {
   int integer_digits = std::max(1, pattern.min_integer_digits);
   int exponent = value == 0 ? 0 : static_cast<int>(std::floor(std::log10(value))) - (integer_digits - 1);
-  double mantissa = value == 0 ? 0 : value / std::pow(10.0, exponent);
+  // In two steps: 10^exponent alone is 0 or infinite for the smallest and
+  // largest doubles, whose mantissas are ordinary numbers.
+  double mantissa = value == 0 ? 0 : value / std::pow(10.0, exponent / 2) / std::pow(10.0, exponent - exponent / 2);
+  if (!std::isfinite(mantissa)) return NonFiniteText(mantissa);
   // Rounding may carry the mantissa to one more digit: 9.999 becomes 10.00.
   double limit = std::pow(10.0, integer_digits);
   double rounding = std::pow(10.0, pattern.max_decimals);
@@ -206,6 +209,8 @@ std::string ScientificDigits(double value, const Pattern& pattern) {
 
 std::string ApplyPattern(double value, const Pattern& pattern) {
   double scaled = value * std::pow(100.0, pattern.percents) / std::pow(1000.0, pattern.scale_thousands);
+  // Enough "%" (or ",") in a pattern scale any number past a double's range.
+  if (!std::isfinite(scaled)) return NonFiniteText(scaled);
   std::string digits = pattern.scientific ? ScientificDigits(scaled, pattern) : Digits(scaled, pattern);
   return pattern.prefix + digits + pattern.suffix;
 }
@@ -214,6 +219,7 @@ std::string ApplyPattern(double value, const Pattern& pattern) {
 bool RoundsToZero(double value, const Pattern& pattern) {
   if (pattern.scientific) return value == 0;
   double scaled = std::fabs(value) * std::pow(100.0, pattern.percents) / std::pow(1000.0, pattern.scale_thousands);
+  if (!std::isfinite(scaled)) return false;
   Decimal rounded = RoundHalfUp(scaled, pattern.max_decimals);
   return (rounded.integer + rounded.fraction).find_first_not_of('0') == std::string::npos;
 }
@@ -239,6 +245,7 @@ std::string NamedFormat(std::string_view name) {
 }
 
 std::string FormatNumberWith(double value, std::string_view format_string) {
+  if (!std::isfinite(value)) return NonFiniteText(value);
   std::string trimmed = Trim(format_string);
   if (trimmed.empty() || EqualsIgnoreCase(trimmed, "General Number") || EqualsIgnoreCase(trimmed, "General") ||
       EqualsIgnoreCase(trimmed, "Standard Number")) {

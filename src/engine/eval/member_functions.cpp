@@ -13,15 +13,16 @@ constexpr const Member* kNullMember = nullptr;
 
 // The member `offset` places along its level; null past either end and for
 // members a statement defines (they are in no level list).
-const Member* AlongLevel(const Member* member, long offset) {
+// `offset` is within +-Evaluator::kMaxInteger, so the sum cannot overflow.
+const Member* AlongLevel(const Member* member, int64_t offset) {
   if (!member || IsStatementMember(*member)) return nullptr;
   const auto& members = member->level->members();
-  long index = member->index_in_level + offset;
-  if (index < 0 || index >= static_cast<long>(members.size())) return nullptr;
+  int64_t index = member->index_in_level + offset;
+  if (index < 0 || index >= static_cast<int64_t>(members.size())) return nullptr;
   return members[static_cast<size_t>(index)];
 }
 
-const Member* Ancestor(const Member* member, int depth) {
+const Member* Ancestor(const Member* member, int64_t depth) {
   while (member && member->depth() > depth) member = member->parent;
   return member && member->depth() == depth ? member : nullptr;
 }
@@ -68,12 +69,12 @@ Value NextMemberFunction(Evaluator& evaluator, const Call& call, const Context& 
 
 Value LagFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
-  return AlongLevel(member, -static_cast<long>(evaluator.EvalNumber(*call.args[1], context)));
+  return AlongLevel(member, -evaluator.EvalInteger(*call.args[1], context));
 }
 
 Value LeadFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
-  return AlongLevel(member, static_cast<long>(evaluator.EvalNumber(*call.args[1], context)));
+  return AlongLevel(member, evaluator.EvalInteger(*call.args[1], context));
 }
 
 Value AncestorFunction(Evaluator& evaluator, const Call& call, const Context& context) {
@@ -87,8 +88,7 @@ Value AncestorFunction(Evaluator& evaluator, const Call& call, const Context& co
     }
     return Ancestor(member, (*level)->depth());
   }
-  double distance = evaluator.EvalNumber(*call.args[1], context);
-  return Ancestor(member, member->depth() - static_cast<int>(distance));
+  return Ancestor(member, member->depth() - evaluator.EvalInteger(*call.args[1], context));
 }
 
 Value CurrentMemberFunction(Evaluator& evaluator, const Call& call, const Context& context) {
@@ -117,13 +117,13 @@ Value DimensionFunction(Evaluator& evaluator, const Call& call, const Context& c
 // set.Item(n) is a tuple; tuple.Item(n) a member.
 Value ItemFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   Value object = evaluator.Eval(*call.args[0], context);
-  double position = evaluator.EvalNumber(*call.args[1], context);
+  int64_t position = evaluator.EvalInteger(*call.args[1], context);
   if (auto* tuple = std::get_if<Tuple>(&object)) {
-    if (position < 0 || position >= static_cast<double>(tuple->size())) return kNullMember;
+    if (position < 0 || static_cast<uint64_t>(position) >= tuple->size()) return kNullMember;
     return (*tuple)[static_cast<size_t>(position)];
   }
   TupleSet set = evaluator.SetOf(std::move(object), context, *call.args[0]);
-  if (position < 0 || position >= static_cast<double>(set.tuples.size())) {
+  if (position < 0 || static_cast<uint64_t>(position) >= set.tuples.size()) {
     // An item past the end is a tuple of null members.
     return Tuple{nullptr};
   }

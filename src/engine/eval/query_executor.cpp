@@ -12,6 +12,7 @@
 #include "engine/eval/statement_cache.h"
 #include "engine/mdx/lexer.h"
 #include "engine/model/engine_error.h"
+#include "platform/com/variant.h"
 
 namespace orvex::engine {
 
@@ -168,7 +169,7 @@ class StatementRun {
     std::vector<const Hierarchy*> used;
     for (size_t number = 0; number < statement_.axes.size(); ++number) {
       const mdx::AxisClause& clause = statement_.axes[number];
-      TupleSet set = evaluator.AxisSet(number, *clause.set);
+      TupleSet set = evaluator.BuildAxis(number);
       for (const Hierarchy* hierarchy : set.hierarchies) {
         if (std::find(used.begin(), used.end(), hierarchy) != used.end()) {
           evaluator.Fail(*clause.set, "The hierarchy " + hierarchy->unique_name() + " is on more than one axis");
@@ -184,7 +185,8 @@ class StatementRun {
     double cells = 1;
     for (const AxisResult& axis : axes) cells *= static_cast<double>(axis.positions.size());
     if (cells > static_cast<double>(options_.max_cells)) {
-      throw EngineError("The statement would compute " + std::to_string(static_cast<int64_t>(cells)) +
+      // As text from the double: the product may be past any integer type.
+      throw EngineError("The statement would compute " + FormatNumber(cells) +
                            " cells, more than the limit of " + std::to_string(options_.max_cells) +
                            "; ask for fewer positions.");
     }

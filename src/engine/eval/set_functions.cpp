@@ -14,6 +14,9 @@ namespace {
 
 using mdx::Call;
 
+// Deeper than any hierarchy: the depth Descendants asks for at most.
+constexpr int64_t kDeepest = 1 << 20;
+
 TupleSet MemberSet(const Hierarchy& hierarchy, const std::vector<const Member*>& members) {
   TupleSet set;
   set.hierarchies.push_back(&hierarchy);
@@ -56,7 +59,10 @@ Value UnionFunction(Evaluator& evaluator, const Call& call, const Context& conte
   TupleSet result = evaluator.EvalSet(*call.args[0], context);
   for (size_t index = 1; index < sets; ++index) {
     TupleSet next = evaluator.EvalSet(*call.args[index], context);
-    result = Union(SameTyped(evaluator, call, std::move(result), next), std::move(next), all);
+    // Checked in a statement of its own: as one argument of a call beside
+    // std::move(next), the check could see `next` already moved from.
+    TupleSet checked = SameTyped(evaluator, call, std::move(result), next);
+    result = Union(std::move(checked), std::move(next), all);
   }
   return all ? result : Distinct(std::move(result));
 }
@@ -132,7 +138,7 @@ Value FilterFunction(Evaluator& evaluator, const Call& call, const Context& cont
 
 size_t CountArgument(Evaluator& evaluator, const Call& call, size_t index, const Context& context) {
   if (call.args.size() <= index) return 1;
-  double count = evaluator.EvalNumber(*call.args[index], context);
+  int64_t count = evaluator.EvalInteger(*call.args[index], context);
   return count <= 0 ? 0 : static_cast<size_t>(count);
 }
 
@@ -201,14 +207,14 @@ Value DescendantsFunction(Evaluator& evaluator, const Call& call, const Context&
   if (roots.hierarchies.size() > 1) evaluator.Fail(*call.args[0], "Descendants needs members of one hierarchy");
   DescendantLevels levels;
   const Level* level = nullptr;
-  double distance = 0;
+  int64_t distance = 0;
   bool by_distance = false;
   if (call.args.size() > 1) {
     Value target = evaluator.Eval(*call.args[1], context);
     if (const auto* found = std::get_if<const Level*>(&target)) {
       level = *found;
     } else {
-      distance = evaluator.EvalNumber(*call.args[1], context);
+      distance = evaluator.EvalInteger(*call.args[1], context);
       by_distance = true;
     }
   } else {
@@ -224,7 +230,10 @@ Value DescendantsFunction(Evaluator& evaluator, const Call& call, const Context&
   std::vector<const Member*> members;
   for (const Tuple& tuple : roots.tuples) {
     const Member* root = tuple.front();
-    int depth = level ? level->depth() : by_distance ? root->depth() + static_cast<int>(distance) : root->depth();
+    // A distance past the deepest level is as good as any other past it.
+    int depth = level        ? level->depth()
+                : by_distance ? static_cast<int>(std::clamp<int64_t>(root->depth() + distance, -1, kDeepest))
+                              : root->depth();
     if (levels.leaves && !level && !by_distance) depth = std::numeric_limits<int>::max();
     CollectDescendants(root, depth, levels, members);
     evaluator.CheckSize(members.size(), call);
@@ -283,9 +292,9 @@ Value SiblingsFunction(Evaluator& evaluator, const Call& call, const Context& co
 }
 
 Value AxisFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  double number = evaluator.EvalNumber(*call.args[0], context);
+  int64_t number = evaluator.EvalInteger(*call.args[0], context);
   if (number < 0) evaluator.Fail(call, "Axis numbers start at 0");
-  return evaluator.AxisSet(static_cast<size_t>(number), call);
+  return evaluator.AxisSet(number, call);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "engine/eval/tuple_sorter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "engine/eval/evaluator.h"
@@ -35,6 +36,8 @@ int TupleSorter::CompareKeys(const Scalar& a, const Scalar& b) {
     case 2: {
       double x = std::get<double>(a);
       double y = std::get<double>(b);
+      // NaN before every number, so that the order stays a strict weak one.
+      if (std::isnan(x) || std::isnan(y)) return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
       return x < y ? -1 : x > y ? 1 : 0;
     }
     case 3: {

@@ -49,6 +49,13 @@ inline bool IsStatementMember(const Member& member) { return member.index_in_lev
 
 // The text of a scalar as a cell shows it without a format string: numbers in
 // the shortest form that reads back the same, truth values as True or False.
+// An infinite or not-a-number value is an error value (a calculation
+// overflowed, as 1e308 * 10 or a sum past the largest double, or had no
+// answer, as infinity minus infinity) and shows as NonFiniteText.
 std::string ScalarText(const Scalar& value);
+
+// "Infinity", "-Infinity" or "NaN": how an error value shows, whatever the
+// cell's format string.
+std::string NonFiniteText(double value);
 
 }  // namespace orvex::engine

@@ -20,6 +20,10 @@ struct Node {
 
   const NodeKind kind;
   const SourcePos pos;
+  // The longest path from this node down to a leaf, counting both ends; set by
+  // the parser, which keeps it bounded so that everything walking the tree
+  // recursively (evaluation, ToText, destruction) has a bounded stack.
+  int height = 1;
 };
 using NodePtr = std::unique_ptr<Node>;
 

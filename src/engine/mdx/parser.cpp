@@ -42,8 +42,61 @@ std::string DescribeToken(const Token& token, const char* end) {
 }
 
 constexpr const char* kEndOfStatement = "the end of the statement";
-// Far deeper than any statement people or the object model write.
-constexpr int kMaxNesting = 200;
+
+std::vector<Token> Tokens(std::string_view text) {
+  if (text.size() > Parser::kMaxStatementBytes) {
+    throw EngineError("The MDX statement is " + std::to_string(text.size()) + " bytes long, more than the limit of " +
+                      std::to_string(Parser::kMaxStatementBytes) + ".");
+  }
+  std::vector<Token> tokens = Lexer(text).Tokenize();
+  if (tokens.size() > Parser::kMaxTokens) {
+    throw EngineError("The MDX statement has " + std::to_string(tokens.size() - 1) +
+                      " tokens, more than the limit of " + std::to_string(Parser::kMaxTokens) + ".");
+  }
+  return tokens;
+}
+
+// True when a number literal out of a double's range is too small rather
+// than too large: its magnitude is below 1, judged from where its first
+// significant digit stands and its exponent.
+bool Underflows(std::string_view number) {
+  size_t exponent_at = number.find_first_of("eE");
+  std::string_view mantissa = number.substr(0, exponent_at);
+  size_t point = std::min(mantissa.find('.'), mantissa.size());
+  size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return true;
+  long magnitude = first < point ? static_cast<long>(point - first) : -static_cast<long>(first - point - 1);
+  if (exponent_at != std::string_view::npos) {
+    std::string_view exponent = number.substr(exponent_at + 1);
+    bool negative = !exponent.empty() && exponent.front() == '-';
+    if (!exponent.empty() && (exponent.front() == '-' || exponent.front() == '+')) exponent.remove_prefix(1);
+    long value = 0;
+    for (char digit : exponent) value = std::min(value * 10 + (digit - '0'), 100000L);
+    magnitude += negative ? -value : value;
+  }
+  return magnitude <= 0;
+}
+
+// The height of `node` from its children's, which are already recorded.
+int HeightOf(const Node& node) {
+  int below = 0;
+  auto over = [&](const std::vector<NodePtr>& children) {
+    for (const NodePtr& child : children) below = std::max(below, child->height);
+  };
+  switch (node.kind) {
+    case NodeKind::kCall: over(static_cast<const Call&>(node).args); break;
+    case NodeKind::kTuple: over(static_cast<const TupleNode&>(node).elements); break;
+    case NodeKind::kSet: over(static_cast<const SetNode&>(node).elements); break;
+    case NodeKind::kUnary: below = static_cast<const Unary&>(node).operand->height; break;
+    case NodeKind::kBinary: {
+      const auto& binary = static_cast<const Binary&>(node);
+      below = std::max(binary.left->height, binary.right->height);
+      break;
+    }
+    default: break;
+  }
+  return below + 1;
+}
 
 bool IsNamePart(const Token& token) {
   return token.kind == TokenKind::kIdentifier || token.kind == TokenKind::kQuotedIdentifier ||
@@ -57,12 +110,12 @@ NamePart ToNamePart(const Token& token) {
 }  // namespace
 
 std::unique_ptr<Statement> Parser::ParseStatement(std::string_view text) {
-  Parser parser(Lexer(text).Tokenize(), kEndOfStatement);
+  Parser parser(Tokens(text), kEndOfStatement);
   return parser.WholeStatement();
 }
 
 NodePtr Parser::ParseExpression(std::string_view text) {
-  Parser parser(Lexer(text).Tokenize(), kEndOfStatement);
+  Parser parser(Tokens(text), kEndOfStatement);
   NodePtr expression = parser.Expression();
   parser.ExpectEnd();
   return expression;
@@ -243,6 +296,21 @@ Parser::Nesting::Nesting(Parser& parser) : parser_(parser) {
   }
 }
 
+NodePtr Parser::Built(NodePtr node) {
+  node->height = HeightOf(*node);
+  if (node->height > kMaxNesting) {
+    throw EngineError("MDX syntax error at " + DescribePosition(node->pos) + ": the expression is nested more than " +
+                      std::to_string(kMaxNesting) + " levels deep.");
+  }
+  // Every token makes at most one node, so the token limit bounds this too;
+  // the count guards against a later change breaking that.
+  if (++nodes_ > kMaxTokens) {
+    throw EngineError("MDX syntax error at " + DescribePosition(node->pos) + ": the statement has more than " +
+                      std::to_string(kMaxTokens) + " expressions.");
+  }
+  return node;
+}
+
 NodePtr Parser::Expression() {
   Nesting nesting(*this);
   return Or();
@@ -254,7 +322,7 @@ NodePtr Parser::Or() {
     SourcePos pos = Current().pos;
     BinaryOp op = AtKeyword("OR") ? BinaryOp::kOr : BinaryOp::kXor;
     Take();
-    left = std::make_unique<Binary>(pos, op, std::move(left), And());
+    left = Built(std::make_unique<Binary>(pos, op, std::move(left), And()));
   }
   return left;
 }
@@ -263,7 +331,7 @@ NodePtr Parser::And() {
   NodePtr left = Not();
   while (AtKeyword("AND")) {
     SourcePos pos = Take().pos;
-    left = std::make_unique<Binary>(pos, BinaryOp::kAnd, std::move(left), Not());
+    left = Built(std::make_unique<Binary>(pos, BinaryOp::kAnd, std::move(left), Not()));
   }
   return left;
 }
@@ -272,7 +340,7 @@ NodePtr Parser::Not() {
   if (AtKeyword("NOT")) {
     Nesting nesting(*this);
     SourcePos pos = Take().pos;
-    return std::make_unique<Unary>(pos, UnaryOp::kNot, Not());
+    return Built(std::make_unique<Unary>(pos, UnaryOp::kNot, Not()));
   }
   return Comparison();
 }
@@ -285,7 +353,7 @@ NodePtr Parser::Comparison() {
   while (true) {
     SourcePos pos = Current().pos;
     if (TakeKeyword("IS")) {
-      left = std::make_unique<Binary>(pos, BinaryOp::kIs, std::move(left), Additive());
+      left = Built(std::make_unique<Binary>(pos, BinaryOp::kIs, std::move(left), Additive()));
       continue;
     }
     auto found = std::find_if(kOperators.begin(), kOperators.end(), [&](const auto& entry) {
@@ -293,7 +361,7 @@ NodePtr Parser::Comparison() {
     });
     if (found == kOperators.end()) return left;
     Take();
-    left = std::make_unique<Binary>(pos, found->second, std::move(left), Additive());
+    left = Built(std::make_unique<Binary>(pos, found->second, std::move(left), Additive()));
   }
 }
 
@@ -303,7 +371,7 @@ NodePtr Parser::Additive() {
     SourcePos pos = Current().pos;
     BinaryOp op = AtSymbol("+") ? BinaryOp::kAdd : AtSymbol("-") ? BinaryOp::kSubtract : BinaryOp::kConcat;
     Take();
-    left = std::make_unique<Binary>(pos, op, std::move(left), Multiplicative());
+    left = Built(std::make_unique<Binary>(pos, op, std::move(left), Multiplicative()));
   }
   return left;
 }
@@ -314,7 +382,7 @@ NodePtr Parser::Multiplicative() {
     SourcePos pos = Current().pos;
     BinaryOp op = AtSymbol("*") ? BinaryOp::kMultiply : BinaryOp::kDivide;
     Take();
-    left = std::make_unique<Binary>(pos, op, std::move(left), Signed());
+    left = Built(std::make_unique<Binary>(pos, op, std::move(left), Signed()));
   }
   return left;
 }
@@ -325,7 +393,7 @@ NodePtr Parser::Signed() {
     SourcePos pos = Current().pos;
     UnaryOp op = AtSymbol("-") ? UnaryOp::kMinus : UnaryOp::kPlus;
     Take();
-    return std::make_unique<Unary>(pos, op, Signed());
+    return Built(std::make_unique<Unary>(pos, op, Signed()));
   }
   return Range();
 }
@@ -334,7 +402,7 @@ NodePtr Parser::Range() {
   NodePtr left = Postfix();
   if (AtSymbol(":")) {
     SourcePos pos = Take().pos;
-    left = std::make_unique<Binary>(pos, BinaryOp::kRange, std::move(left), Postfix());
+    left = Built(std::make_unique<Binary>(pos, BinaryOp::kRange, std::move(left), Postfix()));
   }
   return left;
 }
@@ -363,8 +431,8 @@ NodePtr Parser::Postfix() {
     if (method) {
       for (NodePtr& arg : Arguments()) args.push_back(std::move(arg));
     }
-    node = std::make_unique<Call>(pos, std::move(function), method ? CallStyle::kMethod : CallStyle::kProperty,
-                                  std::move(args));
+    node = Built(std::make_unique<Call>(pos, std::move(function), method ? CallStyle::kMethod : CallStyle::kProperty,
+                                        std::move(args)));
   }
   return node;
 }
@@ -386,24 +454,30 @@ NodePtr Parser::Primary() {
   switch (token.kind) {
     case TokenKind::kNumber: {
       double value = 0;
-      std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+      auto result = std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+      // Out of range is either too small, which is 0, or too large, which is
+      // refused rather than read as the 0 from_chars leaves.
+      if (result.ec == std::errc::result_out_of_range && !Underflows(token.text)) {
+        throw EngineError("MDX syntax error at " + DescribePosition(pos) + ": the number " + token.text +
+                          " is too large.");
+      }
       Take();
-      return std::make_unique<NumberLiteral>(pos, value);
+      return Built(std::make_unique<NumberLiteral>(pos, value));
     }
-    case TokenKind::kString: return std::make_unique<StringLiteral>(pos, Take().text);
+    case TokenKind::kString: return Built(std::make_unique<StringLiteral>(pos, Take().text));
     case TokenKind::kQuotedIdentifier:
-    case TokenKind::kKeyIdentifier: return std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())});
+    case TokenKind::kKeyIdentifier: return Built(std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())}));
     case TokenKind::kIdentifier: {
       if (IsOneOf(kReserved, token.text)) Fail("an expression");
       if (EqualsIgnoreCase(token.text, "NULL")) {
         Take();
-        return std::make_unique<NullLiteral>(pos);
+        return Built(std::make_unique<NullLiteral>(pos));
       }
       if (Next().kind == TokenKind::kSymbol && Next().text == "(") {
         std::string function = Take().text;
-        return std::make_unique<Call>(pos, std::move(function), CallStyle::kFunction, Arguments());
+        return Built(std::make_unique<Call>(pos, std::move(function), CallStyle::kFunction, Arguments()));
       }
-      return std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())});
+      return Built(std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())}));
     }
     case TokenKind::kSymbol:
       if (TakeSymbol("(")) {
@@ -413,7 +487,7 @@ NodePtr Parser::Primary() {
         } while (TakeSymbol(","));
         ExpectSymbol(")", " or ',' in the tuple");
         if (elements.size() == 1) return std::move(elements.front());
-        return std::make_unique<TupleNode>(pos, std::move(elements));
+        return Built(std::make_unique<TupleNode>(pos, std::move(elements)));
       }
       if (TakeSymbol("{")) {
         std::vector<NodePtr> elements;
@@ -423,7 +497,7 @@ NodePtr Parser::Primary() {
           } while (TakeSymbol(","));
         }
         ExpectSymbol("}", " or ',' in the set");
-        return std::make_unique<SetNode>(pos, std::move(elements));
+        return Built(std::make_unique<SetNode>(pos, std::move(elements)));
       }
       break;
     case TokenKind::kEnd: break;

@@ -14,6 +14,10 @@ namespace orvex::engine::mdx {
 // ("line 1, column 42"). The results own their trees.
 class Parser {
  public:
+  static constexpr size_t kMaxStatementBytes = 4 << 20;
+  static constexpr size_t kMaxTokens = 500000;
+  static constexpr int kMaxNesting = 200;
+
   // A whole statement: [WITH ...] SELECT [axes] FROM cube [WHERE slicer].
   static std::unique_ptr<Statement> ParseStatement(std::string_view text);
   // One expression, such as the formula of a calculated member.
@@ -43,6 +47,10 @@ class Parser {
   NodePtr Postfix();
   NodePtr Primary();
   std::vector<NodePtr> Arguments();
+  // Records `node`'s height and counts it; fails when the tree grows past the
+  // height or node limits, whatever built it (operator and postfix chains
+  // build deep trees without the parser recursing).
+  NodePtr Built(NodePtr node);
 
   const Token& Current() const { return tokens_[index_]; }
   const Token& Next() const { return tokens_[index_ + 1 < tokens_.size() ? index_ + 1 : index_]; }
@@ -73,6 +81,7 @@ class Parser {
   const char* end_;
   size_t index_ = 0;
   int depth_ = 0;
+  size_t nodes_ = 0;
 };
 
 }  // namespace orvex::engine::mdx

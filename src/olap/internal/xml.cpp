@@ -11,6 +11,24 @@ bool LoadXml(pugi::xml_document& document, std::string_view text) {
   // As a fragment, stray text beside the root element is kept, and so can be refused.
   pugi::xml_parse_result result = document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_fragment);
   if (!result) return false;
+  // Parsing is iterative, but XPath and the MDX built from nested sets are
+  // not: a document nested deeper than any view definition is refused here.
+  int depth = 0;
+  for (pugi::xml_node current = document.first_child(); current;) {
+    if (current.first_child()) {
+      current = current.first_child();
+      if (++depth > kMaxXmlDepth) {
+        throw TesselError(errors::kInvalidProcedureCall, "The XML document is nested more than " +
+                                                             std::to_string(kMaxXmlDepth) + " elements deep.");
+      }
+      continue;
+    }
+    while (current && !current.next_sibling()) {
+      current = current.parent();
+      --depth;
+    }
+    if (current) current = current.next_sibling();
+  }
   int elements = 0;
   for (pugi::xml_node child : document.children()) {
     switch (child.type()) {

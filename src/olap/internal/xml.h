@@ -7,7 +7,9 @@ namespace orvex::olap::detail {
 
 // Parses `text` into `document` the way the readers need it: whitespace-only
 // text dropped, exactly one root element, nothing but markup around it.
-// Returns false for anything that is not a well-formed document.
+// Returns false for anything that is not a well-formed document; throws
+// error 5 for one nested more than kMaxXmlDepth elements deep.
+inline constexpr int kMaxXmlDepth = 100;
 [[nodiscard]] bool LoadXml(pugi::xml_document& document, std::string_view text);
 
 // The serialised text of a node: no declaration, no indentation.

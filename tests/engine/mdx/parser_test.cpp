@@ -136,5 +136,51 @@ TEST(ParserTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
   EXPECT_EQ(ErrorOf(fine + " ON 0 FROM s"), "no error");
 }
 
+// Chains read in a loop, without the parser recursing, but they build trees as
+// deep as they are long, which evaluation and destruction walk recursively.
+TEST(ParserTest, LongChainsFailBeforeTheirTreesOutgrowTheStack) {
+  struct Case {
+    const char* first;
+    const char* link;
+  } cases[] = {
+      {"1", " + 1"}, {"1", " * 1"}, {"1", " || 1"}, {"a", " AND a"}, {"a", " OR a"}, {"a", " = a"},
+      {"a", " IS a"}, {"[Time].[1997]", ".Parent"}, {"[Time]", ".Children.Item(0)"}, {"x", ".Lag(1)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + c.link);
+    std::string chain = c.first;
+    for (int link = 0; link < 50000; ++link) chain += c.link;
+    EXPECT_NE(ErrorOf("SELECT " + chain + " ON 0 FROM s").find("nested more than 200 levels deep"),
+              std::string::npos);
+    std::string shorter = c.first;
+    for (int link = 0; link < 90; ++link) shorter += c.link;
+    EXPECT_EQ(ErrorOf("SELECT " + shorter + " ON 0 FROM s"), "no error");
+  }
+}
+
+TEST(ParserTest, StatementsAreBoundedInBytesAndTokensButNotInBreadth) {
+  std::string wide = "SELECT {";
+  for (int element = 0; element < 100000; ++element) wide += element ? ", a" : "a";
+  EXPECT_EQ(ErrorOf(wide + "} ON 0 FROM s"), "no error");
+
+  std::string many_tokens = "SELECT {";
+  for (size_t element = 0; element < Parser::kMaxTokens / 2 + 1; ++element) many_tokens += "a,";
+  EXPECT_NE(ErrorOf(many_tokens + "a} ON 0 FROM s").find("tokens, more than the limit of 500000"), std::string::npos);
+
+  std::string long_text = "SELECT {[" + std::string(Parser::kMaxStatementBytes, 'x') + "]} ON 0 FROM s";
+  EXPECT_NE(ErrorOf(long_text).find("more than the limit of 4194304"), std::string::npos);
+}
+
+TEST(ParserTest, NumberLiteralsOutOfRangeAreRefusedOrZero) {
+  EXPECT_NE(ErrorOf("SELECT 1e400 ON 0 FROM s").find("the number 1e400 is too large"), std::string::npos);
+  EXPECT_NE(ErrorOf("SELECT " + std::string(400, '9') + " ON 0 FROM s").find("is too large"), std::string::npos);
+  EXPECT_NE(ErrorOf("SELECT 0.00001e+999 ON 0 FROM s").find("is too large"), std::string::npos);
+  for (const char* tiny : {"1e-400", "0.00001e-999", "0.0000000000000000001e-320"}) {
+    SCOPED_TRACE(tiny);
+    EXPECT_EQ(Reparse(tiny), "0");
+  }
+  EXPECT_EQ(Reparse("1e308"), "1e+308");
+}
+
 }  // namespace
 }  // namespace orvex::engine::mdx
