@@ -25,6 +25,12 @@ using testing::SourceTuples;
 const char kHead[] =
     "<cubeView><dataSource provider=\"MSOLAP\">Tiny</dataSource><catalog>Tiny</catalog><cube>Sales</cube>";
 
+std::string Repeat(const std::string& text, int times) {
+  std::string repeated;
+  for (int time = 0; time < times; ++time) repeated += text;
+  return repeated;
+}
+
 // Years by store and product, sorted and filtered, with a colour and a hidden range.
 std::shared_ptr<CubeView> ExampleView(DataSource& data_source) {
   auto view = NewSalesView(data_source);
@@ -215,6 +221,10 @@ TEST(ViewDefinitionTest, BadDocumentsFailWithTheirErrorAndReturnNoView) {
        errors::kItemNotFound},
       {"unknown member", head + "<ranges/><axes><axis><set><t><m>[Time].[1066]</m></t></set></axis></axes></cubeView>",
        0},
+      {"nested too deeply", head + "<ranges/><axes><axis>" + Repeat("<set>", 100000) + Repeat("</set>", 100000) +
+                                "</axis></axes></cubeView>",
+       errors::kInvalidProcedureCall},
+      {"unclosed and nested too deeply", head + "<ranges/><axes><axis>" + Repeat("<a>", 100000), errors::kInvalidProcedureCall},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -232,6 +242,21 @@ TEST(ViewDefinitionTest, BadDocumentsFailWithTheirErrorAndReturnNoView) {
       }
     }
   }
+}
+
+TEST(ViewDefinitionTest, NestedSetsWithinTheLimitsBuildTheirView) {
+  auto data_source = ConnectTiny(kEngine);
+  const std::string head = "<cubeView><dataSource>Tiny</dataSource><catalog>Tiny</catalog><cube>Sales</cube>";
+  const std::string tuple = "<t><m>[Time].[1997]</m></t>";
+  auto view = data_source->CreateCubeView(head + "<ranges/><axes><axis>" + Repeat("<set>", 90) + tuple +
+                                          Repeat("</set>", 90) + "</axis></axes></cubeView>");
+  EXPECT_EQ(SourceTuples(*view->Axes()->Item(0)), "[Time].[1997]\n");
+  // Deeper than the XML allows, a clear message and no view.
+  ComError error = ExpectComError(errors::kInvalidProcedureCall, [&] {
+    data_source->CreateCubeView(head + "<ranges/><axes><axis>" + Repeat("<set>", 150) + tuple +
+                                Repeat("</set>", 150) + "</axis></axes></cubeView>");
+  });
+  EXPECT_NE(error.description().find("nested more than 100 elements deep"), std::string::npos);
 }
 
 }  // namespace

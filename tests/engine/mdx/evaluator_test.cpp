@@ -116,6 +116,23 @@ TEST(EvaluatorTest, SetsNestedTooDeeplyFailInsteadOfExhaustingTheStack) {
   EXPECT_EQ(TinyTable(statement + " SELECT [S100] ON 0 FROM [Sales]"), "[Time].[1997] | 78.00\n");
 }
 
+// Each formula is within the parser's height limit, but a chain of them nests
+// their trees: the evaluator bounds the whole depth of one evaluation.
+std::string FormulaChain(int members, int height) {
+  std::string statement = "WITH";
+  for (int member = 0; member < members; ++member) {
+    std::string formula = member + 1 < members ? "[Measures].[M" + std::to_string(member + 1) + "]" : "1";
+    for (int level = 1; level < height; ++level) formula = "(" + formula + " + 0)";
+    statement += " MEMBER [Measures].[M" + std::to_string(member) + "] AS '" + formula + "'";
+  }
+  return statement + " SELECT {[Measures].[M0]} ON 0 FROM [Sales]";
+}
+
+TEST(EvaluatorTest, FormulasNestedTooDeeplyTogetherFailInsteadOfExhaustingTheStack) {
+  EXPECT_NE(TinyError(FormulaChain(20, 190)).find("nest more than 1000 levels deep"), std::string::npos);
+  EXPECT_EQ(TinyTable(FormulaChain(4, 190)), "[Measures].[M0] | 1\n");
+}
+
 TEST(EvaluatorTest, ParsedStatementsAreSharedByText) {
   StatementCache cache(2);
   auto first = cache.Statement("SELECT FROM [Sales]");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace orvex::engine {
 namespace {
 
@@ -59,6 +62,47 @@ TEST(FormatStringTest, EmptyCellsAndTextsAreNotFormatted) {
   EXPECT_EQ(FormatCellValue(Scalar(), "Standard"), "");
   EXPECT_EQ(FormatCellValue(Scalar(std::string("a;b")), "#,###"), "a;b");
   EXPECT_EQ(FormatCellValue(Scalar(true), "Standard"), "True");
+}
+
+TEST(FormatStringTest, InfinitiesAndNaNShowAsErrorValuesWhateverTheFormat) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (const char* format : {"", "General Number", "Currency", "Percent", "Scientific", "Yes/No", "#,##0.00",
+                             "0.00E+00", "#;(#);\"zero\"", "\"x\"0"}) {
+    SCOPED_TRACE(format);
+    EXPECT_EQ(FormatCellValue(Scalar(kInfinity), format), "Infinity");
+    EXPECT_EQ(FormatCellValue(Scalar(-kInfinity), format), "-Infinity");
+    EXPECT_EQ(FormatCellValue(Scalar(std::nan("")), format), "NaN");
+  }
+  EXPECT_EQ(ScalarText(Scalar(-kInfinity)), "-Infinity");
+}
+
+// Every double with every kind of pattern, absurd ones included, gives a
+// text and never a fault; under the sanitizers this also proves that no
+// conversion on the way is undefined.
+TEST(FormatStringTest, ExtremeNumbersAndPatternsFormatWithoutFault) {
+  const double values[] = {std::numeric_limits<double>::max(),        std::numeric_limits<double>::lowest(),
+                           std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::denorm_min(),
+                           std::numeric_limits<double>::min(),        9.999999999999999e22,
+                           0.5,                                       -0.0};
+  const std::string formats[] = {"", "Currency", "Fixed", "Standard", "Percent", "Scientific", "Yes/No",
+                                 "#,##0.00", "0.00E+00", "0.00E-00", "#;(#)", std::string(400, '0'),
+                                 "0." + std::string(400, '0'), "0" + std::string(400, '%'),
+                                 "0" + std::string(400, ','), std::string(400, '0') + ".0E+0",
+                                 "0.0E+" + std::string(400, '0'), "\"" + std::string(50, ';') + "\""};
+  for (double value : values) {
+    for (const std::string& format : formats) {
+      SCOPED_TRACE(std::to_string(value) + " with " + format.substr(0, 20));
+      EXPECT_NO_THROW((void)FormatCellValue(Scalar(value), format));
+    }
+  }
+  EXPECT_EQ(FormatCellValue(Scalar(std::numeric_limits<double>::denorm_min()), "Scientific"), "4.94E-324");
+  EXPECT_EQ(FormatCellValue(Scalar(std::numeric_limits<double>::max()), "Scientific"), "1.80E+308");
+  // Scaled past a double's range by the pattern itself, the number is an error value too.
+  EXPECT_EQ(FormatCellValue(Scalar(5.0), "0" + std::string(200, '%')), "Infinity");
+  EXPECT_EQ(FormatCellValue(Scalar(-5.0), "0" + std::string(200, '%')), "-Infinity");
+  std::string huge = FormatCellValue(Scalar(1e308), "0");
+  EXPECT_EQ(huge.size(), 309u);
+  EXPECT_EQ(huge.front(), '1');
 }
 
 }  // namespace
