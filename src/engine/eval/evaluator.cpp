@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "engine/eval/function_table.h"
 #include "engine/eval/set_algebra.h"
@@ -84,10 +85,16 @@ void Evaluator::Fail(const mdx::Node& at, const std::string& message) const {
 }
 
 void Evaluator::CheckSize(size_t tuples, const mdx::Node& at) const {
-  if (static_cast<int64_t>(tuples) > options_.max_cells) {
+  if (options_.max_cells < 0 || tuples > static_cast<uint64_t>(options_.max_cells)) {
     Fail(at, "The set would hold " + std::to_string(tuples) + " tuples, more than the limit of " +
                  std::to_string(options_.max_cells));
   }
+}
+
+void Evaluator::CheckSize(size_t a, size_t b, const mdx::Node& at) const {
+  size_t product = 0;
+  if (__builtin_mul_overflow(a, b, &product)) product = std::numeric_limits<size_t>::max();
+  CheckSize(product, at);
 }
 
 std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {

@@ -69,6 +69,9 @@ class Evaluator {
   [[noreturn]] void Fail(const mdx::Node& at, const std::string& message) const;
   // Fails when a set of `tuples` tuples would exceed the cell limit.
   void CheckSize(size_t tuples, const mdx::Node& at) const;
+  // The same for a cross join of sets of `a` and `b` tuples, whose product may
+  // not fit a size_t.
+  void CheckSize(size_t a, size_t b, const mdx::Node& at) const;
 
   // Builds axis `number` of the statement, as written (before NON EMPTY);
   // the axes are built in order, after the slicer.

@@ -43,17 +43,20 @@ std::string DescribeToken(const Token& token, const char* end) {
 
 constexpr const char* kEndOfStatement = "the end of the statement";
 
-std::vector<Token> Tokens(std::string_view text) {
-  if (text.size() > Parser::kMaxStatementBytes) {
-    throw EngineError("The MDX statement is " + std::to_string(text.size()) + " bytes long, more than the limit of " +
-                      std::to_string(Parser::kMaxStatementBytes) + ".");
-  }
-  std::vector<Token> tokens = Lexer(text).Tokenize();
+std::vector<Token> CheckedTokens(std::vector<Token> tokens) {
   if (tokens.size() > Parser::kMaxTokens) {
     throw EngineError("The MDX statement has " + std::to_string(tokens.size() - 1) +
                       " tokens, more than the limit of " + std::to_string(Parser::kMaxTokens) + ".");
   }
   return tokens;
+}
+
+std::vector<Token> Tokens(std::string_view text) {
+  if (text.size() > Parser::kMaxStatementBytes) {
+    throw EngineError("The MDX statement is " + std::to_string(text.size()) + " bytes long, more than the limit of " +
+                      std::to_string(Parser::kMaxStatementBytes) + ".");
+  }
+  return CheckedTokens(Lexer(text).Tokenize());
 }
 
 // True when a number literal out of a double's range is too small rather
@@ -213,7 +216,7 @@ NodePtr Parser::FormulaBody() {
   if (!quoted) return Expression();
   // The formula in quotes is parsed where it stands, so that its places are the statement's.
   const Token& body = Take();
-  Parser formula(Lexer(body.text, body.text_positions).Tokenize(), "the closing quote");
+  Parser formula(CheckedTokens(Lexer(body.text, body.text_positions).Tokenize()), "the closing quote");
   NodePtr expression = formula.Expression();
   formula.ExpectEnd();
   return expression;
