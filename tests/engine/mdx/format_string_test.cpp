@@ -67,7 +67,8 @@ TEST(FormatStringTest, EmptyCellsAndTextsAreNotFormatted) {
 TEST(FormatStringTest, InfinitiesAndNaNShowAsErrorValuesWhateverTheFormat) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   for (const char* format : {"", "General Number", "Currency", "Percent", "Scientific", "Yes/No", "#,##0.00",
-                             "0.00E+00", "#;(#);\"zero\"", "\"x\"0"}) {
+                             "0.00E+00", "#;(#);\"zero\"", "\"x\"0", "00000.###", "0.0;-0.0;0;\"n/a\"", "#.##e-0",
+                             "\x7f"}) {
     SCOPED_TRACE(format);
     EXPECT_EQ(FormatCellValue(Scalar(kInfinity), format), "Infinity");
     EXPECT_EQ(FormatCellValue(Scalar(-kInfinity), format), "-Infinity");
