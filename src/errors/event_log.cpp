@@ -63,7 +63,9 @@ void AppendEscaped(std::string& into, std::string_view text, bool keep_line_feed
   }
 }
 
-// One record: the header line, the description's lines indented, an empty line.
+// One record: the header line, the description's lines, an empty line. Only
+// a header line begins with "=": a line of the description that would is
+// written with that character escaped.
 std::string BuildRecord(std::string_view description, int32_t type) {
   auto now = std::chrono::system_clock::now();
   std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -80,7 +82,11 @@ std::string BuildRecord(std::string_view description, int32_t type) {
   std::string body;
   AppendEscaped(body, description, true);
   for (const auto& line : Split(body, "\n")) {
-    if (!line.empty()) record.append("  ").append(line);
+    if (line.starts_with('=')) {
+      record.append("\\x3d").append(line, 1);
+    } else {
+      record.append(line);
+    }
     record.push_back('\n');
   }
   record.push_back('\n');

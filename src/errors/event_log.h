@@ -12,12 +12,12 @@ namespace orvex {
 // member ever throws: an event that cannot be written is lost. One instance
 // per thread of use.
 //
-// A record is a header line "=== <time> <type> (process P, thread T) ===" and
-// the description's lines, those not empty indented by two blanks, then an
-// empty line.
-// Control characters other than the line breaks (LF or CR LF) are written as
-// escapes (\t, \r, \x1b, \u0085, ...), so no description can start a line
-// that looks like a header or move a terminal's cursor.
+// A record is a header line "=== <time> <type> (process P, thread T) ===",
+// the description's lines, and an empty line. Control characters other than
+// the line breaks (LF or CR LF) are written as escapes (\t, \r, \x1b,
+// \u0085, ...), and a line of the description that begins with "=" has it
+// written as \x3d: only a header line begins with "=", and no description
+// moves a terminal's cursor.
 //
 // A log file that would grow past MaxBytes is rotated first: it becomes
 // "<path>.1", the older ones move on to ".2" up to ".<kKeptFiles>" (the oldest

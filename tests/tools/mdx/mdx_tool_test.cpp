@@ -88,7 +88,7 @@ TEST(MdxToolTest, TableColumnsLineUpByCharactersNotBytes) {
   EXPECT_EQ(table,
             "                 | [Measures].[Größe] | [Measures].[Naïve] | [Measures].[Unit Sales]\n"
             "[Store].[Canada] | 日本               | café               |\n"
-            "[Store].[USA]    | 日本               | café               | 10.00\n");
+            "[Store].[USA]    | 日本               | café               | 78.00\n");
 }
 
 TEST(MdxToolTest, FailuresGoToStandardErrorWithStatusOne) {
