@@ -204,9 +204,11 @@ TEST(EventLogTest, WritersOfSeveralProcessesLoseNoRecordAcrossRotations) {
   const auto path = (dir / "events.log").string();
   constexpr int kProcesses = 3;
   constexpr int kThreads = 3;
-  constexpr int kEvents = 50;
-  // About 110 kB in all, in files of 48 kB: rotated a few times, nothing dropped.
-  MaxBytesForTest limit(48 * 1024);
+  constexpr int kEvents = 100;
+  constexpr int kBody = 60;
+  // About 130 kB in all, in files of 36 kB: three rotated files hold at least
+  // 107 kB, so nothing may be dropped.
+  MaxBytesForTest limit(36 * 1024);
   auto write_events = [&](int process) {
     std::vector<std::thread> writers;
     for (int thread = 0; thread < kThreads; ++thread) {
@@ -215,7 +217,7 @@ TEST(EventLogTest, WritersOfSeveralProcessesLoseNoRecordAcrossRotations) {
         log.SetLogFilePath(path);
         for (int event = 0; event < kEvents; ++event) {
           std::string id = std::to_string(process) + "/" + std::to_string(thread) + "/" + std::to_string(event);
-          log.LogEvent(id + " " + std::string(160, static_cast<char>('a' + thread)), EventLog::kInformation);
+          log.LogEvent(id + " " + std::string(kBody, static_cast<char>('a' + thread)), EventLog::kInformation);
         }
       });
     }
@@ -247,7 +249,7 @@ TEST(EventLogTest, WritersOfSeveralProcessesLoseNoRecordAcrossRotations) {
       const auto& line = record.lines[0];
       auto blank = line.find(' ');
       ASSERT_NE(blank, std::string::npos);
-      EXPECT_EQ(line.size(), blank + 161) << "record broken: " << line;
+      EXPECT_EQ(line.size(), blank + 1 + kBody) << "record broken: " << line;
       EXPECT_EQ(line.find_first_not_of(line.back(), blank + 1), std::string::npos) << "records interleaved";
       ++seen[line.substr(0, blank)];
     }
