@@ -326,10 +326,12 @@ test('the ranges fields read numbers with group separators in the page\'s langua
   const languages = [
     { args: [], good: [['1,234.5', '1234.5 or more: Red'], ['-.5', '-0.5 or more: Red'], ['12,345,678', '12345678 or more: Red']],
       bad: ['1.234,5', '12,34', '1,2345', ',5', '1,234.5.6'], shown: '1234.5',
-      message: 'Please enter a number, such as 1234.5 or 1,234.5.', range: ['2.5', '1,000'] },
+      message: 'Please enter a number, such as 1234.5 or 1,234.5.',
+      range: ['17.5', '1,000'], applied: '17.5 to 1000: Red' },
     { args: ['--lang', 'nl'], good: [['1.234,5', '1234.5 of meer: Rood'], ['-,5', '-0.5 of meer: Rood'], ['12.345.678', '12345678 of meer: Rood']],
       bad: ['1,234.5', '12.34', '1.2345', '.5', '1.234,5,6'], shown: '1234,5',
-      message: 'Geef een getal op, zoals 1234,5 of 1.234,5.', range: ['2,5', '1.000'] },
+      message: 'Geef een getal op, zoals 1234,5 of 1.234,5.',
+      range: ['17,5', '1.000'], applied: '17.5 tot en met 1000: Rood' },
   ];
   for (const language of languages) {
     await withWalk(language.args, async ({ page, pane, problems }) => {
@@ -352,16 +354,18 @@ test('the ranges fields read numbers with group separators in the page\'s langua
       assert.deepEqual(problems.dialogs, []);
       assert.equal((await paneLists(pane)).ranges[0], language.good[0][1] + '*');
 
-      // The view receives the bounds as numbers: 3 and 7 lie in the range, 12 does not.
+      // The view receives the bounds as numbers: of 78 and 17 only 78 lies in the range.
       await pane.click('input[name=btnClear]');
       await openTinyView(page, pane, ['Time'], ['Product']);
       await pane.fill('input[name=txtFrom]', language.range[0]);
       await pane.fill('input[name=txtTo]', language.range[1]);
+      await pane.selectOption('select[name=lbxColour]', '5');
       await pane.click('input[name=btnAdd]');
       const view = await newView(page, () => pane.click('input[name=btnApplyRanges]'));
+      assert.deepEqual((await paneLists(pane)).ranges, [language.applied]);
       const coloured = await view.evaluate(() =>
         Array.from(document.querySelectorAll('span.text255')).map((span) => span.innerText.trim()));
-      assert.deepEqual(coloured.sort(), ['3', '7']);
+      assert.deepEqual(coloured, ['78.00']);
     });
   }
 });
