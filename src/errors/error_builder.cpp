@@ -4,6 +4,7 @@
 
 #include "errors/event_log.h"
 #include "platform/runtime/runtime.h"
+#include "platform/text.h"
 
 namespace orvex {
 namespace {
@@ -63,7 +64,17 @@ std::string ErrorBuilder::BuildErrorString(int32_t number, std::string_view sour
 void ErrorBuilder::LogError(EventLog* event_log, int32_t number, std::string_view source,
                             std::string_view description) {
   try {
-    if (event_log) event_log->LogEvent(BuildErrorString(number, source, description), EventLog::kError);
+    if (!event_log) return;
+    // The values may carry what a client sent; escaped, they cannot add lines
+    // to the report. The trail's own line breaks stay.
+    std::string escaped_source;
+    auto lines = Split(source, kCrLf);
+    for (size_t index = 0; index < lines.size(); ++index) {
+      if (index > 0) escaped_source.append(kCrLf);
+      escaped_source.append(EventLog::EscapeControlCharacters(lines[index]));
+    }
+    event_log->LogEvent(
+        BuildErrorString(number, escaped_source, EventLog::EscapeControlCharacters(description)), EventLog::kError);
   } catch (...) {
   }
 }

@@ -10,6 +10,7 @@
 #include "errors/event_log.h"
 #include "host/engine_registration.h"
 #include "platform/runtime/runtime.h"
+#include "webfs/web_file_system.h"
 
 namespace orvex::host {
 namespace {
@@ -33,6 +34,26 @@ void Answer(httplib::Response& response, int status, const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// Saves that a crash cut short leave their temporary files in the store's folders.
+void RemoveInterruptedSaves(const ServerSettings& settings) {
+  WebFileSystem store;
+  if (settings.views_dir) store.SetRootFolderPath(settings.views_dir->string());
+  try {
+    if (int removed = store.RemoveInterruptedSaves(); removed > 0) {
+      EventLog().LogEvent("Removed " + std::to_string(removed) + " temporary files of interrupted saves from " +
+                              store.RootFolderPath(),
+                          EventLog::kInformation);
+    }
+  } catch (const ComError& error) {
+    EventLog().LogEvent(std::string("Temporary files of interrupted saves not removed: ") + error.description(),
+                        EventLog::kError);
+  }
+}
+
+}  // namespace
+
 std::string SitePrefixOf(const std::string& page) { return page.substr(0, page.rfind('/') + 1); }
 
 OrvexServer::OrvexServer(ServerSettings settings)
@@ -42,6 +63,7 @@ OrvexServer::OrvexServer(ServerSettings settings)
       http_(std::make_unique<httplib::Server>()) {
   if (settings_.locale) runtime::SetDefaultLocale(*settings_.locale);
   RegisterEngine(settings_);
+  EventLog::SetMaxBytes(settings_.event_log_max_bytes);
   if (settings_.views_dir) {
     // A store whose root is missing would fail every saved-views action; make it now or refuse to start.
     std::error_code error;
@@ -51,6 +73,7 @@ OrvexServer::OrvexServer(ServerSettings settings)
                                error.message());
     }
   }
+  RemoveInterruptedSaves(settings_);
   const int threads = settings_.threads;
   http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(settings_.max_request_bytes);

@@ -86,6 +86,8 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
          }
          settings.file_extension = v;
        }},
+      {"--event-log-max-bytes",
+       [&](auto& f, auto& v) { settings.event_log_max_bytes = static_cast<uint64_t>(ParseInteger(f, v, 0, INT64_MAX)); }},
       {"--lang",
        [&](auto& f, auto& v) {
          if (v == "en") {
@@ -146,6 +148,8 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --max-name-length N           characters in a folder or view name
   --file-extension EXT          extension of saved view files (xml)
   --lang en|nl                  language of the pages (default: from LANG)
+  --event-log-max-bytes BYTES   size at which the event log is rotated, three old files kept
+                                (10485760; 0 never rotates)
   --help                        this text
 )";
 }

@@ -50,6 +50,9 @@ struct ServerSettings {
   // leaves it to the environment's LANG.
   std::optional<int32_t> locale;
 
+  // The size at which the event log is rotated; 0 never rotates.
+  uint64_t event_log_max_bytes = 10 * 1024 * 1024;
+
   bool show_help = false;
 };
 

@@ -49,6 +49,15 @@ bool HoldsForbiddenCharacter(std::string_view name) {
   });
 }
 
+// A name as the store keeps it and looks it up: without leading or trailing
+// blanks. The view page trims the names it is sent and the saved-views page
+// does not, so a name is only ever the same to both once the store trims it.
+std::string StoredName(std::string_view name) { return Trim(name); }
+
+bool SameStoredName(std::string_view on_disk, std::string_view name) {
+  return Folder::SameName(StoredName(on_disk), name);
+}
+
 // The names of a folder path; none for the root.
 Variant::Array FolderNames(const Variant& arrFolderNames) {
   return arrFolderNames.IsArray() ? arrFolderNames.ToArray() : Variant::Array();
@@ -144,9 +153,11 @@ Folder WebFileSystem::GetFolder(const Variant& arrFolderNames) const {
   return Trail(kModule, "GetFolder", [&] {
     auto folder = RootFolder();
     for (const auto& element : FolderNames(arrFolderNames)) {
-      auto name = element.ToString();
+      auto name = StoredName(element.ToString());
       IsValidName(name);
-      folder = folder.SubFolder(name);
+      auto found = SubFolderIn(folder, name);
+      if (!found) throw ComError::Platform(errors::kPathNotFound, "");
+      folder = *found;
       if (!IsInsideRoot(folder.Path(), true)) Raise(Errors::ERR_INVALID_NAME);
     }
     return folder;
@@ -155,15 +166,44 @@ Folder WebFileSystem::GetFolder(const Variant& arrFolderNames) const {
 
 std::string WebFileSystem::BuildFileName(std::string_view strName) const {
   return Trail(kModule, "BuildFileName", [&] {
-    IsValidName(strName);
-    return std::string(strName) + "." + file_extension_;
+    auto name = StoredName(strName);
+    IsValidName(name);
+    return name + "." + file_extension_;
   });
 }
 
+std::optional<Folder> WebFileSystem::SubFolderIn(const Folder& folder, std::string_view name) {
+  if (auto found = folder.TrySubFolder(name)) return found;
+  // A folder made before names were trimmed may keep blanks on disk.
+  for (auto& candidate : folder.SubFolders()) {
+    if (SameStoredName(candidate.Name(), name)) return candidate;
+  }
+  return std::nullopt;
+}
+
+std::optional<File> WebFileSystem::TryFileIn(const Folder& folder, std::string_view strName) const {
+  auto file_name = BuildFileName(strName);
+  auto found = folder.TryFile(file_name);
+  if (!found) {
+    // A view saved before names were trimmed may keep blanks on disk.
+    auto name = StoredName(strName);
+    for (auto& candidate : folder.Files()) {
+      auto candidate_name = candidate.Name();
+      if (Folder::SameName(FileSystemObject::GetExtensionName(candidate_name), file_extension_) &&
+          SameStoredName(FileSystemObject::GetBaseName(candidate_name), name)) {
+        found = candidate;
+        break;
+      }
+    }
+  }
+  if (found && !IsInsideRoot(found->Path(), true)) Raise(Errors::ERR_INVALID_NAME);
+  return found;
+}
+
 File WebFileSystem::FileIn(const Folder& folder, std::string_view strName) const {
-  auto file = folder.FileNamed(BuildFileName(strName));
-  if (!IsInsideRoot(file.Path(), true)) Raise(Errors::ERR_INVALID_NAME);
-  return file;
+  auto file = TryFileIn(folder, strName);
+  if (!file) throw ComError::Platform(errors::kFileNotFound, "");
+  return *file;
 }
 
 File WebFileSystem::GetFile(const Variant& arrFolderNames, std::string_view strName) const {
@@ -180,8 +220,10 @@ void WebFileSystem::AddFolder(const Variant& arrFolderNames, std::string_view st
     if (static_cast<int64_t>(parent.SubFolders().size()) >= max_folders_per_folder_) {
       Raise(Errors::ERR_TOO_MANY_FOLDERS);
     }
-    IsValidName(strFolderName);
-    auto added = parent.AddSubFolder(strFolderName);
+    auto name = StoredName(strFolderName);
+    IsValidName(name);
+    if (SubFolderIn(parent, name)) throw ComError::Platform(errors::kFileAlreadyExists, "");
+    auto added = parent.AddSubFolder(name);
     if (!IsInsideRoot(added.Path(), true)) {
       try {
         added.Delete();
@@ -221,6 +263,11 @@ void WebFileSystem::SaveFile(const Variant& arrFolderNames, std::string_view str
     }
     if (readable >= max_files_per_folder_) Raise(Errors::ERR_TOO_MANY_FILES);
     auto path = FileSystemObject::BuildPath(folder.Path(), BuildFileName(strName));
+    if (auto existing = TryFileIn(folder, strName)) {
+      if (!blnOverWrite) throw ComError::Platform(errors::kFileAlreadyExists, "");
+      // Overwriting keeps the name the view has on disk, blanks and letter case included.
+      path = existing->Path();
+    }
     auto stream = file_system_.CreateTextFile(path, blnOverWrite);
     stream.Write(strContents);
     stream.Close();
@@ -230,6 +277,13 @@ void WebFileSystem::SaveFile(const Variant& arrFolderNames, std::string_view str
 void WebFileSystem::DeleteFile(const Variant& arrFolderNames, std::string_view strName) {
   Trail(kModule, "DeleteFile", [&] {
     FileIn(GetFolder(arrFolderNames), strName).Delete();
+  });
+}
+
+int WebFileSystem::RemoveInterruptedSaves() const {
+  return Trail(kModule, "RemoveInterruptedSaves", [&] {
+    if (!file_system_.FolderExists(root_folder_path_)) return 0;
+    return scripting::TextStream::RemoveAbandonedWrites(root_folder_path_);
   });
 }
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ namespace orvex {
 // thread's language. File-system failures pass through with the platform's
 // numbers: 53 file not found, 58 already exists, 70 permission denied, 76
 // path not found.
+//
+// Folder and file names lose their leading and trailing blanks before they
+// are checked, stored or looked up, so " a " saves, opens and deletes the
+// view "a"; a file or folder already on disk with such blanks is found under
+// its trimmed name. Names are looked up without regard to letter case.
 //
 // A folder path is a Variant holding an array of folder names, outermost
 // first; an empty array (or, except for AddFolder, anything that is not an
@@ -96,7 +102,8 @@ class WebFileSystem {
   // The folder `arrFolderNames`; every name must pass IsValidName, and a
   // missing folder is 76.
   scripting::Folder GetFolder(const Variant& arrFolderNames) const;
-  // `strName`, a full stop and the file extension; the name must pass IsValidName.
+  // `strName` without leading and trailing blanks, a full stop and the file
+  // extension; the trimmed name must pass IsValidName.
   std::string BuildFileName(std::string_view strName) const;
   // The file `strName` (without extension) in the folder; missing is 53.
   scripting::File GetFile(const Variant& arrFolderNames, std::string_view strName) const;
@@ -110,6 +117,12 @@ class WebFileSystem {
   // Deletes the file `strName` (without extension) of the folder; missing is 53.
   void DeleteFile(const Variant& arrFolderNames, std::string_view strName);
 
+  // Removes, in every folder below the root, the temporary files of saves
+  // that a crash interrupted, leaving files that another process is still
+  // writing. Symbolic links are neither followed nor removed. Returns how many
+  // went; a missing root is none. Meant for the server's start.
+  int RemoveInterruptedSaves() const;
+
  private:
   std::string GetErrorMessage(Errors value) const;
   [[noreturn]] void Raise(Errors value) const;
@@ -118,7 +131,12 @@ class WebFileSystem {
   // Whether `path`, with every symbolic link resolved, lies within the resolved
   // root; `strictly` leaves out the root itself.
   bool IsInsideRoot(const std::filesystem::path& path, bool strictly) const;
-  // The file `strName` of `folder`: 53 when missing, ERR_INVALID_NAME when it leads out of the root.
+  // The subfolder `name` (trimmed already) of `folder`, or one whose name on disk differs only by blanks.
+  static std::optional<scripting::Folder> SubFolderIn(const scripting::Folder& folder, std::string_view name);
+  // The file `strName` of `folder`, matched as SubFolderIn matches folders;
+  // ERR_INVALID_NAME when it leads out of the root.
+  std::optional<scripting::File> TryFileIn(const scripting::Folder& folder, std::string_view strName) const;
+  // As TryFileIn, but missing is 53.
   scripting::File FileIn(const scripting::Folder& folder, std::string_view strName) const;
 
   std::string root_folder_path_;

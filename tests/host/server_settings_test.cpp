@@ -66,5 +66,15 @@ TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
   }
 }
 
+TEST(ServerSettingsTest, EventLogRotationSizeDefaultsToTenMegabytesAndZeroTurnsItOff) {
+  EXPECT_EQ(ParseServerArguments({}).event_log_max_bytes, 10u * 1024 * 1024);
+  EXPECT_EQ(ParseServerArguments({"--event-log-max-bytes", "4096"}).event_log_max_bytes, 4096u);
+  EXPECT_EQ(ParseServerArguments({"--event-log-max-bytes=0"}).event_log_max_bytes, 0u);
+  for (const auto& value : {"-1", "10MB", ""}) {
+    SCOPED_TRACE(value);
+    EXPECT_THROW(ParseServerArguments({"--event-log-max-bytes", value}), UsageError);
+  }
+}
+
 }  // namespace
 }  // namespace orvex::host

@@ -334,6 +334,98 @@ TEST(WebFileSystemTest, NothingReachedThroughALinkOutOfTheRootIsServedOrChanged)
   EXPECT_EQ(ReadTextFile(dir / "root" / "inside" / "v.xml"), "view");
 }
 
+// The page that shows a view trims the names it is sent and the saved-views
+// page does not: whatever blanks a name arrives with, it is one view.
+TEST(WebFileSystemTest, NamesWithBlanksAreStoredOpenedAndDeletedUnderTheTrimmedName) {
+  TempDir root;
+  auto store = StoreAt(root.path());
+  store.AddFolder(FolderPath({}), " Q1 ");
+  store.SaveFile(FolderPath({"Q1  "}), "  Plan ", "plan", false);
+  EXPECT_EQ(ReadTextFile(root / "Q1" / "Plan.xml"), "plan");
+  EXPECT_EQ(store.BuildFileName(" Plan "), "Plan.xml");
+
+  for (const auto& [folder, name] : std::vector<std::pair<std::string, std::string>>{
+           {"Q1", "Plan"}, {" Q1 ", "  Plan "}, {"q1", "plan "}}) {
+    SCOPED_TRACE("[" + folder + "] [" + name + "]");
+    EXPECT_EQ(store.GetFile(FolderPath({folder}), name).Name(), "Plan.xml");
+  }
+  EXPECT_EQ(ErrorOf([&] { store.SaveFile(FolderPath({"Q1"}), "Plan ", "again", false); }).number(),
+            errors::kFileAlreadyExists);
+  EXPECT_EQ(ErrorOf([&] { store.AddFolder(FolderPath({}), "Q1 "); }).number(), errors::kFileAlreadyExists);
+  // A name of blanks alone is blank once trimmed.
+  EXPECT_EQ(ErrorOf([&] { store.SaveFile(FolderPath({}), "   ", "x", false); }).number(),
+            NumberOf(Errors::ERR_INVALID_NAME));
+  EXPECT_EQ(ErrorOf([&] { store.AddFolder(FolderPath({}), "  "); }).number(), NumberOf(Errors::ERR_INVALID_NAME));
+  store.DeleteFile(FolderPath({" Q1"}), " Plan");
+  EXPECT_EQ(EntryCount(root / "Q1"), 0);
+  store.DeleteFolder(FolderPath({"Q1 "}));
+  EXPECT_EQ(EntryCount(root.path()), 0);
+}
+
+TEST(WebFileSystemTest, ViewsAndFoldersSavedWithBlanksBeforeTrimmingStillWork) {
+  TempDir root;
+  fs::create_directories(root / " Old " / " Inner");
+  WriteTextFile(root / " Old " / "  Kept .xml", "kept");
+  WriteTextFile(root / " Old " / "Kept .txt", "other extension");
+  auto store = StoreAt(root.path());
+
+  // As the saved-views page sends the names listed (untrimmed), and as the view page trims them.
+  for (const auto& folder : {FolderPath({" Old "}), WebFileSystem::SplitFolderPath("Old")}) {
+    auto stream = store.GetFile(folder, "  Kept ").OpenAsTextStream();
+    EXPECT_EQ(stream.ReadAll(), "kept");
+    EXPECT_EQ(store.GetFile(folder, "kept").Name(), "  Kept .xml");
+  }
+  EXPECT_EQ(store.GetFolder(FolderPath({"old", "inner"})).Name(), " Inner");
+
+  EXPECT_EQ(ErrorOf([&] { store.SaveFile(FolderPath({"Old"}), "Kept", "new", false); }).number(),
+            errors::kFileAlreadyExists);
+  EXPECT_EQ(ErrorOf([&] { store.AddFolder(FolderPath({}), "Old"); }).number(), errors::kFileAlreadyExists);
+  // Overwriting replaces the view under the name it has on disk: still one view.
+  store.SaveFile(FolderPath({"Old"}), "Kept", "new", true);
+  EXPECT_EQ(ReadTextFile(root / " Old " / "  Kept .xml"), "new");
+  EXPECT_EQ(EntryCount(root / " Old "), 3);
+
+  store.DeleteFile(FolderPath({"Old"}), "Kept");
+  EXPECT_FALSE(fs::exists(root / " Old " / "  Kept .xml"));
+  EXPECT_TRUE(fs::exists(root / " Old " / "Kept .txt"));
+  store.DeleteFolder(FolderPath({"Old"}));
+  EXPECT_EQ(EntryCount(root.path()), 0);
+}
+
+TEST(WebFileSystemTest, TemporaryFilesOfInterruptedSavesAreRemovedAndNothingElse) {
+  TempDir dir;
+  const fs::path root = dir / "root";
+  fs::create_directories(root / "a" / "b");
+  fs::create_directories(dir / "outside");
+  const std::string abandoned = ".~pending-0123456789abcdef.tmp";
+  WriteTextFile(root / abandoned, "cut short");
+  WriteTextFile(root / "a" / "b" / abandoned, "cut short");
+  // Names that only look like one, and files outside the root, stay.
+  const std::vector<fs::path> kept = {root / ".~pending-notours.tmp", root / (abandoned + ".xml"),
+                                      root / "a" / "view.xml", dir / "outside" / abandoned};
+  for (const auto& path : kept) WriteTextFile(path, "keep");
+  fs::create_directory_symlink(dir / "outside", root / "out");
+  fs::create_symlink(dir / "outside" / abandoned, root / "a" / ".~pending-fedcba9876543210.tmp");
+
+  // A save in progress, here in this process, holds its temporary file.
+  auto store = StoreAt(root);
+  scripting::FileSystemObject file_system;
+  auto in_progress = file_system.CreateTextFile(root / "a" / "saving.xml", false);
+  in_progress.Write("whole");
+
+  EXPECT_EQ(store.RemoveInterruptedSaves(), 2);
+  EXPECT_FALSE(fs::exists(root / abandoned));
+  EXPECT_FALSE(fs::exists(root / "a" / "b" / abandoned));
+  for (const auto& path : kept) EXPECT_EQ(ReadTextFile(path), "keep") << path;
+  EXPECT_TRUE(fs::is_symlink(root / "a" / ".~pending-fedcba9876543210.tmp"));
+  in_progress.Close();
+  EXPECT_EQ(ReadTextFile(root / "a" / "saving.xml"), "whole");
+  EXPECT_EQ(store.RemoveInterruptedSaves(), 0);
+
+  store.SetRootFolderPath((dir / "missing").string());
+  EXPECT_EQ(store.RemoveInterruptedSaves(), 0);
+}
+
 TEST(WebFileSystemTest, FileExtensionMustBeAValidNameAndNamesTheFiles) {
   WebFileSystem store;
   EXPECT_EQ(store.BuildFileName("Sales"), "Sales.xml");

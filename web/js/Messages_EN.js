@@ -1,5 +1,8 @@
 // The texts the explorer's scripts show, in English.
 var messages = {
+    // How this language writes numbers; typed bounds of ranges are read so.
+    decimalSeparator: ".",
+    groupSeparator: ",",
     loading: "Loading...",
     enterDataSource: "Please enter the name of a data source.",
     noView: "There is no view yet. Choose a cube first.",
@@ -19,7 +22,7 @@ var messages = {
     confirmDeleteView: "Delete the selected view?",
     confirmDeleteFolder: "Delete the selected folder and every view in it?",
     confirmOverwriteView: "A view with this name already exists. Replace it?",
-    invalidNumber: "Please enter a number.",
+    invalidNumber: "Please enter a number, such as 1234.5 or 1,234.5.",
     invalidRange: "The 'From' value must not be greater than the 'To' value.",
     selectRange: "Please select a range first.",
     selectHierarchy: "Please select a hierarchy first.",

@@ -1,5 +1,8 @@
 // De teksten die de scripts van de verkenner tonen, in het Nederlands.
 var messages = {
+    // Zo schrijft deze taal getallen; getypte grenzen van bereiken worden zo gelezen.
+    decimalSeparator: ",",
+    groupSeparator: ".",
     loading: "Bezig met laden...",
     enterDataSource: "Geef de naam van een gegevensbron op.",
     noView: "Er is nog geen overzicht. Kies eerst een domein.",
@@ -19,7 +22,7 @@ var messages = {
     confirmDeleteView: "Het geselecteerde overzicht verwijderen?",
     confirmDeleteFolder: "De geselecteerde map en alle overzichten erin verwijderen?",
     confirmOverwriteView: "Er bestaat al een overzicht met deze naam. Vervangen?",
-    invalidNumber: "Geef een getal op.",
+    invalidNumber: "Geef een getal op, zoals 1234,5 of 1.234,5.",
     invalidRange: "De waarde 'Van' mag niet groter zijn dan de waarde 'Tot'.",
     selectRange: "Selecteer eerst een bereik.",
     selectHierarchy: "Selecteer eerst een variabele.",

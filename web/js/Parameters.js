@@ -250,8 +250,8 @@ function populateRangeFields() {
         return;
     }
     var range = rangeOfOption(list.options[list.selectedIndex]);
-    from.value = range.floor;
-    to.value = range.ceiling;
+    from.value = boundText(range.floor);
+    to.value = boundText(range.ceiling);
     colours.selectedIndex = 0;
     for (var index = 0; index < colours.options.length; index++) {
         if (rangeColours[colours.options[index].value] == range.colour) colours.selectedIndex = index;
@@ -259,13 +259,30 @@ function populateRangeFields() {
 }
 
 // A bound typed in a field: null for an empty field, NaN for what is no
-// number. A decimal comma is read as a decimal point.
+// number. It is read as the page's language writes numbers: a decimal
+// separator and, optionally, group separators between every three digits of
+// the whole part ("1,234.5" in English, "1.234,5" in Dutch); an exponent may follow.
 function readBound(field) {
     var text = field.value.replace(/^\s+|\s+$/g, '');
     if (text == '') return null;
-    if (text.indexOf('.') < 0) text = text.replace(',', '.');
-    if (!/^[-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?$/.test(text)) return NaN;
-    return Number(text);
+    var decimal = escapeRegExp(messages.decimalSeparator || '.');
+    var group = escapeRegExp(messages.groupSeparator || ',');
+    var pattern = new RegExp('^([-+]?)(\\d{1,3}(?:' + group + '\\d{3})+|\\d*)(?:' + decimal +
+        '(\\d*))?([eE][-+]?\\d+)?$');
+    var parts = pattern.exec(text);
+    if (parts == null || (parts[2] == '' && !parts[3])) return NaN;
+    var whole = parts[2].split(messages.groupSeparator || ',').join('');
+    var number = Number(parts[1] + (whole == '' ? '0' : whole) + '.' + (parts[3] || '0') + (parts[4] || ''));
+    return isFinite(number) ? number : NaN;
+}
+
+// A bound as the fields show it: in the page's language, without group separators.
+function boundText(bound) {
+    return String(bound).replace('.', messages.decimalSeparator || '.');
+}
+
+function escapeRegExp(text) {
+    return text.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
 }
 
 // The range that the fields describe, or null (after telling the user why)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/com/variant.h"
+#include "platform/text.h"
 
 namespace orvex::engine {
 
@@ -28,12 +29,47 @@ std::vector<std::string> PositionTexts(const provider::Axis& axis) {
   return texts;
 }
 
+// Whether a terminal gives the character two columns: the East Asian wide
+// and full-width blocks, and the emoji pictographs.
+bool IsWide(char32_t code) {
+  return (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0x303E) ||
+         (code >= 0x3041 && code <= 0xA4CF) || (code >= 0xAC00 && code <= 0xD7A3) ||
+         (code >= 0xF900 && code <= 0xFAFF) || (code >= 0xFE30 && code <= 0xFE4F) ||
+         (code >= 0xFF00 && code <= 0xFF60) || (code >= 0xFFE0 && code <= 0xFFE6) ||
+         (code >= 0x1F300 && code <= 0x1F64F) || (code >= 0x1F900 && code <= 0x1F9FF) ||
+         (code >= 0x20000 && code <= 0x3FFFD);
+}
+
+// Whether the character takes no column of its own: combining marks and the zero-width characters.
+bool IsZeroWidth(char32_t code) {
+  return (code >= 0x0300 && code <= 0x036F) || (code >= 0x1AB0 && code <= 0x1AFF) ||
+         (code >= 0x1DC0 && code <= 0x1DFF) || (code >= 0x20D0 && code <= 0x20FF) ||
+         (code >= 0xFE20 && code <= 0xFE2F) || (code >= 0x200B && code <= 0x200F) || code == 0xFEFF;
+}
+
+// The columns `text` takes on a terminal: one per character, not per byte
+// (a byte that is not UTF-8 counts as one).
+size_t DisplayWidth(std::string_view text) {
+  size_t width = 0;
+  for (size_t at = 0; at < text.size();) {
+    auto code = NextUtf8Character(text, at);
+    if (!code) {
+      ++width;
+    } else if (!IsZeroWidth(*code)) {
+      width += IsWide(*code) ? 2 : 1;
+    }
+  }
+  return width;
+}
+
 // Lines of cells joined by " | ", each column padded to its widest cell.
 std::string Grid(const std::vector<std::vector<std::string>>& rows) {
   std::vector<size_t> widths;
   for (const auto& row : rows) {
     if (widths.size() < row.size()) widths.resize(row.size(), 0);
-    for (size_t column = 0; column < row.size(); ++column) widths[column] = std::max(widths[column], row[column].size());
+    for (size_t column = 0; column < row.size(); ++column) {
+      widths[column] = std::max(widths[column], DisplayWidth(row[column]));
+    }
   }
   std::string text;
   for (const auto& row : rows) {
@@ -41,7 +77,7 @@ std::string Grid(const std::vector<std::vector<std::string>>& rows) {
     for (size_t column = 0; column < row.size(); ++column) {
       if (column > 0) line += " | ";
       line += row[column];
-      if (column + 1 < row.size()) line.append(widths[column] - row[column].size(), ' ');
+      if (column + 1 < row.size()) line.append(widths[column] - DisplayWidth(row[column]), ' ');
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     text += line + "\n";

@@ -6,7 +6,8 @@
 // Text forms of an executed statement, over the provider API (any provider).
 namespace orvex::engine {
 
-// A readable grid, cells separated by " | " and padded to line up:
+// A readable grid, cells separated by " | " and padded to line up on a
+// terminal (widths count characters, East Asian wide ones as two):
 //  - no axes: the one cell's formatted value;
 //  - one axis: a line per position, its members' unique names then the cell;
 //  - two axes: a heading line with the column positions, then a line per row;

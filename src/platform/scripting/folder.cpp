@@ -170,6 +170,8 @@ Folder Folder::AddSubFolder(std::string_view name) const {
   return Folder(std::move(path), disk_);
 }
 
+bool Folder::SameName(std::string_view a, std::string_view b) { return SameNameInAnyCase(a, b); }
+
 void Folder::Delete() const { RemoveTree(*disk_, path_); }
 
 }  // namespace orvex::scripting

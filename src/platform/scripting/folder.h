@@ -44,6 +44,9 @@ class Folder {
   // (in any letter case) exists, 76 when this folder is gone.
   Folder AddSubFolder(std::string_view name) const;
 
+  // Whether two names are the same to this folder's lookups: equal but for letter case.
+  static bool SameName(std::string_view a, std::string_view b);
+
   // Removes the folder with everything in it. Symbolic links inside are
   // removed, never followed. Stops at the first failure (70 for what may not
   // be removed, 76 when the folder is gone); what was removed stays removed.

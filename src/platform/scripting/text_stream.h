@@ -46,6 +46,15 @@ class TextStream {
   // folder listings leave such files out.
   static bool IsPendingWriteName(std::string_view file_name);
 
+  // Removes the temporary files that streams for writing left behind when
+  // their process ended before Close, in `root` and every folder below it.
+  // A temporary file whose stream is still open, in this process or another,
+  // stays. Nothing outside the tree is touched: symbolic links are neither
+  // followed nor removed, and each folder is entered by a handle on the one
+  // above it, so a folder swapped for a link meanwhile leads nowhere.
+  // Returns the number removed; folders that cannot be read are passed over.
+  static int RemoveAbandonedWrites(const std::filesystem::path& root);
+
  private:
   enum class Mode { kReading, kWriting, kClosed };
   TextStream(Mode mode, int descriptor);
@@ -53,9 +62,12 @@ class TextStream {
   void Discard() noexcept;
   // Records `error` as the stream's end: a later Write or Close throws it again.
   [[noreturn]] void Fail(ComError error);
+  void ReleaseLock() noexcept;
 
   Mode mode_;
   int descriptor_;
+  // Writing only: holds the lock that marks the temporary file as in use.
+  int lock_descriptor_ = -1;
   // Writing only:
   std::shared_ptr<DiskWriter> disk_;
   std::filesystem::path pending_path_;

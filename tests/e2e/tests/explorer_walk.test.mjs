@@ -225,12 +225,12 @@ test('a walk through the explorer on the Tiny catalog', { skip }, () =>
     await pane.selectOption('select[name=lbxColour]', '5');
     await pane.click('input[name=btnAdd]');
     await pane.fill('input[name=txtFrom]', '');
-    await pane.fill('input[name=txtTo]', '2,0');
+    await pane.fill('input[name=txtTo]', '2.0');
     await pane.selectOption('select[name=lbxColour]', '-1');
     await pane.click('input[name=btnAdd]');
     await pane.fill('input[name=txtTo]', 'two');
     await pane.click('input[name=btnAdd]');
-    assert.deepEqual(problems.dialogs.splice(0), ['Please enter a number.']);
+    assert.deepEqual(problems.dialogs.splice(0), ['Please enter a number, such as 1234.5 or 1,234.5.']);
     view = await newView(page, () => pane.click('input[name=btnApplyRanges]'));
     assert.deepEqual((await paneLists(pane)).ranges, ['10 or more: Red', 'Up to 2: Hidden']);
     assert.deepEqual((await table(view)).slice(1, 3),
@@ -319,6 +319,56 @@ test('in Dutch the pane, the view and the client messages are Dutch', { skip }, 
     const shown = await openTinyView(page, pane, ['Time'], []);
     assert.deepEqual((await table(shown))[0], ['Measure Unit Sales', '1997', '1998', 'Year', 'Time']);
   }));
+
+// Range bounds typed as the page's language writes numbers, group separators
+// included; what the pane cannot read it says, and the view colours by what it read.
+test('the ranges fields read numbers with group separators in the page\'s language', { skip }, async () => {
+  const languages = [
+    { args: [], good: [['1,234.5', '1234.5 or more: Red'], ['-.5', '-0.5 or more: Red'], ['12,345,678', '12345678 or more: Red']],
+      bad: ['1.234,5', '12,34', '1,2345', ',5', '1,234.5.6'], shown: '1234.5',
+      message: 'Please enter a number, such as 1234.5 or 1,234.5.',
+      range: ['17.5', '1,000'], applied: '17.5 to 1000: Red' },
+    { args: ['--lang', 'nl'], good: [['1.234,5', '1234.5 of meer: Rood'], ['-,5', '-0.5 of meer: Rood'], ['12.345.678', '12345678 of meer: Rood']],
+      bad: ['1,234.5', '12.34', '1.2345', '.5', '1.234,5,6'], shown: '1234,5',
+      message: 'Geef een getal op, zoals 1234,5 of 1.234,5.',
+      range: ['17,5', '1.000'], applied: '17.5 tot en met 1000: Rood' },
+  ];
+  for (const language of languages) {
+    await withWalk(language.args, async ({ page, pane, problems }) => {
+      await pane.selectOption('select[name=lbxColour]', '5');
+      for (const [typed, text] of language.good) {
+        await pane.fill('input[name=txtFrom]', typed);
+        await pane.click('input[name=btnAdd]');
+        assert.equal((await paneLists(pane)).ranges.at(-1), `${text}*`, typed);
+      }
+      for (const typed of language.bad) {
+        await pane.fill('input[name=txtFrom]', typed);
+        await pane.click('input[name=btnAdd]');
+        assert.deepEqual(problems.dialogs.splice(0), [language.message], typed);
+      }
+      assert.equal((await paneLists(pane)).ranges.length, language.good.length);
+      // A range chosen in the list shows its bounds as the language writes them, and reads back unchanged.
+      await pane.selectOption('select[name=lbxRanges]', { index: 0 });
+      assert.equal(await pane.inputValue('input[name=txtFrom]'), language.shown);
+      await pane.click('input[name=btnChange]');
+      assert.deepEqual(problems.dialogs, []);
+      assert.equal((await paneLists(pane)).ranges[0], language.good[0][1] + '*');
+
+      // The view receives the bounds as numbers: of 78 and 17 only 78 lies in the range.
+      await pane.click('input[name=btnClear]');
+      await openTinyView(page, pane, ['Time'], ['Product']);
+      await pane.fill('input[name=txtFrom]', language.range[0]);
+      await pane.fill('input[name=txtTo]', language.range[1]);
+      await pane.selectOption('select[name=lbxColour]', '5');
+      await pane.click('input[name=btnAdd]');
+      const view = await newView(page, () => pane.click('input[name=btnApplyRanges]'));
+      assert.deepEqual((await paneLists(pane)).ranges, [language.applied]);
+      const coloured = await view.evaluate(() =>
+        Array.from(document.querySelectorAll('span.text255')).map((span) => span.innerText.trim()));
+      assert.deepEqual(coloured, ['78.00']);
+    });
+  }
+});
 
 test('names and captions that hold markup and script show as text and run nothing', { skip }, () =>
   withWalk([], async ({ page, pane, problems }) => {

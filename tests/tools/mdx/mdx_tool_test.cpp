@@ -71,6 +71,26 @@ TEST(MdxToolTest, JsonOutputIsOneObjectWithAxesFilterAxisAndCells) {
                 "{\"ordinal\": 3, \"value\": \"a \\\"quoted\\\" \\\\ text\", \"formattedValue\": \"a \\\"quoted\\\" \\\\ text\"}]}\n");
 }
 
+// Columns line up on a terminal: widths count characters, not bytes, and
+// East Asian wide characters as two.
+TEST(MdxToolTest, TableColumnsLineUpByCharactersNotBytes) {
+  MdxRequest request;
+  request.catalogs = orvex::testing::TinyCatalogsRoot();
+  request.statement =
+      "WITH MEMBER [Measures].[Größe] AS '\"日本\"' MEMBER [Measures].[Naïve] AS '\"café\"' "
+      "SELECT {[Measures].[Größe], [Measures].[Naïve], [Measures].[Unit Sales]} ON 0, "
+      "{[Store].[Canada], [Store].[USA]} ON 1 FROM [Sales] WHERE ([Time].[1997])";
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunMdx(request, out, err), 0) << err.str();
+  std::string table = out.str();
+  table = table.substr(table.find('\n') + 1);  // the filter line
+  EXPECT_EQ(table,
+            "                 | [Measures].[Größe] | [Measures].[Naïve] | [Measures].[Unit Sales]\n"
+            "[Store].[Canada] | 日本               | café               |\n"
+            "[Store].[USA]    | 日本               | café               | 78.00\n");
+}
+
 TEST(MdxToolTest, FailuresGoToStandardErrorWithStatusOne) {
   MdxRequest request;
   request.catalogs = orvex::testing::TinyCatalogsRoot();
