@@ -15,7 +15,7 @@ class CountingReader : public CellReader {
     ++calls;
     requested += requests.size();
     for (size_t index = 0; index < requests.size(); ++index) {
-      values[index] = requests[index].coordinate->size() == 1 ? CellValue() : CellValue(requests[index].coordinate->size());
+      values[index] = requests[index].coordinate->size() == 1 ? CellValue() : CellValue(static_cast<double>(requests[index].coordinate->size()));
     }
   }
   int calls = 0;

@@ -64,7 +64,7 @@ std::vector<double> Column(const std::string& sql) {
 
 std::vector<double> Numbers(const std::vector<CellValue>& values) {
   std::vector<double> numbers;
-  for (const auto& value : values) numbers.push_back(value.value_or(-1));
+  for (const auto& value : values) numbers.push_back(value ? engine::ToDouble(*value) : -1);
   return numbers;
 }
 
