@@ -144,8 +144,8 @@ TEST(SqlCellReaderTest, GroupsCellsByLevelCombinationIntoOneQueryEach) {
   reader.ClearCache();
   (void)Cells(cube, {measures[0]}, coordinates);
   EXPECT_EQ(reader.query_count() - before, 5u);
-  EXPECT_DOUBLE_EQ(*cold[0], 21);  // 1997 Q1
-  EXPECT_DOUBLE_EQ(*cold[1], 5);
+  EXPECT_DOUBLE_EQ(ToDouble(*cold[0]), 21);  // 1997 Q1
+  EXPECT_DOUBLE_EQ(ToDouble(*cold[1]), 5);
 }
 
 TEST(SqlCellReaderTest, RowsBeyondTheCellsAskedForAreCachedExactly) {
@@ -250,7 +250,7 @@ TEST(SqlCellReaderTest, ManyThreadsGetIdenticalCorrectResults) {
   }
   for (auto& thread : threads) thread.join();
   for (int thread = 1; thread < kThreads; ++thread) EXPECT_EQ(results[thread], results[0]);
-  EXPECT_DOUBLE_EQ(*results[0][0], 78);  // [Time].[1997], Unit Sales
+  EXPECT_DOUBLE_EQ(ToDouble(*results[0][0]), 78);  // [Time].[1997], Unit Sales
 }
 
 TEST(SqlCellReaderTest, RefusesRequestsThatDoNotFitTheCube) {
@@ -277,8 +277,9 @@ TEST(SqlCellReaderTest, RefusesRequestsThatDoNotFitTheCube) {
 // measures, so they match what the store itself sums whatever order the
 // answer's rows came in; min and max pick by exact value.
 TEST(SegmentTest, RollsDecimalsUpExactlyInAnyRowOrder) {
-  Measure sum{.name = "S", .aggregator = Aggregator::kSum};
-  Measure least{.name = "L", .aggregator = Aggregator::kMin};
+  Measure sum;
+  Measure least;
+  least.aggregator = Aggregator::kMin;
   std::vector<std::string> figures = {"1234567.89", "0.10", "0.20", "-0.30", "0.01", "1234567.89"};
   auto rolled = [&](const std::vector<std::string>& order) {
     std::vector<KeyValue> keys;

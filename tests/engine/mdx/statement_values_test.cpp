@@ -42,7 +42,7 @@ TEST(StatementValuesTest, RemembersMissesOnceAndReadsThemInOneCall) {
   ASSERT_NE(empty, nullptr);
   EXPECT_FALSE(empty->has_value());
   ASSERT_NE(cache.Find(measure, two), nullptr);
-  EXPECT_EQ(**cache.Find(measure, two), 2);
+  EXPECT_EQ(ToDouble(**cache.Find(measure, two)), 2);
   cache.FetchPending(reader);  // nothing pending: no call
   EXPECT_EQ(reader.calls, 1);
 }
