@@ -29,6 +29,12 @@ std::optional<Int128> Widen(Int128 value, int digits) {
 
 // The decimal digits of |value|; "0" for zero.
 std::string MagnitudeDigits(Int128 value) {
+  // Most figures fit in 64 bits, where a digit costs no 128-bit division.
+  if (value > -Int128(INT64_MAX) && value < Int128(INT64_MAX)) {
+    auto magnitude = static_cast<uint64_t>(value < 0 ? -value : value);
+    char buffer[24];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, magnitude).ptr);
+  }
   std::string digits;
   do {
     int digit = static_cast<int>(value % 10);
