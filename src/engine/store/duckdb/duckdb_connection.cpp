@@ -118,8 +118,8 @@ KeyValue ValueAt(const ColumnReader& column, const void* data, idx_t row) {
     case DUCKDB_TYPE_HUGEINT: return HugeToValue(static_cast<const duckdb_hugeint*>(data)[row]);
     case DUCKDB_TYPE_UHUGEINT: {
       const auto& value = static_cast<const duckdb_uhugeint*>(data)[row];
-      if (value.upper < (uint64_t{1} << 63)) return Decimal{HugeToInt128({value.lower, static_cast<int64_t>(value.upper)}), 0};
-      return duckdb_uhugeint_to_double(value);
+      if (value.upper >= (uint64_t{1} << 63)) return duckdb_uhugeint_to_double(value);
+      return Decimal{HugeToInt128({value.lower, static_cast<int64_t>(value.upper)}), 0};
     }
     case DUCKDB_TYPE_DECIMAL: {
       // Read exactly: a sum of DECIMALs is the one figure every run agrees on.
