@@ -2,6 +2,7 @@
 // Reading cells of a cube in tests: members by unique name, coordinates, fetches.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,13 +58,20 @@ inline Coordinate At(const Cube& cube, const std::vector<std::string>& members) 
   return coordinate;
 }
 
-// One cell, read on its own.
-inline CellValue Cell(const Cube& cube, const std::string& measure, const std::vector<std::string>& members) {
+// A cell's value as a double (exact decimals at their nearest), nullopt when empty.
+inline std::optional<double> AsDouble(const CellValue& value) {
+  if (!value) return std::nullopt;
+  return engine::ToDouble(*value);
+}
+
+// One cell, read on its own, as a double.
+inline std::optional<double> Cell(const Cube& cube, const std::string& measure,
+                                  const std::vector<std::string>& members) {
   Coordinate coordinate = At(cube, members);
   CellRequest request{FindMeasure(cube, measure), &coordinate};
   CellValue value;
   cube.cells().Fetch(std::span(&request, 1), std::span(&value, 1));
-  return value;
+  return AsDouble(value);
 }
 
 // Many cells in one Fetch, as the evaluator asks for them.
@@ -82,14 +90,14 @@ inline std::vector<CellValue> Cells(const Cube& cube, const std::vector<const Me
 struct CellCase {
   std::string measure;
   std::vector<std::string> members;
-  CellValue expected;
+  std::optional<double> expected;
 };
 
 // Reads every case's cell on its own and checks its value, naming the case on failure.
 inline void ExpectCells(const Cube& cube, const std::vector<CellCase>& cases) {
   for (const auto& test : cases) {
     SCOPED_TRACE(test.measure + " at " + (test.members.empty() ? "the top" : test.members.front()));
-    CellValue value = Cell(cube, test.measure, test.members);
+    std::optional<double> value = Cell(cube, test.measure, test.members);
     ASSERT_EQ(value.has_value(), test.expected.has_value());
     if (value) {
       EXPECT_DOUBLE_EQ(*value, *test.expected);

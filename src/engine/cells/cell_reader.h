@@ -3,6 +3,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/model/decimal.h"
 #include "engine/model/measure.h"
 #include "engine/model/member.h"
 
@@ -18,9 +19,9 @@ struct CellRequest {
   const Coordinate* coordinate = nullptr;  // must live until Fetch returns
 };
 
-// A stored measure's value at a coordinate: a number, or empty when no fact
-// row falls in the cell.
-using CellValue = std::optional<double>;
+// A stored measure's value at a coordinate: a number (exact where the store
+// summed decimals), or empty when no fact row falls in the cell.
+using CellValue = std::optional<CellNumber>;
 
 // Reads stored-measure values of one cube. Requests missing from the cache are
 // grouped by the combination of levels their coordinates touch and answered

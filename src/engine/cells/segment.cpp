@@ -12,13 +12,13 @@ bool RollsUp(Aggregator aggregator) {
          aggregator == Aggregator::kMax;
 }
 
-void Combine(Aggregator aggregator, double& total, double value) {
+void Combine(Aggregator aggregator, CellNumber& total, const CellNumber& value) {
   if (aggregator == Aggregator::kMin) {
-    total = std::min(total, value);
+    if (Compare(value, total) < 0) total = value;
   } else if (aggregator == Aggregator::kMax) {
-    total = std::max(total, value);
+    if (Compare(value, total) > 0) total = value;
   } else {
-    total += value;
+    total = Add(total, value);
   }
 }
 
@@ -42,7 +42,7 @@ std::optional<size_t> Segment::ColumnOf(std::pair<int32_t, int32_t> column) cons
   return std::nullopt;
 }
 
-std::optional<std::unordered_map<std::vector<KeyValue>, double, KeyVectorHash>> Segment::RollUp(
+std::optional<std::unordered_map<std::vector<KeyValue>, CellNumber, KeyVectorHash>> Segment::RollUp(
     const Measure& measure, const ColumnList& target) const {
   auto found = std::find(measures_.begin(), measures_.end(), &measure);
   if (found == measures_.end() || !RollsUp(measure.aggregator)) return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<std::unordered_map<std::vector<KeyValue>, double, KeyVectorHash>> 
   for (size_t index = 0; index < columns_.size(); ++index) {
     if (columns_[index].filtered && std::find(kept.begin(), kept.end(), index) == kept.end()) return std::nullopt;
   }
-  std::unordered_map<std::vector<KeyValue>, double, KeyVectorHash> totals;
+  std::unordered_map<std::vector<KeyValue>, CellNumber, KeyVectorHash> totals;
   size_t rows = columns_.empty() ? values_.size() / std::max<size_t>(1, measures_.size())
                                  : keys_.size() / columns_.size();
   std::vector<KeyValue> key(kept.size());

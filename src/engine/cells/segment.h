@@ -44,10 +44,11 @@ class Segment {
   size_t cell_count() const { return values_.size(); }
 
   // The values of `measure` added up to the key columns `target`, keyed by
-  // their key values: nullopt when this segment cannot answer such cells
-  // (the measure is not here or does not add up, a column is missing, or a
-  // left-out column was filtered).
-  std::optional<std::unordered_map<std::vector<KeyValue>, double, KeyVectorHash>> RollUp(
+  // their key values (exactly when they are decimals, so the same in any row
+  // order): nullopt when this segment cannot answer such cells (the measure
+  // is not here or does not add up, a column is missing, or a left-out
+  // column was filtered).
+  std::optional<std::unordered_map<std::vector<KeyValue>, CellNumber, KeyVectorHash>> RollUp(
       const Measure& measure, const ColumnList& target) const;
   // Whether the cell with `keys` at `target` passes this segment's filters,
   // so that an absent key means an empty cell rather than an unread one.

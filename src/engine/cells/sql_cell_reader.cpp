@@ -39,6 +39,14 @@ void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector
   std::reverse(keys.begin() + static_cast<ptrdiff_t>(start), keys.end());
 }
 
+// An aggregate as the store returned it: decimals stay exact, so that adding
+// them up again later gives the same figure whatever the order.
+CellValue ToCellValue(const KeyValue& value) {
+  if (const auto* exact = std::get_if<Decimal>(&value)) return CellNumber(*exact);
+  double number = 0;
+  return ToDouble(value, number) ? CellValue(number) : std::nullopt;
+}
+
 const Member* AncestorAt(const Member* member, int depth) {
   while (member->depth() > depth) member = member->parent;
   return member;
@@ -188,8 +196,7 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
       keys.push_back(member == source.derived->members.end() ? KeyValue() : AncestorAt(member->second, source.depth)->key);
     }
     for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
-      double number = 0;
-      numbers.push_back(ToDouble(rows.at(row, plan.sql_keys + measure), number) ? CellValue(number) : std::nullopt);
+      numbers.push_back(ToCellValue(rows.at(row, plan.sql_keys + measure)));
     }
   }
 

@@ -367,7 +367,7 @@ int64_t Evaluator::EvalInteger(const mdx::Node& node, const Context& context) {
 
 double Evaluator::EvalNumber(const mdx::Node& node, const Context& context) {
   Scalar value = EvalScalar(node, context);
-  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (auto number = NumberOf(value)) return *number;
   if (const auto* text = std::get_if<std::string>(&value)) {
     if (auto parsed = ParseNumber(*text)) return *parsed;
   }
@@ -377,7 +377,7 @@ double Evaluator::EvalNumber(const mdx::Node& node, const Context& context) {
 bool Evaluator::EvalCondition(const mdx::Node& node, const Context& context) {
   Scalar value = EvalScalar(node, context);
   if (const auto* truth = std::get_if<bool>(&value)) return *truth;
-  if (const auto* number = std::get_if<double>(&value)) return *number != 0;
+  if (auto number = NumberOf(value)) return *number != 0;
   if (IsEmpty(value)) return false;
   const std::string& text = std::get<std::string>(value);
   if (EqualsIgnoreCase(text, "true")) return true;
@@ -418,7 +418,7 @@ Scalar Evaluator::CellValue(const Context& context) {
   if (!measure->measure) return Scalar();
   const engine::CellValue* value = cells_.Find(*measure->measure, context.coordinate());
   if (!value || !*value) return Scalar();
-  return Scalar(**value);
+  return ToScalar(**value);
 }
 
 }  // namespace orvex::engine

@@ -1,5 +1,7 @@
 #include "engine/eval/format_string.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,50 +122,78 @@ std::string Group(const std::string& digits) {
   return grouped;
 }
 
-// A non-negative number rounded to `decimals` places, halves away from zero,
-// as its integer digits and exactly `decimals` fraction digits. Rounding works
-// on the 15 significant digits a double holds reliably, so 2.675 rounds to
+// A non-negative number as decimal digits: 0.d1d2d3... times 10^point,
+// without leading or trailing zeros ("" for zero). Rounding works on these
+// digits, never on a binary value: an exact decimal gives its own digits,
+// and a double the shortest digits that read back as it, so 2.675 rounds to
 // 2.68 as people expect, not to the 2.67 its binary value would give.
-struct Decimal {
+struct Digits {
+  std::string digits;
+  int point = 0;
+};
+
+Digits Trimmed(std::string digits, int point) {
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return {};
+  point -= static_cast<int>(first);
+  digits.erase(0, first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return {std::move(digits), point};
+}
+
+Digits DigitsOf(double magnitude) {
+  if (magnitude == 0) return {};
+  char buffer[64];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific).ptr;
+  std::string_view text(buffer, static_cast<size_t>(end - buffer));  // "d.ddde+XX" or "de-XX"
+  size_t e = text.find('e');
+  std::string digits(1, text[0]);
+  if (e > 1) digits.append(text.substr(2, e - 2));
+  return Trimmed(std::move(digits), std::atoi(std::string(text.substr(e + 1)).c_str()) + 1);
+}
+
+Digits DigitsOf(const Decimal& value) {
+  std::string digits = value.ToText();
+  if (digits.front() == '-') digits.erase(0, 1);
+  size_t dot = digits.find('.');
+  int point = static_cast<int>(dot == std::string::npos ? digits.size() : dot);
+  if (dot != std::string::npos) digits.erase(dot, 1);
+  return Trimmed(std::move(digits), point);
+}
+
+// The number rounded to `decimals` places, halves away from zero, as its
+// integer digits and exactly `decimals` fraction digits.
+struct Rounded {
   std::string integer;
   std::string fraction;
 };
 
-Decimal RoundHalfUp(double value, int decimals) {
-  if (value == 0) return {"0", std::string(static_cast<size_t>(decimals), '0')};
-  // A whole number below 10^15 is its own 15 significant digits, with nothing
-  // to round: most cells (sums of units, counts) take this way, without printf.
-  if (value > 0 && value < 1e15 && value == std::floor(value)) {
-    return {std::to_string(static_cast<int64_t>(value)), std::string(static_cast<size_t>(decimals), '0')};
-  }
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.14e", value);
-  std::string digits(1, buffer[0]);
-  digits.append(buffer + 2, 14);
-  int exponent = std::atoi(std::strchr(buffer, 'e') + 1);  // digits[i] stands for 10^(exponent - i)
-  int keep = exponent + 1 + decimals;                       // the digits down to 10^-decimals
-  if (keep < 0) return {"0", std::string(static_cast<size_t>(decimals), '0')};
-  std::string kept = digits.substr(0, static_cast<size_t>(std::min(keep, 15)));
-  kept.append(static_cast<size_t>(std::max(0, keep - 15)), '0');
-  if (keep < 15 && digits[static_cast<size_t>(keep)] >= '5') {
+Rounded RoundHalfAway(const Digits& number, int decimals) {
+  int keep = number.point + decimals;  // how many of the digits stay
+  if (number.digits.empty() || keep < 0) return {"0", std::string(static_cast<size_t>(decimals), '0')};
+  int size = static_cast<int>(number.digits.size());
+  std::string kept = number.digits.substr(0, static_cast<size_t>(std::min(keep, size)));
+  kept.append(static_cast<size_t>(std::max(0, keep - size)), '0');
+  int point = number.point;
+  // The digits are exact, so a 5 followed by nothing is a true half.
+  if (keep < size && number.digits[static_cast<size_t>(keep)] >= '5') {
     int position = static_cast<int>(kept.size()) - 1;
     while (position >= 0 && kept[static_cast<size_t>(position)] == '9') kept[static_cast<size_t>(position--)] = '0';
     if (position >= 0) {
       ++kept[static_cast<size_t>(position)];
     } else {
       kept.insert(kept.begin(), '1');
-      ++exponent;
+      ++point;
     }
   }
-  int integer_digits = exponent + 1;
-  if (integer_digits > 0) return {kept.substr(0, static_cast<size_t>(integer_digits)), kept.substr(static_cast<size_t>(integer_digits))};
-  return {"0", std::string(static_cast<size_t>(-integer_digits), '0') + kept};
+  if (point > 0) return {kept.substr(0, static_cast<size_t>(point)), kept.substr(static_cast<size_t>(point))};
+  return {"0", std::string(static_cast<size_t>(-point), '0') + kept};
 }
 
 // The digits of a non-negative number after the pattern, without literals.
-std::string Digits(double value, const Pattern& pattern) {
-  Decimal rounded = RoundHalfUp(value, pattern.max_decimals);
-  std::string integer = rounded.integer;
+std::string DigitText(const Digits& number, const Pattern& pattern) {
+  Rounded rounded = RoundHalfAway(number, pattern.max_decimals);
+  std::string integer = rounded.integer.find_first_not_of('0') == std::string::npos ? "0" : rounded.integer;
   std::string decimals = rounded.fraction;
   while (static_cast<int>(decimals.size()) > pattern.min_decimals && !decimals.empty() && decimals.back() == '0') {
     decimals.pop_back();
@@ -176,23 +206,19 @@ std::string Digits(double value, const Pattern& pattern) {
   return text;
 }
 
-std::string ScientificDigits(double value, const Pattern& pattern) {
+std::string ScientificDigits(const Digits& number, const Pattern& pattern) {
   int integer_digits = std::max(1, pattern.min_integer_digits);
-  int exponent = value == 0 ? 0 : static_cast<int>(std::floor(std::log10(value))) - (integer_digits - 1);
-  // In two steps: 10^exponent alone is 0 or infinite for the smallest and
-  // largest doubles, whose mantissas are ordinary numbers.
-  double mantissa = value == 0 ? 0 : value / std::pow(10.0, exponent / 2) / std::pow(10.0, exponent - exponent / 2);
-  if (!std::isfinite(mantissa)) return NonFiniteText(mantissa);
+  int exponent = number.digits.empty() ? 0 : number.point - integer_digits;
+  Digits mantissa{number.digits, number.digits.empty() ? 0 : integer_digits};
   // Rounding may carry the mantissa to one more digit: 9.999 becomes 10.00.
-  double limit = std::pow(10.0, integer_digits);
-  double rounding = std::pow(10.0, pattern.max_decimals);
-  if (std::round(mantissa * rounding) / rounding >= limit) {
-    mantissa /= 10;
+  if (!mantissa.digits.empty() &&
+      static_cast<int>(RoundHalfAway(mantissa, pattern.max_decimals).integer.size()) > integer_digits) {
+    --mantissa.point;
     ++exponent;
   }
   Pattern plain = pattern;
   plain.grouping = false;
-  std::string text = Digits(mantissa, plain);
+  std::string text = DigitText(mantissa, plain);
   std::string exponent_digits = std::to_string(std::abs(exponent));
   if (static_cast<int>(exponent_digits.size()) < pattern.exponent_digits) {
     exponent_digits = std::string(static_cast<size_t>(pattern.exponent_digits) - exponent_digits.size(), '0') +
@@ -207,20 +233,23 @@ std::string ScientificDigits(double value, const Pattern& pattern) {
   return text + exponent_digits;
 }
 
-std::string ApplyPattern(double value, const Pattern& pattern) {
-  double scaled = value * std::pow(100.0, pattern.percents) / std::pow(1000.0, pattern.scale_thousands);
-  // Enough "%" (or ",") in a pattern scale any number past a double's range.
-  if (!std::isfinite(scaled)) return NonFiniteText(scaled);
-  std::string digits = pattern.scientific ? ScientificDigits(scaled, pattern) : Digits(scaled, pattern);
+// The magnitude as the pattern shows it: times 100 per "%", divided by 1000
+// per scaling comma, which on decimal digits is only a move of the point.
+Digits Scaled(Digits number, const Pattern& pattern) {
+  if (!number.digits.empty()) number.point += 2 * pattern.percents - 3 * pattern.scale_thousands;
+  return number;
+}
+
+std::string ApplyPattern(const Digits& magnitude, const Pattern& pattern) {
+  Digits scaled = Scaled(magnitude, pattern);
+  std::string digits = pattern.scientific ? ScientificDigits(scaled, pattern) : DigitText(scaled, pattern);
   return pattern.prefix + digits + pattern.suffix;
 }
 
 // True when the number shows as zero at the pattern's precision.
-bool RoundsToZero(double value, const Pattern& pattern) {
-  if (pattern.scientific) return value == 0;
-  double scaled = std::fabs(value) * std::pow(100.0, pattern.percents) / std::pow(1000.0, pattern.scale_thousands);
-  if (!std::isfinite(scaled)) return false;
-  Decimal rounded = RoundHalfUp(scaled, pattern.max_decimals);
+bool RoundsToZero(const Digits& magnitude, const Pattern& pattern) {
+  if (pattern.scientific) return magnitude.digits.empty();
+  Rounded rounded = RoundHalfAway(Scaled(magnitude, pattern), pattern.max_decimals);
   return (rounded.integer + rounded.fraction).find_first_not_of('0') == std::string::npos;
 }
 
@@ -235,6 +264,15 @@ std::string GeneralNumber(double value) {
   return buffer;
 }
 
+// A number to format: its sign, the digits of its magnitude, its double for
+// the formats that only ask whether it is zero, and its exact value if any.
+struct Figure {
+  bool negative = false;
+  Digits magnitude;
+  double value = 0;
+  const Decimal* exact = nullptr;
+};
+
 std::string NamedFormat(std::string_view name) {
   if (EqualsIgnoreCase(name, "Currency")) return "$#,##0.00;($#,##0.00)";
   if (EqualsIgnoreCase(name, "Fixed")) return "0.00";
@@ -244,31 +282,43 @@ std::string NamedFormat(std::string_view name) {
   return std::string(name);
 }
 
-std::string FormatNumberWith(double value, std::string_view format_string) {
-  if (!std::isfinite(value)) return NonFiniteText(value);
+std::string FormatFigure(const Figure& figure, std::string_view format_string) {
   std::string trimmed = Trim(format_string);
+  bool zero = figure.magnitude.digits.empty();
   if (trimmed.empty() || EqualsIgnoreCase(trimmed, "General Number") || EqualsIgnoreCase(trimmed, "General") ||
       EqualsIgnoreCase(trimmed, "Standard Number")) {
-    return GeneralNumber(value);
+    // Up to 15 digits a decimal reads as its double does; past them its own digits.
+    if (figure.exact && figure.magnitude.digits.size() > 15) return ShortText(*figure.exact);
+    return GeneralNumber(figure.value);
   }
-  if (EqualsIgnoreCase(trimmed, "Yes/No")) return value != 0 ? "Yes" : "No";
-  if (EqualsIgnoreCase(trimmed, "True/False")) return value != 0 ? "True" : "False";
-  if (EqualsIgnoreCase(trimmed, "On/Off")) return value != 0 ? "On" : "Off";
+  if (EqualsIgnoreCase(trimmed, "Yes/No")) return !zero ? "Yes" : "No";
+  if (EqualsIgnoreCase(trimmed, "True/False")) return !zero ? "True" : "False";
+  if (EqualsIgnoreCase(trimmed, "On/Off")) return !zero ? "On" : "Off";
   std::vector<std::string> sections = SplitSections(NamedFormat(trimmed));
   Pattern positive = ReadPattern(sections[0]);
-  if (value == 0 && sections.size() > 2 && !sections[2].empty()) return ApplyPattern(0, ReadPattern(sections[2]));
-  if (value < 0) {
-    if (sections.size() > 1 && !sections[1].empty()) return ApplyPattern(-value, ReadPattern(sections[1]));
-    std::string text = ApplyPattern(-value, positive);
-    return RoundsToZero(value, positive) ? text : "-" + text;
+  if (zero && sections.size() > 2 && !sections[2].empty()) return ApplyPattern({}, ReadPattern(sections[2]));
+  if (figure.negative && !zero) {
+    if (sections.size() > 1 && !sections[1].empty()) return ApplyPattern(figure.magnitude, ReadPattern(sections[1]));
+    std::string text = ApplyPattern(figure.magnitude, positive);
+    return RoundsToZero(figure.magnitude, positive) ? text : "-" + text;
   }
-  return ApplyPattern(value, positive);
+  return ApplyPattern(figure.magnitude, positive);
+}
+
+std::string FormatNumberWith(double value, std::string_view format_string) {
+  if (!std::isfinite(value)) return NonFiniteText(value);
+  return FormatFigure({value < 0, DigitsOf(std::fabs(value)), value, nullptr}, format_string);
+}
+
+std::string FormatDecimalWith(const Decimal& value, std::string_view format_string) {
+  return FormatFigure({value.IsNegative(), DigitsOf(value), value.ToDouble(), &value}, format_string);
 }
 
 }  // namespace
 
 std::string FormatCellValue(const Scalar& value, std::string_view format_string) {
   if (const auto* number = std::get_if<double>(&value)) return FormatNumberWith(*number, format_string);
+  if (const auto* exact = std::get_if<Decimal>(&value)) return FormatDecimalWith(*exact, format_string);
   return ScalarText(value);
 }
 

@@ -15,6 +15,9 @@ namespace orvex::engine {
 // the end, each divides by 1000), "%", "E+00", quoted or "\"-escaped literals
 // and any other character as itself. An empty format string writes the number
 // plainly. Always a full stop and commas, whatever the server's locale.
+// Halves round away from zero, from the number's decimal digits: a decimal's
+// own, a double's shortest that read back as it (2.675 shows as 2.68 at two
+// places, -0.125 as -0.13).
 std::string FormatCellValue(const Scalar& value, std::string_view format_string);
 
 }  // namespace orvex::engine

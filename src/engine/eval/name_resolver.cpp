@@ -13,6 +13,7 @@ std::string KeyText(const KeyValue& key) {
   if (const auto* integer = std::get_if<int64_t>(&key)) return std::to_string(*integer);
   if (const auto* number = std::get_if<double>(&key)) return FormatNumber(*number);
   if (const auto* text = std::get_if<std::string>(&key)) return *text;
+  if (const auto* exact = std::get_if<Decimal>(&key)) return ShortText(*exact);
   return "";
 }
 

@@ -15,7 +15,7 @@ bool IsSet(const Value& value) { return std::holds_alternative<TupleSet>(value);
 
 // A number for arithmetic: empty stays empty (nullopt), a truth value counts 1 or 0.
 std::optional<double> NumberOf(const Scalar& value, const Evaluator& evaluator, const mdx::Node& at) {
-  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (auto number = NumberOf(value)) return number;
   if (const auto* truth = std::get_if<bool>(&value)) return *truth ? 1.0 : 0.0;
   if (const auto* text = std::get_if<std::string>(&value)) {
     if (auto parsed = ParseNumber(*text)) return *parsed;
@@ -52,7 +52,7 @@ Scalar Arithmetic(mdx::BinaryOp op, const Scalar& left, const Scalar& right, con
 // Comparison as the operators do it: an empty value counts as 0 (or "" beside a
 // text); a text beside a number compares as a number when it reads as one.
 std::optional<double> ComparableNumber(const Scalar& value) {
-  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (auto number = NumberOf(value)) return number;
   if (const auto* truth = std::get_if<bool>(&value)) return *truth ? 1.0 : 0.0;
   if (const auto* text = std::get_if<std::string>(&value)) return ParseNumber(*text);
   return 0.0;

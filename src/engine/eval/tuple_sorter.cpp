@@ -13,7 +13,7 @@ namespace {
 int Rank(const Scalar& value) {
   if (IsEmpty(value)) return 0;
   if (std::holds_alternative<bool>(value)) return 1;
-  if (std::holds_alternative<double>(value)) return 2;
+  if (std::holds_alternative<double>(value) || std::holds_alternative<Decimal>(value)) return 2;
   return 3;
 }
 
@@ -34,11 +34,17 @@ int TupleSorter::CompareKeys(const Scalar& a, const Scalar& b) {
   switch (rank_a) {
     case 1: return static_cast<int>(std::get<bool>(a)) - static_cast<int>(std::get<bool>(b));
     case 2: {
-      double x = std::get<double>(a);
-      double y = std::get<double>(b);
+      const auto* x = std::get_if<Decimal>(&a);
+      const auto* y = std::get_if<Decimal>(&b);
+      // Exact values compare exactly, so ties stay ties in every run.
+      if (x && y) return Compare(*x, *y);
+      double left = *NumberOf(a);
+      double right = *NumberOf(b);
       // NaN before every number, so that the order stays a strict weak one.
-      if (std::isnan(x) || std::isnan(y)) return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
-      return x < y ? -1 : x > y ? 1 : 0;
+      if (std::isnan(left) || std::isnan(right)) {
+        return std::isnan(left) == std::isnan(right) ? 0 : std::isnan(left) ? -1 : 1;
+      }
+      return left < right ? -1 : left > right ? 1 : 0;
     }
     case 3: {
       int order = std::get<std::string>(a).compare(std::get<std::string>(b));

@@ -17,6 +17,7 @@ std::string ScalarText(const Scalar& value) {
   }
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
   if (const auto* truth = std::get_if<bool>(&value)) return *truth ? "True" : "False";
+  if (const auto* exact = std::get_if<Decimal>(&value)) return ShortText(*exact);
   return "";
 }
 

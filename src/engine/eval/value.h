@@ -1,9 +1,11 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "engine/model/decimal.h"
 #include "engine/model/dimension.h"
 #include "engine/model/hierarchy.h"
 #include "engine/model/level.h"
@@ -12,10 +14,25 @@
 // The values an MDX expression can take while a statement is evaluated.
 namespace orvex::engine {
 
-// A cell value or other scalar: empty, a number, a text or a truth value.
-using Scalar = std::variant<std::monostate, double, std::string, bool>;
+// A cell value or other scalar: empty, a number, a text, a truth value, or an
+// exact decimal (a stored measure summed from DECIMAL columns, or an exact
+// sum of such values). Arithmetic works on a decimal's double; sums of
+// decimals stay exact, and a decimal is shown from its own digits.
+using Scalar = std::variant<std::monostate, double, std::string, bool, Decimal>;
 
 inline bool IsEmpty(const Scalar& value) { return std::holds_alternative<std::monostate>(value); }
+
+// A double or a decimal as a double; nullopt for every other scalar.
+inline std::optional<double> NumberOf(const Scalar& value) {
+  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (const auto* exact = std::get_if<Decimal>(&value)) return exact->ToDouble();
+  return std::nullopt;
+}
+
+inline Scalar ToScalar(const CellNumber& number) {
+  if (const auto* exact = std::get_if<Decimal>(&number)) return *exact;
+  return std::get<double>(number);
+}
 
 // One member per hierarchy, in the order of the set's hierarchies.
 using Tuple = std::vector<const Member*>;

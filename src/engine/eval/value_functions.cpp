@@ -24,9 +24,12 @@ void ForEachValue(Evaluator& evaluator, const Call& call, const Context& context
   }
 }
 
-std::optional<double> NumberIn(Evaluator& evaluator, const Call& call, const Scalar& value) {
+// A value to add up: decimals stay exact, so that a sum over a set gives the
+// same figure whatever order its tuples come in.
+std::optional<CellNumber> NumberIn(Evaluator& evaluator, const Call& call, const Scalar& value) {
   if (IsEmpty(value)) return std::nullopt;
   if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (const auto* exact = std::get_if<Decimal>(&value)) return *exact;
   if (const auto* truth = std::get_if<bool>(&value)) return *truth ? 1.0 : 0.0;
   if (auto parsed = ParseNumber(std::get<std::string>(value))) return *parsed;
   evaluator.Fail(call, call.function + " needs numbers, not the text '" + std::get<std::string>(value) + "'");
@@ -34,41 +37,41 @@ std::optional<double> NumberIn(Evaluator& evaluator, const Call& call, const Sca
 
 // Sum of the values; empty when every value is.
 Value SumFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  std::optional<double> total;
+  std::optional<CellNumber> total;
   ForEachValue(evaluator, call, context, [&](const Scalar& value) {
-    if (auto number = NumberIn(evaluator, call, value)) total = total.value_or(0) + *number;
+    if (auto number = NumberIn(evaluator, call, value)) total = total ? Add(*total, *number) : *number;
   });
-  return total ? Scalar(*total) : Scalar();
+  return total ? ToScalar(*total) : Scalar();
 }
 
 Value AvgFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  double total = 0;
+  std::optional<CellNumber> total;
   int count = 0;
   ForEachValue(evaluator, call, context, [&](const Scalar& value) {
     if (auto number = NumberIn(evaluator, call, value)) {
-      total += *number;
+      total = total ? Add(*total, *number) : *number;
       ++count;
     }
   });
-  return count ? Scalar(total / count) : Scalar();
+  return count ? Scalar(ToDouble(*total) / count) : Scalar();
 }
 
 template <class Better>
 Value Extreme(Evaluator& evaluator, const Call& call, const Context& context, Better better) {
-  std::optional<double> best;
+  std::optional<CellNumber> best;
   ForEachValue(evaluator, call, context, [&](const Scalar& value) {
     auto number = NumberIn(evaluator, call, value);
-    if (number && (!best || better(*number, *best))) best = number;
+    if (number && (!best || better(Compare(*number, *best)))) best = number;
   });
-  return best ? Scalar(*best) : Scalar();
+  return best ? ToScalar(*best) : Scalar();
 }
 
 Value MinFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  return Extreme(evaluator, call, context, [](double a, double b) { return a < b; });
+  return Extreme(evaluator, call, context, [](int order) { return order < 0; });
 }
 
 Value MaxFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  return Extreme(evaluator, call, context, [](double a, double b) { return a > b; });
+  return Extreme(evaluator, call, context, [](int order) { return order > 0; });
 }
 
 // Count(set[, EXCLUDEEMPTY | INCLUDEEMPTY]) and set.Count: the number of
@@ -120,7 +123,7 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
     evaluator.Fail(call, "Aggregate cannot combine the values of " + measure->unique_name +
                              " over several tuples: its values do not add up");
   }
-  std::optional<double> result;
+  std::optional<CellNumber> result;
   for (const Tuple& tuple : set.tuples) {
     at.SetTuple(tuple, set.hierarchies);
     Scalar value = call.args.size() > 1 ? evaluator.EvalScalar(*call.args[1], at) : evaluator.CellValue(at);
@@ -129,14 +132,14 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
     if (!result) {
       result = number;
     } else if (aggregator == Aggregator::kMin) {
-      result = std::min(*result, *number);
+      if (Compare(*number, *result) < 0) result = number;
     } else if (aggregator == Aggregator::kMax) {
-      result = std::max(*result, *number);
+      if (Compare(*number, *result) > 0) result = number;
     } else {
-      result = *result + *number;
+      result = Add(*result, *number);
     }
   }
-  return result ? Scalar(*result) : Scalar();
+  return result ? ToScalar(*result) : Scalar();
 }
 
 Value IIfFunction(Evaluator& evaluator, const Call& call, const Context& context) {

@@ -5,7 +5,7 @@ namespace orvex::engine {
 namespace {
 
 Variant ToVariant(const Scalar& value) {
-  if (const auto* number = std::get_if<double>(&value)) return Variant(*number);
+  if (auto number = NumberOf(value)) return Variant(*number);
   if (const auto* text = std::get_if<std::string>(&value)) return Variant(*text);
   if (const auto* truth = std::get_if<bool>(&value)) return Variant(*truth);
   return Variant();

@@ -14,6 +14,10 @@ bool ToDouble(const KeyValue& value, double& out) {
     out = *real;
     return true;
   }
+  if (const auto* exact = std::get_if<Decimal>(&value)) {
+    out = exact->ToDouble();
+    return true;
+  }
   return false;
 }
 
@@ -29,6 +33,7 @@ std::string ToText(const KeyValue& value) {
     auto result = std::to_chars(buffer, buffer + sizeof buffer, *real);
     return std::string(buffer, result.ptr);
   }
+  if (const auto* exact = std::get_if<Decimal>(&value)) return ShortText(*exact);
   return "#null";
 }
 

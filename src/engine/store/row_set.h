@@ -7,9 +7,10 @@
 
 namespace orvex::engine {
 
-// The rows one query returned, each value null, an integer, a double or a
-// text. Aggregates come back as integers or doubles; a NULL is
-// std::monostate. Stored row after row in one vector to stay compact.
+// The rows one query returned, each value null, an integer, a double, a
+// text or an exact decimal. Aggregates come back as integers, doubles or (over
+// DECIMAL and NUMERIC columns, and integers past 64 bits) exact decimals; a
+// NULL is std::monostate. Stored row after row in one vector to stay compact.
 class RowSet {
  public:
   explicit RowSet(std::vector<std::string> column_names) : column_names_(std::move(column_names)) {}
@@ -28,11 +29,11 @@ class RowSet {
   std::vector<KeyValue> values_;
 };
 
-// A value as a number: integers and doubles as they are; null and text give
-// false. Used for aggregates.
+// A value as a number: integers and doubles as they are, decimals as their
+// nearest double; null and text give false. Used for aggregates.
 [[nodiscard]] bool ToDouble(const KeyValue& value, double& out);
-// A value as display text: integers in decimal, doubles in their shortest
-// exact form ("2.5", "1997"), texts as they are, null as "#null".
+// A value as display text: integers in decimal, doubles and decimals in their
+// shortest exact form ("2.5", "1997"), texts as they are, null as "#null".
 std::string ToText(const KeyValue& value);
 
 }  // namespace orvex::engine

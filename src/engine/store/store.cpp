@@ -43,6 +43,8 @@ std::string Store::Literal(const KeyValue& value) const {
     // The shortest form reads back to the same double; a cast keeps it from being taken as DECIMAL.
     return "CAST(" + std::string(buffer, result.ptr) + " AS DOUBLE PRECISION)";
   }
+  // A plain decimal literal is exact in both stores and compares with the column's own scale.
+  if (const auto* exact = std::get_if<Decimal>(&value)) return exact->ToText();
   return "NULL";
 }
 

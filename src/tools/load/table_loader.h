@@ -9,7 +9,10 @@ namespace orvex::tools {
 // Creates or replaces tables of a catalog's store from CSV or Parquet files:
 // its data.duckdb, or the PostgreSQL database its store.conf names. All
 // tables load in one transaction: either every table is loaded or none is
-// changed. Column names and types are taken from the files.
+// changed. Column names and types are taken from the files; figures with a
+// decimal point (a CSV column guessed DOUBLE whose values are all plain
+// figures, a Parquet DECIMAL) load as DECIMAL(18, s) or DECIMAL(38, s) with
+// the source's scale, so that sums over them are exact.
 class TableLoader {
  public:
   struct Table {

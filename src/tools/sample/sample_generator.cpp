@@ -123,8 +123,8 @@ std::string SalesSql(int64_t rows) {
          "    CAST(1 + floor(pow((" + Random("i", 36) + " % 1000) / 1000.0, 2) * 5) AS INTEGER) AS units,\n"
          "    (" + Random("i", 37) + " % 1000) / 1000.0 AS u_cost FROM range(" + std::to_string(rows) + ") AS ids(i))\n"
          "SELECT p.product_id, t.time_id, c.customer_id, m.promotion_id, s.store_id,\n"
-         "       CAST(round(d.units * p.srp, 2) AS DECIMAL(10, 2)) AS store_sales,\n"
-         "       CAST(round(d.units * p.srp * (0.3 + 0.2 * d.u_cost), 4) AS DECIMAL(10, 4)) AS store_cost,\n"
+         "       CAST(round(d.units * p.srp, 2) AS DECIMAL(18, 2)) AS store_sales,\n"
+         "       CAST(round(d.units * p.srp * (0.3 + 0.2 * d.u_cost), 4) AS DECIMAL(18, 4)) AS store_cost,\n"
          "       d.units AS unit_sales\n"
          "FROM d\n" +
          Pick("s_day", "t", "d.k_day") + Pick("s_store", "s", "d.k_store", "the_year", "t.the_year") +

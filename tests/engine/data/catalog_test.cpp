@@ -9,7 +9,7 @@ namespace {
 
 TEST(TinyCatalogTest, ReadsTheYearTotalOfTheDefaultMeasure) {
   const Cube& cube = orvex::testing::TinySalesCube();
-  CellValue value = orvex::testing::Cell(cube, cube.measures()[0]->name, {"[Time].[1997]"});
+  auto value = orvex::testing::Cell(cube, cube.measures()[0]->name, {"[Time].[1997]"});
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(*value, 78);
 }

@@ -58,6 +58,76 @@ TEST(FormatStringTest, NamedAndPatternFormats) {
   }
 }
 
+Decimal Exact(const char* text) { return *Decimal::Parse(text); }
+
+// Halves round away from zero, from the number's decimal digits: an exact
+// decimal's own, and a double's shortest that read back as it. Each figure
+// is given both ways and must show the same.
+TEST(FormatStringTest, HalvesRoundAwayFromZeroFromTheDecimalDigits) {
+  struct Case {
+    const char* value;
+    const char* format;
+    const char* text;
+  } cases[] = {
+      {"2.675", "#,##0.00", "2.68"},
+      {"-2.675", "#,##0.00", "-2.68"},
+      {"-0.125", "0.00", "-0.13"},
+      {"0.125", "0.00", "0.13"},
+      {"0.285", "0.00", "0.29"},
+      {"1.005", "0.00", "1.01"},
+      {"1.015", "Standard", "1.02"},
+      {"-1.015", "Currency", "($1.02)"},
+      {"0.5", "0", "1"},
+      {"-0.5", "0", "-1"},
+      {"1.5", "#,###", "2"},
+      {"2.5", "#,###", "3"},
+      {"0.004", "0.00", "0.00"},
+      {"-0.004", "0.00", "0.00"},
+      {"0.005", "0.00", "0.01"},
+      {"-0.005", "0.00", "-0.01"},
+      {"0", "0.00", "0.00"},
+      {"0.00", "0.00;(0.00);\"zero\"", "zero"},
+      {"-0.004", "0.00;(0.00);\"zero\"", "(0.00)"},
+      {"999.995", "#,##0.00", "1,000.00"},
+      {"0.0005", "0.0%", "0.1%"},
+      {"-0.00125", "0.00%", "-0.13%"},
+      {"1234500", "#,##0,", "1,235"},
+      {"9.995", "0.00E+00", "1.00E+01"},
+            {"12345", "0.0E+00", "1.2E+04"},
+      {"12350", "0.0E+00", "1.2E+04"},
+  };
+  for (const Case& c : cases) {
+    auto exact = Decimal::Parse(c.value);
+    ASSERT_TRUE(exact) << c.value;
+    SCOPED_TRACE(std::string(c.format) + " of " + c.value);
+    EXPECT_EQ(FormatCellValue(Scalar(*exact), c.format), c.text) << "exact";
+    EXPECT_EQ(FormatCellValue(Scalar(exact->ToDouble()), c.format), c.text) << "double";
+  }
+}
+
+// Past the 15 to 17 digits a double holds, only the exact value rounds right.
+TEST(FormatStringTest, WideDecimalsKeepEveryDigit) {
+  struct Case {
+    const char* value;
+    const char* format;
+    const char* text;
+  } cases[] = {
+      {"123456789012345678.125", "#,##0.00", "123,456,789,012,345,678.13"},
+      {"-123456789012345678.125", "#,##0.00", "-123,456,789,012,345,678.13"},
+      {"98765432109876543.21", "", "98765432109876543.21"},
+      {"98765432109876543.20", "General Number", "98765432109876543.2"},
+      {"1234.50", "", "1234.5"},
+      {"1997.00", "", "1997"},
+      {"0.00", "Yes/No", "No"},
+      {"0.01", "Yes/No", "Yes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + " of " + c.value);
+    EXPECT_EQ(FormatCellValue(Scalar(Exact(c.value)), c.format), c.text);
+  }
+  EXPECT_EQ(ScalarText(Scalar(Exact("1234.50"))), ScalarText(Scalar(1234.5)));
+}
+
 TEST(FormatStringTest, EmptyCellsAndTextsAreNotFormatted) {
   EXPECT_EQ(FormatCellValue(Scalar(), "Standard"), "");
   EXPECT_EQ(FormatCellValue(Scalar(std::string("a;b")), "#,###"), "a;b");

@@ -15,7 +15,7 @@ class CountingReader : public CellReader {
     ++calls;
     requested += requests.size();
     for (size_t index = 0; index < requests.size(); ++index) {
-      values[index] = requests[index].coordinate->size() == 1 ? CellValue() : CellValue(requests[index].coordinate->size());
+      values[index] = requests[index].coordinate->size() == 1 ? CellValue() : CellValue(static_cast<double>(requests[index].coordinate->size()));
     }
   }
   int calls = 0;
@@ -42,7 +42,7 @@ TEST(StatementValuesTest, RemembersMissesOnceAndReadsThemInOneCall) {
   ASSERT_NE(empty, nullptr);
   EXPECT_FALSE(empty->has_value());
   ASSERT_NE(cache.Find(measure, two), nullptr);
-  EXPECT_EQ(**cache.Find(measure, two), 2);
+  EXPECT_EQ(ToDouble(**cache.Find(measure, two)), 2);
   cache.FetchPending(reader);  // nothing pending: no call
   EXPECT_EQ(reader.calls, 1);
 }

@@ -42,7 +42,7 @@ inline std::vector<std::string> RenderRows(const engine::RowSet& rows) {
   for (size_t row = 0; row < rows.row_count(); ++row) {
     std::string line;
     for (size_t column = 0; column < rows.column_count(); ++column) {
-      static constexpr const char* kKinds[] = {"null", "int", "real", "text"};
+      static constexpr const char* kKinds[] = {"null", "int", "real", "text", "exact"};
       const engine::KeyValue& value = rows.at(row, column);
       line += std::string(column ? " | " : "") + kKinds[value.index()] + ":" + engine::ToText(value);
     }

@@ -51,6 +51,14 @@ TEST(SampleConformanceTest, EveryStatementGivesTheSameCellsOnBothStores) {
       {"distinct customers down the customer hierarchy",
        "SELECT {[Measures].[Customer Count], [Measures].[Sales Count]} ON 0, "
        "Descendants([Customers].[Mexico], [Customers].[City], SELF_AND_BEFORE) ON 1 FROM [Sales] WHERE ([Time].[1998].[Q3])"},
+      // Sums over thousands of cells, in the evaluator and from the cell cache, shown to the cent and beyond:
+      // exact on both stores, so not one digit may differ.
+      {"exact sums of decimals, formatted to the cent",
+       "WITH MEMBER [Measures].[Summed] AS 'Sum([Customers].[Name].Members, [Measures].[Store Sales])', "
+       "FORMAT_STRING = '#,##0.00' MEMBER [Measures].[Cost] AS 'Aggregate([Product].[Product Name].Members, "
+       "[Measures].[Store Cost])', FORMAT_STRING = '0.000' MEMBER [Measures].[Raw] AS '[Measures].[Store Cost]' "
+       "SELECT {[Measures].[Summed], [Measures].[Cost], [Measures].[Raw], [Measures].[Store Sales]} ON 0, "
+       "{[Time].[1997], [Time].[1997].[Q1], [Time].[1998].Children} ON 1 FROM [Sales]"},
       {"brands of one category, sorted, with the filter axis",
        "SELECT Order([Product].[Drink].[Beverages].Children, [Measures].[Store Sales], BDESC) ON 0 "
        "FROM [Sales] WHERE ([Store].[USA].[CA], [Time].[1997])"},

@@ -88,6 +88,32 @@ TEST(TableLoaderTest, ReplacesTablesAndChangesNothingWhenOneFails) {
   EXPECT_EQ(Query(catalog, "SELECT COUNT(*) FROM information_schema.tables WHERE table_name = 'more'"), "0\n");
 }
 
+// Figures with a decimal point load as DECIMAL with the source's scale, 18
+// digits wide when they fit and 38 when not, so that sums over them are
+// exact; what is no plain figure, or too wide even for 38 digits, stays a double.
+TEST(TableLoaderTest, KeepsDecimalFiguresExactWithTheSourcesScale) {
+  TempDir dir;
+  auto catalog = dir / "Shop";
+  std::vector<TableLoader::Table> tables = {
+      {"csv", WriteTextFile(dir / "figures.csv",
+                            "units,price,rate,wide,science,huge\n"
+                            "1,12.30,0.125,12345678901234567.5,1e3,1234567890123456789012345678901234567.89\n"
+                            "2,-0.5,7,,2.5,1\n"
+                            "3,,-0.001,0.25,3,2\n")},
+      {"parquet", WriteParquet(dir, "figures.parquet",
+                               "SELECT CAST(1.125 AS DECIMAL(10, 3)) AS narrow, CAST(2.5 AS DECIMAL(20, 2)) AS wide, "
+                               "CAST(12.25 AS DECIMAL(18, 2)) AS plain, CAST(0.1 AS DOUBLE) AS approximate")},
+  };
+  TableLoader::Load(catalog, tables);
+  EXPECT_EQ(Query(catalog, "SELECT typeof(units), typeof(price), typeof(rate), typeof(wide), typeof(science), "
+                           "typeof(huge) FROM csv LIMIT 1"),
+            "BIGINT|DECIMAL(18,2)|DECIMAL(18,3)|DECIMAL(38,2)|DOUBLE|DOUBLE\n");
+  EXPECT_EQ(Query(catalog, "SELECT SUM(price), SUM(rate), SUM(wide) FROM csv"), "11.8|7.124|12345678901234567.75\n");
+  EXPECT_EQ(Query(catalog, "SELECT typeof(narrow), typeof(wide), typeof(plain), typeof(approximate), narrow, wide "
+                           "FROM parquet"),
+            "DECIMAL(18,3)|DECIMAL(38,2)|DECIMAL(18,2)|DOUBLE|1.125|2.5\n");
+}
+
 TEST(TableLoaderTest, RefusesWhatItCannotLoadBeforeTouchingTheCatalog) {
   TempDir dir;
   struct Case {

@@ -62,7 +62,7 @@ std::vector<double> Column(const std::string& sql) {
   return values;
 }
 
-std::vector<double> Numbers(const std::vector<CellValue>& values) {
+std::vector<double> Numbers(const std::vector<std::optional<double>>& values) {
   std::vector<double> numbers;
   for (const auto& value : values) numbers.push_back(value.value_or(-1));
   return numbers;
@@ -71,9 +71,13 @@ std::vector<double> Numbers(const std::vector<CellValue>& values) {
 const Cube& Sales() { return Sample().FindCube("Sales"); }
 
 // The values of `measures` at every member of `members`, each alone on its hierarchy, in one Fetch.
-std::vector<CellValue> ValuesAt(const Cube& cube, const std::vector<const Measure*>& measures,
-                                const std::vector<const Member*>& members) {
-  return orvex::testing::Cells(cube, measures, orvex::testing::Alone(cube, members));
+std::vector<std::optional<double>> ValuesAt(const Cube& cube, const std::vector<const Measure*>& measures,
+                                            const std::vector<const Member*>& members) {
+  std::vector<std::optional<double>> values;
+  for (const auto& value : orvex::testing::Cells(cube, measures, orvex::testing::Alone(cube, members))) {
+    values.push_back(orvex::testing::AsDouble(value));
+  }
+  return values;
 }
 
 TEST(SampleCatalogTest, HasTheClassicMembersAndShape) {

@@ -46,19 +46,23 @@ using LogicalType = Owned<duckdb_logical_type, duckdb_destroy_logical_type>;
 struct ColumnReader {
   duckdb_type type = DUCKDB_TYPE_INVALID;
   duckdb_type storage = DUCKDB_TYPE_INVALID;  // DECIMAL's and ENUM's physical type
-  double scale = 1;                           // DECIMAL: 10^scale
+  int32_t scale = 0;                          // DECIMAL: digits after the point
   std::vector<std::string> enum_values;
   std::string name;
 };
 
-double HugeToDouble(const duckdb_hugeint& value) { return duckdb_hugeint_to_double(value); }
+Int128 HugeToInt128(const duckdb_hugeint& value) {
+  __extension__ auto bits = (static_cast<unsigned __int128>(static_cast<uint64_t>(value.upper)) << 64) | value.lower;
+  return static_cast<Int128>(bits);
+}
 
 KeyValue HugeToValue(const duckdb_hugeint& value) {
-  // Sums of integers come back as 128-bit integers; most fit in 64 bits.
+  // Sums of integers come back as 128-bit integers; most fit in 64 bits, and
+  // the rest stay exact as decimals without a fraction.
   bool fits = (value.upper == 0 && value.lower <= static_cast<uint64_t>(INT64_MAX)) ||
               (value.upper == -1 && value.lower > static_cast<uint64_t>(INT64_MAX));
   if (fits) return static_cast<int64_t>(value.lower);
-  return HugeToDouble(value);
+  return Decimal{HugeToInt128(value), 0};
 }
 
 std::string DateText(duckdb_date date) {
@@ -112,12 +116,17 @@ KeyValue ValueAt(const ColumnReader& column, const void* data, idx_t row) {
     case DUCKDB_TYPE_FLOAT: return static_cast<double>(static_cast<const float*>(data)[row]);
     case DUCKDB_TYPE_DOUBLE: return static_cast<const double*>(data)[row];
     case DUCKDB_TYPE_HUGEINT: return HugeToValue(static_cast<const duckdb_hugeint*>(data)[row]);
-    case DUCKDB_TYPE_UHUGEINT: return duckdb_uhugeint_to_double(static_cast<const duckdb_uhugeint*>(data)[row]);
+    case DUCKDB_TYPE_UHUGEINT: {
+      const auto& value = static_cast<const duckdb_uhugeint*>(data)[row];
+      if (value.upper >= (uint64_t{1} << 63)) return duckdb_uhugeint_to_double(value);
+      return Decimal{HugeToInt128({value.lower, static_cast<int64_t>(value.upper)}), 0};
+    }
     case DUCKDB_TYPE_DECIMAL: {
-      double unscaled = column.storage == DUCKDB_TYPE_HUGEINT
-                            ? HugeToDouble(static_cast<const duckdb_hugeint*>(data)[row])
-                            : static_cast<double>(IntegerAt(column.storage, data, row));
-      return unscaled / column.scale;
+      // Read exactly: a sum of DECIMALs is the one figure every run agrees on.
+      Int128 unscaled = column.storage == DUCKDB_TYPE_HUGEINT
+                            ? HugeToInt128(static_cast<const duckdb_hugeint*>(data)[row])
+                            : static_cast<Int128>(IntegerAt(column.storage, data, row));
+      return Decimal{unscaled, column.scale};
     }
     case DUCKDB_TYPE_VARCHAR: {
       auto* text = const_cast<duckdb_string_t*>(static_cast<const duckdb_string_t*>(data) + row);
@@ -149,7 +158,7 @@ ColumnReader MakeColumnReader(duckdb_result* result, idx_t column) {
     case DUCKDB_TYPE_DECIMAL: {
       LogicalType type(duckdb_column_logical_type(result, column));
       reader.storage = duckdb_decimal_internal_type(type.get());
-      for (int digit = 0; digit < duckdb_decimal_scale(type.get()); ++digit) reader.scale *= 10;
+      reader.scale = duckdb_decimal_scale(type.get());
       return reader;
     }
     case DUCKDB_TYPE_ENUM: {

@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 // Type oids are fixed by the server's catalog; these are all the reader needs.
 constexpr Oid kBoolOid = 16;
 constexpr Oid kIntegerOids[] = {20, 21, 23, 26};  // int8, int2, int4, oid
-constexpr Oid kRealOids[] = {700, 701, 1700};     // float4, float8, numeric
+constexpr Oid kRealOids[] = {700, 701};           // float4, float8
+constexpr Oid kNumericOid = 1700;
 constexpr Oid kTimestampOid = 1114;
 constexpr Oid kTimestampZoneOid = 1184;
 
@@ -88,6 +89,19 @@ KeyValue ReadValue(char kind, const char* text, int length) {
       if (error == std::errc() && end == text + length) return real;
       return std::string(text, static_cast<size_t>(length));
     }
+    case 'w': {
+      // A numeric without a declared scale is what sum() of integers gives:
+      // an integer when it fits, as DuckDB gives its integer sums.
+      int64_t integer = 0;
+      auto [end, error] = std::from_chars(text, text + length, integer);
+      if (error == std::errc() && end == text + length) return integer;
+      [[fallthrough]];
+    }
+    case 'n': {
+      // numeric is exact on the server (its sums too) and stays exact here.
+      if (auto exact = Decimal::Parse(std::string_view(text, static_cast<size_t>(length)))) return *exact;
+      return ReadValue('r', text, length);
+    }
     case 'b': return static_cast<int64_t>(length > 0 && text[0] == 't' ? 1 : 0);
     case 's':
     case 'z': return TimestampText(std::string(text, static_cast<size_t>(length)), kind == 'z');
@@ -107,6 +121,7 @@ RowSet ToRows(const PGresult* result) {
     kinds.push_back(type == kBoolOid             ? 'b'
                     : is(kIntegerOids)           ? 'i'
                     : is(kRealOids)              ? 'r'
+                    : type == kNumericOid        ? (PQfmod(result, column) == -1 ? 'w' : 'n')
                     : type == kTimestampOid      ? 's'
                     : type == kTimestampZoneOid  ? 'z'
                                                  : 't');
