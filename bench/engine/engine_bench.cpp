@@ -70,6 +70,16 @@ std::vector<Statement> Statements(orvex::engine::EngineSession& session, const s
        "Distinct({Order(Hierarchize({[Customers].[State Province].Members}), Sum({[Gender].[Gender].Members}, "
        "[Measures].[__Filtered__Store Sales]), BDESC)}) ON Axis(1) FROM [Sales] "
        "WHERE ([Measures].[__Filtered__Store Sales])"},
+      // A short request that asks for a sum over every customer and product
+      // in each cell: one grouped store statement per cell combination when
+      // read at the all members, millions of tuples when built.
+      {"sum over customer cities x products, by quarter",
+       "WITH MEMBER [Measures].[X] AS Sum(CrossJoin([Customers].[City].Members, [Product].[Product Name].Members), "
+       "[Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, [Time].[Quarter].Members ON 1 FROM [Sales]"},
+      {"the same, built tuple by tuple",
+       "WITH MEMBER [Measures].[X] AS Sum(Filter(CrossJoin([Customers].[City].Members, "
+       "[Product].[Product Name].Members), True), [Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, "
+       "[Time].[Quarter].Members ON 1 FROM [Sales]"},
   };
 }
 

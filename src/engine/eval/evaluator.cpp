@@ -40,9 +40,10 @@ std::string HierarchyList(const std::vector<const Hierarchy*>& hierarchies) {
 }
 
 Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated,
-                     NameResolver& names, StatementValues& cells, const EngineOptions& options)
+                     NameResolver& names, StatementValues& cells, const EngineOptions& options,
+                     StatementBudget& budget)
     : cube_(cube), statement_(statement), calculated_(calculated), names_(names), cells_(cells), options_(options),
-      base_(DefaultContext()) {
+      budget_(budget), base_(DefaultContext()) {
   size_t formulas = statement ? statement->formulas.size() : 0;
   named_sets_.resize(formulas);
   evaluating_sets_.resize(formulas, false);
@@ -65,11 +66,12 @@ void Evaluator::Fail(const mdx::Node& at, const std::string& message) const {
   throw EngineError(message + " (at " + mdx::DescribePosition(at.pos) + ")");
 }
 
-void Evaluator::CheckSize(size_t tuples, const mdx::Node& at) const {
+void Evaluator::CheckSize(size_t tuples, const mdx::Node& at, size_t width) const {
   if (static_cast<int64_t>(tuples) > options_.max_cells) {
     Fail(at, "The set would hold " + std::to_string(tuples) + " tuples, more than the limit of " +
                  std::to_string(options_.max_cells));
   }
+  budget_.CheckTransient(StatementBudget::SetBytes(tuples, width), "a set");
 }
 
 std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
@@ -80,6 +82,7 @@ std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
 }
 
 Value Evaluator::Eval(const mdx::Node& node, const Context& context) {
+  budget_.Tick();
   switch (node.kind) {
     case mdx::NodeKind::kNumber: return Scalar(static_cast<const mdx::NumberLiteral&>(node).value);
     case mdx::NodeKind::kString: return Scalar(static_cast<const mdx::StringLiteral&>(node).value);
@@ -115,6 +118,7 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
   TupleSet set = EvalSet(*formula.expression, base_);
   --formula_depth_;
   evaluating_sets_[index] = false;
+  budget_.Charge(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()), "a named set");
   named_sets_[index] = std::move(set);
   return *named_sets_[index];
 }
@@ -123,7 +127,11 @@ TupleSet Evaluator::AxisSet(size_t number, const mdx::Node& at) {
   if (!statement_ || number >= statement_->axes.size()) {
     Fail(at, "The statement has no axis " + std::to_string(number));
   }
-  if (!axis_sets_[number]) axis_sets_[number] = EvalSet(*statement_->axes[number].set, base_);
+  if (!axis_sets_[number]) {
+    TupleSet set = EvalSet(*statement_->axes[number].set, base_);
+    budget_.Charge(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()), "an axis");
+    axis_sets_[number] = std::move(set);
+  }
   return *axis_sets_[number];
 }
 
@@ -328,6 +336,7 @@ bool Evaluator::EvalCondition(const mdx::Node& node, const Context& context) {
 }
 
 Scalar Evaluator::CellValue(const Context& context) {
+  budget_.Tick();
   const Member* winner = nullptr;
   const Calculation* winning = nullptr;
   for (const Member* member : context.all()) {
