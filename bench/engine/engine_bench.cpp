@@ -78,7 +78,7 @@ std::vector<Statement> Statements(orvex::engine::EngineSession& session, const s
        "[Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, [Time].[Quarter].Members ON 1 FROM [Sales]"},
       {"the same, built tuple by tuple",
        "WITH MEMBER [Measures].[X] AS Sum(Filter(CrossJoin([Customers].[City].Members, "
-       "[Product].[Product Name].Members), True), [Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, "
+       "[Product].[Product Name].Members), 1 = 1), [Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, "
        "[Time].[Quarter].Members ON 1 FROM [Sales]"},
   };
 }

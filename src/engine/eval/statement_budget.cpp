@@ -56,8 +56,9 @@ void StatementBudget::CheckTransient(int64_t bytes, const char* what) const {
 
 void StatementBudget::FailMemory(int64_t bytes, const char* what) const {
   throw EngineError("The statement needs more than " + Bytes(max_bytes_) +
-                    " of memory, the limit set by --max-statement-memory (" + Bytes(bytes) + " for " + what +
-                    " on top of " + Bytes(charged_) + " held); ask for fewer positions, or raise the limit.");
+                    " of memory, the limit set by --max-statement-memory (it held " + Bytes(charged_) +
+                    " and needed " + Bytes(bytes) + " more for " + what +
+                    "); ask for fewer positions, or raise the limit.");
 }
 
 int64_t StatementBudget::SetBytes(size_t tuples, size_t width) {
