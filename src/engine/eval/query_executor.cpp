@@ -1,5 +1,9 @@
 #include "engine/eval/query_executor.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -296,6 +300,20 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::string_view mdx) cons
 }
 
 std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx::Statement> statement) const {
+  try {
+    return Run(std::move(statement));
+  } catch (const ComError&) {
+    // A statement stopped by its budget may have held hundreds of megabytes,
+    // now freed; hand them back to the system rather than keep the process
+    // at its peak until some later statement reuses them.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    throw;
+  }
+}
+
+std::shared_ptr<const CellSet> QueryExecutor::Run(std::shared_ptr<const mdx::Statement> statement) const {
   if (statement->cube.size() != 1) {
     throw EngineError("The cube " + mdx::FormatName(statement->cube) + " at " +
                          mdx::DescribePosition(statement->cube_pos) + " does not exist.");
