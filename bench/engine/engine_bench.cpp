@@ -6,8 +6,11 @@
 //   engine_bench [--catalogs DIR] [--catalog NAME] [--runs N]
 // Prints one line per statement with the medians in milliseconds; "first" is
 // open + members + cold, what the very first statement of a process costs.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <string>
@@ -57,6 +60,7 @@ std::string FamiliesByQuarters(orvex::engine::EngineSession& session, const std:
 struct Statement {
   std::string name;
   std::string mdx;
+  bool unbudgeted = false;  // run without time and memory budgets, to show what they prevent
 };
 
 std::vector<Statement> Statements(orvex::engine::EngineSession& session, const std::string& catalog) {
@@ -70,7 +74,50 @@ std::vector<Statement> Statements(orvex::engine::EngineSession& session, const s
        "Distinct({Order(Hierarchize({[Customers].[State Province].Members}), Sum({[Gender].[Gender].Members}, "
        "[Measures].[__Filtered__Store Sales]), BDESC)}) ON Axis(1) FROM [Sales] "
        "WHERE ([Measures].[__Filtered__Store Sales])"},
+      // A short request that asks for a sum over every customer and product
+      // in each cell: one grouped store statement per cell combination when
+      // read at the all members, millions of tuples when built.
+      {"sum over customer cities x products, by quarter",
+       "WITH MEMBER [Measures].[X] AS Sum(CrossJoin([Customers].[City].Members, [Product].[Product Name].Members), "
+       "[Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, [Time].[Quarter].Members ON 1 FROM [Sales]"},
+      {"the same, built tuple by tuple",
+       "WITH MEMBER [Measures].[X] AS Sum(Filter(CrossJoin([Customers].[City].Members, "
+       "[Product].[Product Name].Members), 1 = 1), [Measures].[Unit Sales]) SELECT {[Measures].[X]} ON 0, "
+       "[Time].[Quarter].Members ON 1 FROM [Sales]",
+       true},
   };
+}
+
+// Resident memory of this process in megabytes.
+double ResidentMegabytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// A statement past the memory budget, run twice on a warm session: resident
+// memory before and after each failure shows whether the failed statement
+// left anything behind.
+void ReportFailedStatementMemory(orvex::engine::EngineSession& session, const std::string& catalog) {
+  const std::string heavy = "SELECT NON EMPTY CrossJoin([Customers].[Name].Members, "
+                            "[Product].[Product Category].Members) ON 0 FROM [Sales]";
+  // The member trees the statement needs, loaded once for the catalog, are not its memory.
+  (void)session.Execute(catalog, "WITH MEMBER [Measures].[N] AS Count(CrossJoin([Customers].[Name].Members, "
+                                 "[Product].[Product Category].Members)) SELECT {[Measures].[N]} ON 0 FROM [Sales]");
+  std::cout << "\nresident MB: before " << std::fixed << std::setprecision(1) << ResidentMegabytes();
+  for (int round = 0; round < 2; ++round) {
+    auto start = Clock::now();
+    std::string outcome = "ran";
+    try {
+      (void)session.Execute(catalog, heavy);
+    } catch (const orvex::ComError& failure) {
+      outcome = failure.description().find("--max-statement-memory") != std::string::npos ? "memory budget" : "failed";
+    }
+    std::cout << ", after failure " << round + 1 << " (" << outcome << ", " << std::setprecision(0)
+              << Milliseconds(start) << " ms) " << std::setprecision(1) << ResidentMegabytes();
+  }
+  std::cout << "\n";
 }
 
 }  // namespace
@@ -86,10 +133,15 @@ int main(int argc, char** argv) {
   std::string catalog = command_line.Has("--catalog") ? command_line.Value("--catalog") : "Sample";
   int runs = command_line.Has("--runs") ? std::max(1, std::stoi(command_line.Value("--runs"))) : 5;
   try {
-    auto fresh_session = [&] {
+    auto fresh_session = [&](bool unbudgeted = false) {
       auto sources = std::make_shared<orvex::engine::DataSources>();
       sources->Add("bench", root);
-      return orvex::engine::EngineSession(sources, "bench", orvex::engine::EngineOptions{});
+      orvex::engine::EngineOptions options;
+      if (unbudgeted) {
+        options.query_timeout = std::chrono::milliseconds(0);
+        options.max_statement_memory = 0;
+      }
+      return orvex::engine::EngineSession(sources, "bench", options);
     };
     auto setup = fresh_session();
     std::vector<Statement> statements = Statements(setup, catalog);
@@ -101,7 +153,7 @@ int main(int argc, char** argv) {
       std::vector<double> open_times, member_times, cold_times, warm_times, first_times;
       int cells = 0;
       for (int run = 0; run < runs; ++run) {
-        auto session = fresh_session();
+        auto session = fresh_session(statement.unbudgeted);
         auto start = Clock::now();
         (void)session.GetCubeDefs(catalog);  // reads the schema; members and cells stay unread
         open_times.push_back(Milliseconds(start));
@@ -127,6 +179,7 @@ int main(int argc, char** argv) {
                 << Median(member_times) << std::setw(10) << Median(cold_times) << std::setw(10)
                 << Median(warm_times) << std::setw(10) << Median(first_times) << "\n";
     }
+    ReportFailedStatementMemory(setup, catalog);
   } catch (const orvex::ComError& failure) {
     std::cerr << "engine_bench: " << failure.description() << "\n";
     return 1;

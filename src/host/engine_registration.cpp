@@ -19,6 +19,8 @@ std::shared_ptr<engine::DataSources> DataSourcesOf(const ServerSettings& setting
 void RegisterEngine(const ServerSettings& settings) {
   engine::EngineOptions options;
   options.max_cells = settings.max_cells;
+  options.query_timeout = std::chrono::seconds(settings.query_timeout_seconds);
+  options.max_statement_memory = settings.max_statement_memory;
   engine::RegisterEmbeddedProvider(DataSourcesOf(settings), options);
 }
 

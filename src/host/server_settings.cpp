@@ -51,6 +51,10 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
       {"--max-request-size",
        [&](auto& f, auto& v) { settings.max_request_bytes = static_cast<size_t>(ParseInteger(f, v, 1, INT64_MAX)); }},
       {"--max-cells", [&](auto& f, auto& v) { settings.max_cells = ParseInteger(f, v, 1, INT64_MAX); }},
+      {"--query-timeout",
+       [&](auto& f, auto& v) { settings.query_timeout_seconds = ParseInteger(f, v, 0, 7 * 24 * 3600); }},
+      {"--max-statement-memory",
+       [&](auto& f, auto& v) { settings.max_statement_memory = ParseInteger(f, v, 0, INT64_MAX); }},
       {"--catalogs", [&](auto&, auto& v) { settings.catalogs = v; }},
       {"--data-source",
        [&](auto& f, auto& v) {
@@ -136,6 +140,8 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --threads N                   worker threads (8)
   --max-request-size BYTES      largest request body accepted (8388608)
   --max-cells N                 most cells one statement may produce (1000000)
+  --query-timeout SECONDS       longest one statement may run, 0 for no limit (60)
+  --max-statement-memory BYTES  memory one statement's tuples and values may take, 0 for no limit (536870912)
   --catalogs DIR                catalog root of the local data sources (data/catalogs)
   --data-source NAME=DIR        another data source and its catalog root (repeatable)
   --default-data-source NAME    data source of views that name none

@@ -28,6 +28,10 @@ struct ServerSettings {
   size_t max_request_bytes = 8 * 1024 * 1024;
   // The most cells one MDX statement may produce before it fails.
   int64_t max_cells = 1'000'000;
+  // Seconds one statement may run, and the bytes of tuples and values it may
+  // hold as the engine counts them; past either it fails. Zero: no limit.
+  int64_t query_timeout_seconds = 60;
+  int64_t max_statement_memory = int64_t{512} * 1024 * 1024;
 
   // Data sources: the default catalog root, and names mapped to their own roots.
   std::filesystem::path catalogs = "data/catalogs";

@@ -15,7 +15,7 @@ TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
       "--data-source=hr=/data/h=r", "--default-data-source", "sales", "--hide", "cube", "--hide=saved-views",
       "--views-dir", "/views", "--max-files-per-folder", "9", "--max-folders-per-folder=8",
       "--max-folder-depth", "2", "--max-name-length", "30", "--file-extension", "view", "--lang", "nl",
-      "--max-cells", "5000"});
+      "--max-cells", "5000", "--query-timeout", "0", "--max-statement-memory=1000000"});
   EXPECT_EQ(settings.port, 0);
   EXPECT_EQ(settings.bind, "0.0.0.0");
   EXPECT_EQ(settings.web_root, "/srv/web");
@@ -35,6 +35,8 @@ TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
   EXPECT_EQ(settings.file_extension, "view");
   EXPECT_EQ(settings.locale, 1043);
   EXPECT_EQ(settings.max_cells, 5000);
+  EXPECT_EQ(settings.query_timeout_seconds, 0);
+  EXPECT_EQ(settings.max_statement_memory, 1000000);
   EXPECT_EQ(ParseServerArguments({"--lang", "en"}).locale, 1033);
 }
 
@@ -43,6 +45,8 @@ TEST(ServerSettingsTest, DefaultsServeTheSiteOnTheLoopback) {
   EXPECT_EQ(settings.port, 8080);
   EXPECT_EQ(settings.bind, "127.0.0.1");
   EXPECT_EQ(settings.page, "/");
+  EXPECT_EQ(settings.query_timeout_seconds, 60);
+  EXPECT_EQ(settings.max_statement_memory, 512 * 1024 * 1024);
   EXPECT_FALSE(settings.locale.has_value());
   EXPECT_FALSE(settings.views_dir.has_value());
   EXPECT_TRUE(ParseServerArguments({"--help"}).show_help);
@@ -56,7 +60,8 @@ TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
       {"--data-source", "=/dir"},   {"--data-source", "x="},   {"--page", "relative"},
       {"--page", "/a?b"},           {"--max-folder-depth", ""}, {"--unknown", "1"},
       {"stray"},                    {"--file-extension", "a.b"}, {"--file-extension", ""},
-      {"--max-cells", "0"},
+      {"--max-cells", "0"},           {"--query-timeout", "-1"},  {"--query-timeout", "1.5"},
+      {"--max-statement-memory", "512MB"},
   };
   for (const auto& arguments : cases) {
     std::string joined;

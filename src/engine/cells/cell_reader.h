@@ -6,6 +6,7 @@
 #include "engine/model/decimal.h"
 #include "engine/model/measure.h"
 #include "engine/model/member.h"
+#include "engine/store/deadline.h"
 
 namespace orvex::engine {
 
@@ -31,8 +32,12 @@ using CellValue = std::optional<CellNumber>;
 class CellReader {
  public:
   virtual ~CellReader() = default;
-  // Fills values[i] for requests[i]; throws ComError when the store fails.
-  virtual void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) = 0;
+  // Fills values[i] for requests[i]; throws ComError when the store fails or
+  // its statements are still running at `deadline`.
+  virtual void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline deadline) = 0;
+  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) {
+    Fetch(requests, values, kNoDeadline);
+  }
 };
 
 }  // namespace orvex::engine

@@ -113,10 +113,14 @@ SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& re
   return cell;
 }
 
-void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) {
+void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline deadline) {
   if (values.size() < requests.size()) throw EngineError("Fewer cell values than cell requests.");
   std::map<std::vector<int32_t>, Group> groups;
   for (size_t index = 0; index < requests.size(); ++index) {
+    // Placing a million requests takes a while: a statement out of time stops here too.
+    if (index % 4096 == 4095 && deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline) {
+      throw EngineError("The cells were not read: the statement's time was up.");
+    }
     Pending cell = Locate(index, requests[index]);
     if (auto cached = cache_.Find(cell.key)) {
       values[index] = *cached;
@@ -142,7 +146,7 @@ void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellV
                    [](const Group* a, const Group* b) { return a->columns.size() > b->columns.size(); });
   for (Group* group : order) {
     RollUp(*group, cache_.Segments(), values);
-    if (!group->cells.empty()) Answer(*group, values);
+    if (!group->cells.empty()) Answer(*group, values, deadline);
   }
 }
 
@@ -175,9 +179,9 @@ void SqlCellReader::RollUp(Group& group, const std::vector<std::shared_ptr<const
   cache_.Insert(std::move(answered), nullptr);
 }
 
-void SqlCellReader::Answer(Group& group, std::span<CellValue> values) {
+void SqlCellReader::Answer(Group& group, std::span<CellValue> values, Deadline deadline) {
   Plan plan = MakePlan(group);
-  RowSet rows = store_.Query(plan.sql);
+  RowSet rows = store_.Query(plan.sql, deadline);
   query_count_.fetch_add(1);
 
   size_t columns = plan.columns.size();

@@ -43,7 +43,8 @@ class SqlCellReader final : public CellReader {
   SqlCellReader(const SqlCellReader&) = delete;
   SqlCellReader& operator=(const SqlCellReader&) = delete;
 
-  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) override;
+  using CellReader::Fetch;
+  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline deadline) override;
 
   // How many grouped queries have been sent to the store so far.
   size_t query_count() const { return query_count_.load(); }
@@ -58,7 +59,7 @@ class SqlCellReader final : public CellReader {
   Pending Locate(size_t index, const CellRequest& request) const;
   // Answers what it can of `group` from `segments`, removing those cells from it.
   void RollUp(Group& group, const std::vector<std::shared_ptr<const Segment>>& segments, std::span<CellValue> values);
-  void Answer(Group& group, std::span<CellValue> values);
+  void Answer(Group& group, std::span<CellValue> values, Deadline deadline);
   Plan MakePlan(const Group& group);
   std::string FilterSql(const std::string& column, const std::set<KeyValue>& keys) const;
   // The keys of the members at one depth of a hierarchy: how many differ, and

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 
 namespace orvex::engine {
@@ -8,6 +9,12 @@ struct EngineOptions {
   // A statement whose axes would make more cells than this (or whose sets grow
   // beyond it) fails with a clear error instead of exhausting memory.
   int64_t max_cells = 1'000'000;
+  // A statement still running after this long is stopped, its store
+  // statements interrupted; zero lets statements run as long as they take.
+  std::chrono::milliseconds query_timeout{std::chrono::seconds(60)};
+  // What one statement's tuples, values and buffers may take, as the
+  // evaluator counts them; zero leaves it unbounded.
+  int64_t max_statement_memory = int64_t{512} * 1024 * 1024;
 };
 
 }  // namespace orvex::engine

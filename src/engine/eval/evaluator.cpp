@@ -59,9 +59,10 @@ std::string HierarchyList(const std::vector<const Hierarchy*>& hierarchies) {
 }
 
 Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated,
-                     NameResolver& names, StatementValues& cells, const EngineOptions& options)
+                     NameResolver& names, StatementValues& cells, const EngineOptions& options,
+                     StatementBudget& budget)
     : cube_(cube), statement_(statement), calculated_(calculated), names_(names), cells_(cells), options_(options),
-      base_(DefaultContext()) {
+      budget_(budget), base_(DefaultContext()) {
   size_t formulas = statement ? statement->formulas.size() : 0;
   named_sets_.resize(formulas);
   evaluating_sets_.resize(formulas, false);
@@ -84,17 +85,18 @@ void Evaluator::Fail(const mdx::Node& at, const std::string& message) const {
   throw EngineError(message + " (at " + mdx::DescribePosition(at.pos) + ")");
 }
 
-void Evaluator::CheckSize(size_t tuples, const mdx::Node& at) const {
+void Evaluator::CheckSize(size_t tuples, const mdx::Node& at, size_t width) const {
   if (options_.max_cells < 0 || tuples > static_cast<uint64_t>(options_.max_cells)) {
     Fail(at, "The set would hold " + std::to_string(tuples) + " tuples, more than the limit of " +
                  std::to_string(options_.max_cells));
   }
+  budget_.CheckTransient(StatementBudget::SetBytes(tuples, width), "a set");
 }
 
-void Evaluator::CheckSize(size_t a, size_t b, const mdx::Node& at) const {
+void Evaluator::CheckSize(size_t a, size_t b, const mdx::Node& at, size_t width) const {
   size_t product = 0;
   if (__builtin_mul_overflow(a, b, &product)) product = std::numeric_limits<size_t>::max();
-  CheckSize(product, at);
+  CheckSize(product, at, width);
 }
 
 std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
@@ -105,6 +107,7 @@ std::optional<std::string> Evaluator::FlagOf(const mdx::Node& node) {
 }
 
 Value Evaluator::Eval(const mdx::Node& node, const Context& context) {
+  budget_.Tick();
   if (eval_depth_ >= kMaxEvalDepth) {
     Fail(node, "The expressions, calculated members and named sets nest more than " + std::to_string(kMaxEvalDepth) +
                    " levels deep");
@@ -147,6 +150,7 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
     set = EvalSet(*formula.expression, base_);
   }
   evaluating_sets_[index] = false;
+  budget_.Charge(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()), "a named set");
   named_sets_[index] = std::move(set);
   return *named_sets_[index];
 }
@@ -154,7 +158,9 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
 TupleSet Evaluator::BuildAxis(size_t number) {
   assert(statement_ && number == axes_built_ && number < statement_->axes.size());
   building_axis_ = number;
-  axis_sets_[number] = EvalSet(*statement_->axes[number].set, base_);
+  TupleSet set = EvalSet(*statement_->axes[number].set, base_);
+  budget_.Charge(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()), "an axis");
+  axis_sets_[number] = std::move(set);
   building_axis_.reset();
   axes_built_ = number + 1;
   return *axis_sets_[number];
@@ -386,6 +392,7 @@ bool Evaluator::EvalCondition(const mdx::Node& node, const Context& context) {
 }
 
 Scalar Evaluator::CellValue(const Context& context) {
+  budget_.Tick();
   const Member* winner = nullptr;
   const Calculation* winning = nullptr;
   for (const Member* member : context.all()) {

@@ -8,6 +8,7 @@
 #include "engine/eval/context.h"
 #include "engine/eval/engine_options.h"
 #include "engine/eval/name_resolver.h"
+#include "engine/eval/statement_budget.h"
 #include "engine/eval/value.h"
 #include "engine/mdx/ast.h"
 #include "engine/model/cube.h"
@@ -20,11 +21,11 @@ namespace orvex::engine {
 // pending, so a caller runs the evaluation again after the cache has fetched
 // (see QueryExecutor). Errors throw ComError naming the place in the statement.
 // One evaluation pass of one statement, one thread; everything referenced must
-// outlive the evaluator.
+// outlive the evaluator. Every step counts against the statement's budget.
 class Evaluator {
  public:
   Evaluator(const Cube& cube, const mdx::Statement* statement, CalculatedMembers& calculated, NameResolver& names,
-            StatementValues& cells, const EngineOptions& options);
+            StatementValues& cells, const EngineOptions& options, StatementBudget& budget);
   Evaluator(const Evaluator&) = delete;
   Evaluator& operator=(const Evaluator&) = delete;
 
@@ -67,11 +68,12 @@ class Evaluator {
   // nullopt for anything else. Functions read their flags with it.
   static std::optional<std::string> FlagOf(const mdx::Node& node);
   [[noreturn]] void Fail(const mdx::Node& at, const std::string& message) const;
-  // Fails when a set of `tuples` tuples would exceed the cell limit.
-  void CheckSize(size_t tuples, const mdx::Node& at) const;
+  // Fails when a set of `tuples` tuples of `width` members would exceed the
+  // cell limit or the statement's memory budget.
+  void CheckSize(size_t tuples, const mdx::Node& at, size_t width = 1) const;
   // The same for a cross join of sets of `a` and `b` tuples, whose product may
   // not fit a size_t.
-  void CheckSize(size_t a, size_t b, const mdx::Node& at) const;
+  void CheckSize(size_t a, size_t b, const mdx::Node& at, size_t width) const;
 
   // Builds axis `number` of the statement, as written (before NON EMPTY);
   // the axes are built in order, after the slicer.
@@ -83,6 +85,7 @@ class Evaluator {
   const Cube& cube() const { return cube_; }
   CalculatedMembers& calculated() { return calculated_; }
   const EngineOptions& options() const { return options_; }
+  StatementBudget& budget() { return budget_; }
 
  private:
   Value EvalName(const mdx::Name& name);
@@ -102,6 +105,7 @@ class Evaluator {
   NameResolver& names_;
   StatementValues& cells_;
   const EngineOptions& options_;
+  StatementBudget& budget_;
   Context base_;
   std::vector<std::optional<TupleSet>> named_sets_;  // by formula index, evaluated on first use
   std::vector<bool> evaluating_sets_;

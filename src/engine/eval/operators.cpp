@@ -103,7 +103,7 @@ Value Evaluator::EvalBinary(const mdx::Binary& node, const Context& context) {
     if (node.op == BinaryOp::kMultiply) {
       std::string problem = CheckDisjointHierarchies(a.hierarchies, b.hierarchies);
       if (!problem.empty()) Fail(node, "Cannot cross-join: " + problem);
-      CheckSize(a.tuples.size(), b.tuples.size(), node);
+      CheckSize(a.tuples.size(), b.tuples.size(), node, a.hierarchies.size() + b.hierarchies.size());
       return engine::CrossJoin(a, b);
     }
     std::string problem = CheckSameHierarchies(a, b);

@@ -1,5 +1,9 @@
 #include "engine/eval/query_executor.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -121,13 +125,13 @@ void ForEachCombination(const std::vector<const AxisResult*>& axes, Context base
 class StatementRun {
  public:
   StatementRun(const Cube& cube, const mdx::Statement& statement, CalculatedMembers& members, NameResolver& names,
-               StatementValues& cells, const EngineOptions& options)
+               StatementValues& cells, const EngineOptions& options, StatementBudget& budget)
       : cube_(cube), statement_(statement), members_(members), names_(names), cells_(cells), options_(options),
-        formats_(members, names) {}
+        budget_(budget), formats_(members, names) {}
 
   // The result, or nullopt when the pass met values not read yet.
   std::optional<CellSet> Pass() {
-    Evaluator evaluator(cube_, &statement_, members_, names_, cells_, options_);
+    Evaluator evaluator(cube_, &statement_, members_, names_, cells_, options_, budget_);
     evaluator.set_base_context(SlicerContext(evaluator));
     std::vector<AxisResult> axes = EvaluateAxes(evaluator);
     if (cells_.HasPending()) return std::nullopt;
@@ -232,6 +236,11 @@ class StatementRun {
 
   std::vector<CellResult> ComputeCells(Evaluator& evaluator, const std::vector<AxisResult>& axes) {
     CheckCellCount(axes);
+    int64_t count = 1;
+    for (const AxisResult& axis : axes) count *= static_cast<int64_t>(axis.positions.size());
+    // A cell keeps its value and its formatted text.
+    constexpr int64_t kPerCell = static_cast<int64_t>(sizeof(CellResult)) + 16;
+    budget_.CheckTransient(count * kPerCell, "the cells");
     std::vector<const AxisResult*> all;
     for (const AxisResult& axis : axes) all.push_back(&axis);
     std::vector<CellResult> cells;
@@ -282,6 +291,7 @@ class StatementRun {
   NameResolver& names_;
   StatementValues& cells_;
   const EngineOptions& options_;
+  StatementBudget& budget_;
   FormatFinder formats_;
 };
 
@@ -292,6 +302,20 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::string_view mdx) cons
 }
 
 std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx::Statement> statement) const {
+  try {
+    return Run(std::move(statement));
+  } catch (const ComError&) {
+    // A statement stopped by its budget may have held hundreds of megabytes,
+    // now freed; hand them back to the system rather than keep the process
+    // at its peak until some later statement reuses them.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    throw;
+  }
+}
+
+std::shared_ptr<const CellSet> QueryExecutor::Run(std::shared_ptr<const mdx::Statement> statement) const {
   if (statement->cube.size() != 1) {
     throw EngineError("The cube " + mdx::FormatName(statement->cube) + " at " +
                          mdx::DescribePosition(statement->cube_pos) + " does not exist.");
@@ -303,16 +327,24 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx:
   owner->members = std::make_unique<CalculatedMembers>(cube);
   NameResolver names(cube, *owner->members, statement.get());
   owner->members->AddStatementMembers(*statement, names);
+  StatementBudget budget(options_.query_timeout, options_.max_statement_memory);
   // Calculations may read several stored values per cell, but not without bound.
-  StatementValues cells(static_cast<size_t>(options_.max_cells) * 2);
-  StatementRun run(cube, *statement, *owner->members, names, cells, options_);
+  StatementValues cells(static_cast<size_t>(options_.max_cells) * 2, &budget);
+  StatementRun run(cube, *statement, *owner->members, names, cells, options_, budget);
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     std::optional<CellSet> result = run.Pass();
     if (result) {
       result->owner = owner;
       return std::make_shared<const CellSet>(std::move(*result));
     }
-    cells.FetchPending(cube.cells());
+    try {
+      cells.FetchPending(cube.cells());
+    } catch (const ComError&) {
+      // The store stopped its statement because the time was up: say which limit that was.
+      if (budget.TimeIsUp()) budget.FailTime();
+      throw;
+    }
+    budget.CheckTime();
   }
   throw EngineError("The statement needs more than " + std::to_string(kMaxPasses) +
                        " rounds of reading cells, each deciding what the next reads; simplify it.");

@@ -27,6 +27,8 @@ class QueryExecutor {
   std::shared_ptr<const CellSet> Execute(std::shared_ptr<const mdx::Statement> statement) const;
 
  private:
+  std::shared_ptr<const CellSet> Run(std::shared_ptr<const mdx::Statement> statement) const;
+
   std::shared_ptr<const Catalog> catalog_;
   EngineOptions options_;
 };

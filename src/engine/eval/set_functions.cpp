@@ -46,7 +46,8 @@ Value CrossJoinFunction(Evaluator& evaluator, const Call& call, const Context& c
     TupleSet next = evaluator.EvalSet(*call.args[index], context);
     std::string problem = CheckDisjointHierarchies(result.hierarchies, next.hierarchies);
     if (!problem.empty()) evaluator.Fail(call, "CrossJoin: " + problem);
-    evaluator.CheckSize(result.tuples.size(), next.tuples.size(), call);
+    evaluator.CheckSize(result.tuples.size(), next.tuples.size(), call,
+                        result.hierarchies.size() + next.hierarchies.size());
     result = CrossJoin(result, next);
   }
   return result;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/cells/cell_reader.h"
+#include "engine/eval/statement_budget.h"
 
 namespace orvex::engine {
 
@@ -16,8 +17,11 @@ namespace orvex::engine {
 class StatementValues {
  public:
   // At most `max_values` distinct values may be asked for: past that a
-  // statement fails rather than filling the server's memory.
-  explicit StatementValues(size_t max_values) : max_values_(max_values) {}
+  // statement fails rather than filling the server's memory. With a
+  // `budget` (which must outlive this), every value asked for is charged to
+  // it and reads stop at its deadline.
+  explicit StatementValues(size_t max_values, StatementBudget* budget = nullptr)
+      : max_values_(max_values), budget_(budget) {}
   StatementValues(const StatementValues&) = delete;
   StatementValues& operator=(const StatementValues&) = delete;
 
@@ -59,6 +63,7 @@ class StatementValues {
   static KeyView View(const Key& key) { return KeyView{key.measure, key.coordinate}; }
 
   size_t max_values_;
+  StatementBudget* budget_;
   std::unordered_map<Key, Entry, Hash, Equal> entries_;
   std::vector<std::pair<const Key*, Entry*>> pending_;  // map nodes never move
 };

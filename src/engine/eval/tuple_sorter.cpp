@@ -64,7 +64,20 @@ Scalar TupleSorter::KeyOf(const Tuple& tuple, const std::vector<const Hierarchy*
   return key;
 }
 
+namespace {
+
+// A sort keeps a key per tuple, and a copy of the tuple beside a cached key.
+void CheckSortBuffer(Evaluator& evaluator, const TupleSet& set) {
+  constexpr int64_t kPerKey = static_cast<int64_t>(sizeof(Scalar)) + 48;
+  evaluator.budget().CheckTransient(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()) +
+                                        static_cast<int64_t>(set.tuples.size()) * kPerKey,
+                                    "sorting");
+}
+
+}  // namespace
+
 void TupleSorter::SortFlat(TupleSet& set, bool descending) {
+  CheckSortBuffer(evaluator_, set);
   std::vector<Scalar> keys;
   keys.reserve(set.tuples.size());
   for (const Tuple& tuple : set.tuples) keys.push_back(KeyOf(tuple, set.hierarchies));
@@ -104,6 +117,7 @@ int TupleSorter::CompareInHierarchy(const Tuple& prefix, const std::vector<const
 }
 
 void TupleSorter::SortHierarchically(TupleSet& set, bool descending) {
+  CheckSortBuffer(evaluator_, set);
   const auto& hierarchies = set.hierarchies;
   std::stable_sort(set.tuples.begin(), set.tuples.end(), [&](const Tuple& a, const Tuple& b) {
     for (size_t index = 0; index < a.size(); ++index) {

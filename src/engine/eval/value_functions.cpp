@@ -4,6 +4,7 @@
 
 #include "engine/eval/evaluator.h"
 #include "engine/eval/function_table.h"
+#include "engine/eval/level_aggregates.h"
 #include "platform/com/variant.h"
 
 namespace orvex::engine {
@@ -35,8 +36,19 @@ std::optional<CellNumber> NumberIn(Evaluator& evaluator, const Call& call, const
   evaluator.Fail(call, call.function + " needs numbers, not the text '" + std::get<std::string>(value) + "'");
 }
 
+// The aggregate over whole levels read as one cell, when the measure's own
+// aggregator gives the same answer as `call` would over every tuple.
+std::optional<Scalar> OverWholeLevels(Evaluator& evaluator, const Call& call, const Context& context,
+                                      const std::vector<Aggregator>& combinable) {
+  auto levels = WholeLevelsOf(evaluator, *call.args[0], context);
+  if (!levels) return std::nullopt;
+  return AggregateOverLevels(evaluator, *levels, call.args.size() > 1 ? call.args[1].get() : nullptr, context,
+                             combinable);
+}
+
 // Sum of the values; empty when every value is.
 Value SumFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  if (auto value = OverWholeLevels(evaluator, call, context, {Aggregator::kSum, Aggregator::kCount})) return *value;
   std::optional<CellNumber> total;
   ForEachValue(evaluator, call, context, [&](const Scalar& value) {
     if (auto number = NumberIn(evaluator, call, value)) total = total ? Add(*total, *number) : *number;
@@ -67,10 +79,12 @@ Value Extreme(Evaluator& evaluator, const Call& call, const Context& context, Be
 }
 
 Value MinFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  if (auto value = OverWholeLevels(evaluator, call, context, {Aggregator::kMin})) return *value;
   return Extreme(evaluator, call, context, [](int order) { return order < 0; });
 }
 
 Value MaxFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  if (auto value = OverWholeLevels(evaluator, call, context, {Aggregator::kMax})) return *value;
   return Extreme(evaluator, call, context, [](int order) { return order > 0; });
 }
 
@@ -84,6 +98,9 @@ Value CountFunction(Evaluator& evaluator, const Call& call, const Context& conte
       evaluator.Fail(*call.args[1], "Expected EXCLUDEEMPTY or INCLUDEEMPTY");
     }
     exclude_empty = flag == "EXCLUDEEMPTY";
+  }
+  if (!exclude_empty) {
+    if (auto levels = WholeLevelsOf(evaluator, *call.args[0], context)) return Scalar(TupleCountOfLevels(*levels));
   }
   Value object = evaluator.Eval(*call.args[0], context);
   if (const auto* tuple = std::get_if<Tuple>(&object); tuple && !exclude_empty) {
@@ -104,6 +121,10 @@ Value CountFunction(Evaluator& evaluator, const Call& call, const Context& conte
 // least and greatest for min and max. Averages and distinct counts cannot be
 // combined from their parts, so over more than one tuple they fail.
 Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  if (auto value = OverWholeLevels(evaluator, call, context,
+                                   {Aggregator::kSum, Aggregator::kCount, Aggregator::kMin, Aggregator::kMax})) {
+    return *value;
+  }
   TupleSet set = evaluator.EvalSet(*call.args[0], context);
   Context at = context;
   const Member* measure = context.measure();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/model/key_value.h"
+#include "engine/store/deadline.h"
 #include "engine/store/row_set.h"
 
 namespace orvex::engine {
@@ -24,8 +25,10 @@ class Store {
   virtual ~Store() = default;
 
   // Runs one SELECT and returns every row; throws ComError carrying the
-  // store's own message when the statement fails.
-  [[nodiscard]] virtual RowSet Query(std::string_view sql) const = 0;
+  // store's own message when the statement fails, and when it is still
+  // running at `deadline` (it is interrupted then; the connection stays usable).
+  [[nodiscard]] virtual RowSet Query(std::string_view sql, Deadline deadline) const = 0;
+  [[nodiscard]] RowSet Query(std::string_view sql) const { return Query(sql, kNoDeadline); }
 
   // Throws ComError when the store's server cannot be reached now (down, or
   // refusing the login); a store without a server always passes.

@@ -14,7 +14,8 @@ namespace orvex::tools {
 
 namespace {
 
-const std::set<std::string> kWithValue = {"--catalogs", "--data-source", "--catalog", "--format", "--max-cells"};
+const std::set<std::string> kWithValue = {"--catalogs", "--data-source", "--catalog", "--format", "--max-cells",
+                                          "--query-timeout", "--max-statement-memory"};
 
 }  // namespace
 
@@ -46,6 +47,20 @@ std::string ParseMdxArguments(int argc, char** argv, MdxRequest& request, bool& 
     if (!number || *number < 1) return "The option --max-cells takes a positive number.";
     request.max_cells = static_cast<int64_t>(*number);
   }
+  if (command_line.Has("--query-timeout")) {
+    auto number = ParseNumber(command_line.Value("--query-timeout"));
+    if (!number || !(*number >= 0 && *number <= 7 * 24 * 3600)) {
+      return "The option --query-timeout takes a number of seconds (0 for no limit).";
+    }
+    request.query_timeout_seconds = *number;
+  }
+  if (command_line.Has("--max-statement-memory")) {
+    auto number = ParseNumber(command_line.Value("--max-statement-memory"));
+    if (!number || !(*number >= 0 && *number < 9.2e18)) {
+      return "The option --max-statement-memory takes a number of bytes (0 for no limit).";
+    }
+    request.max_statement_memory = static_cast<int64_t>(*number);
+  }
   return "";
 }
 
@@ -60,6 +75,9 @@ int RunMdx(const MdxRequest& request, std::ostream& out, std::ostream& err) {
     }
     engine::EngineOptions options;
     options.max_cells = request.max_cells;
+    options.query_timeout =
+        std::chrono::milliseconds(static_cast<int64_t>(request.query_timeout_seconds * 1000 + 0.5));
+    options.max_statement_memory = request.max_statement_memory;
     engine::RegisterEmbeddedProvider(sources, options);
 
     auto connection = std::make_shared<provider::Connection>();

@@ -14,6 +14,8 @@ struct MdxRequest {
   std::string catalog;                               // "" for the data source's first catalog
   std::string format = "table";                      // "table" or "json"
   int64_t max_cells = 1'000'000;
+  double query_timeout_seconds = 60;                 // 0: no limit
+  int64_t max_statement_memory = int64_t{512} * 1024 * 1024;  // bytes; 0: no limit
   std::string statement;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -88,6 +89,27 @@ TEST(DuckDbStoreTest, AFailedQueryCarriesTheStoreMessageAndTheStoreGoesOn) {
   EXPECT_THROW((void)store->Query("DROP TABLE t"), ComError);
   EXPECT_THROW((void)store->Query("INSERT INTO t VALUES (3)"), ComError);
   EXPECT_EQ(Render(store->Query("SELECT SUM(x) FROM t")), "i:3\n");
+}
+
+TEST(DuckDbStoreTest, AStatementPastItsDeadlineIsInterruptedAndThePooledConnectionGoesOn) {
+  TempDir dir;
+  auto store = DuckDbStore::Open(MakeDatabase(dir, "CREATE TABLE t (x INTEGER); INSERT INTO t VALUES (1), (2);"));
+  // Ten billion rows: hours of work unless something stops it.
+  const char* heavy = "SELECT SUM(a.range * b.range) FROM range(100000) a, range(100000) b";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+    try {
+      (void)store->Query(heavy, deadline);
+      ADD_FAILURE() << "not interrupted";
+    } catch (const ComError& error) {
+      EXPECT_NE(error.description().find("interrupted"), std::string::npos) << error.description();
+    }
+    // The same pooled connection answers the next statement.
+    EXPECT_EQ(Render(store->Query("SELECT SUM(x) FROM t")), "i:3\n");
+  }
+  // A deadline already past runs nothing.
+  EXPECT_THROW((void)store->Query("SELECT 1", std::chrono::steady_clock::now()), ComError);
 }
 
 TEST(DuckDbStoreTest, OpenRefusesWhatIsNotADatabaseAndCreatesNothing) {

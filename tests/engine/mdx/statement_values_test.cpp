@@ -11,7 +11,8 @@ namespace {
 // Answers every request with the number of members in its coordinate, and counts the calls.
 class CountingReader : public CellReader {
  public:
-  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) override {
+  using CellReader::Fetch;
+  void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline) override {
     ++calls;
     requested += requests.size();
     for (size_t index = 0; index < requests.size(); ++index) {

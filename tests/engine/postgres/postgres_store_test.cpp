@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <unistd.h>
 
@@ -116,6 +117,14 @@ TEST(PostgresStoreTest, SlowStatementIsCancelledAtTheLimitAndTheConnectionStaysU
     EXPECT_NE(error.description().find("0.2 s"), std::string::npos) << error.description();
   }
   EXPECT_EQ(RenderRows(store.Query("SELECT 2")), std::vector<std::string>{"int:2"});
+  EXPECT_EQ(store.open_connections(), 1u);
+}
+
+TEST(PostgresStoreTest, StatementPastItsOwnDeadlineIsCancelledBeforeTheStoreLimit) {
+  PostgresStore store(PostgresTestSettings("scratch", "statement_timeout = 60\n"));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  EXPECT_THROW((void)store.Query("SELECT pg_sleep(20)", deadline), ComError);
+  EXPECT_EQ(RenderRows(store.Query("SELECT 3")), std::vector<std::string>{"int:3"});
   EXPECT_EQ(store.open_connections(), 1u);
 }
 

@@ -32,6 +32,8 @@ TEST(MdxToolTest, TheStatementIsTheLastArgumentThatIsNoOptionValue) {
   EXPECT_EQ(request.statement, "");
   for (std::vector<std::string> bad : {std::vector<std::string>{"--format", "xml", "x"},
                                        std::vector<std::string>{"--max-cells", "none", "x"},
+                                       std::vector<std::string>{"--query-timeout", "-2", "x"},
+                                       std::vector<std::string>{"--max-statement-memory", "lots", "x"},
                                        std::vector<std::string>{"--colour", "red", "x"}}) {
     std::string error;
     Parse(bad, &error);
@@ -103,6 +105,22 @@ TEST(MdxToolTest, FailuresGoToStandardErrorWithStatusOne) {
   request.data_source = "Elsewhere";
   EXPECT_EQ(RunMdx(request, out, err), 1);
   EXPECT_NE(err.str().find("'Elsewhere' is not known"), std::string::npos);
+}
+
+TEST(MdxToolTest, StatementBudgetsComeFromTheCommandLine) {
+  std::string error;
+  MdxRequest request = Parse({"--query-timeout", "0.5", "--max-statement-memory", "2000",
+                              "SELECT CrossJoin([Customers].[Name].Members, [Store].[Store Name].Members) ON 0 "
+                              "FROM [Sales]"},
+                             &error);
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(request.query_timeout_seconds, 0.5);
+  EXPECT_EQ(request.max_statement_memory, 2000);
+  request.catalogs = orvex::testing::TinyCatalogsRoot();
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunMdx(request, out, err), 1);
+  EXPECT_NE(err.str().find("--max-statement-memory"), std::string::npos) << err.str();
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "engine/store/duckdb/duckdb_connection.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -178,6 +181,46 @@ ColumnReader MakeColumnReader(duckdb_result* result, idx_t column) {
   }
 }
 
+// Interrupts a connection's statement once its deadline has passed, from a
+// thread of its own, and again every little while until the statement has
+// ended: an interrupt that lands before the statement has begun could be lost.
+class Watchdog {
+ public:
+  Watchdog(duckdb_connection connection, Deadline deadline) {
+    if (deadline == kNoDeadline) return;
+    thread_ = std::thread([this, connection, deadline] {
+      std::unique_lock lock(mutex_);
+      if (ended_changed_.wait_until(lock, deadline, [&] { return ended_; })) return;
+      do {
+        duckdb_interrupt(connection);
+        fired_ = true;
+      } while (!ended_changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return ended_; }));
+    });
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  ~Watchdog() { (void)Stop(); }
+
+  // Stops watching, once the statement has ended; true when it was interrupted.
+  bool Stop() {
+    if (!thread_.joinable()) return fired_;
+    {
+      std::lock_guard lock(mutex_);
+      ended_ = true;
+    }
+    ended_changed_.notify_one();
+    thread_.join();
+    return fired_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ended_changed_;
+  bool ended_ = false;  // guarded by mutex_
+  bool fired_ = false;  // guarded by mutex_ until the thread is joined
+  std::thread thread_;
+};
+
 void ThrowIfFailed(duckdb_state state, duckdb_result* result) {
   if (state == DuckDBSuccess) return;
   const char* message = duckdb_result_error(result);
@@ -191,10 +234,18 @@ DuckDbConnection::DuckDbConnection(DuckDbConnection&&) noexcept = default;
 DuckDbConnection& DuckDbConnection::operator=(DuckDbConnection&&) noexcept = default;
 DuckDbConnection::~DuckDbConnection() = default;
 
-RowSet DuckDbConnection::Query(std::string_view sql) {
+RowSet DuckDbConnection::Query(std::string_view sql, Deadline deadline) {
+  if (deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline) {
+    throw EngineError("The store's statement was not run: its time was up before it started.");
+  }
   Result result;
   std::string text(sql);
-  ThrowIfFailed(duckdb_query(handle_->connection, text.c_str(), result.get()), result.get());
+  Watchdog watchdog(handle_->connection, deadline);
+  duckdb_state state = duckdb_query(handle_->connection, text.c_str(), result.get());
+  if (watchdog.Stop() && state != DuckDBSuccess) {
+    throw EngineError("The store's statement was interrupted: it ran past its time limit.");
+  }
+  ThrowIfFailed(state, result.get());
 
   idx_t column_count = duckdb_column_count(result.get());
   std::vector<ColumnReader> readers;

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/store/deadline.h"
 #include "engine/store/row_set.h"
 
 namespace orvex::engine {
@@ -22,8 +23,9 @@ class DuckDbConnection {
   // Runs `sql` (one statement, or several separated by semicolons) and
   // returns the rows of the last. Integer columns come back as int64_t,
   // DECIMAL and floating columns as double, texts, dates and timestamps as
-  // text; a type it cannot convert throws.
-  [[nodiscard]] RowSet Query(std::string_view sql);
+  // text; a type it cannot convert throws. A statement still running at
+  // `deadline` is interrupted and throws; the connection stays usable.
+  [[nodiscard]] RowSet Query(std::string_view sql, Deadline deadline = kNoDeadline);
   // Runs `sql` and discards any rows (CREATE, INSERT, COPY, several statements).
   void Execute(std::string_view sql);
 

@@ -28,10 +28,12 @@ DuckDbDatabase::Options DuckDbStore::DefaultOptions() {
 
 DuckDbStore::DuckDbStore(DuckDbDatabase database) : database_(std::move(database)) {}
 
-RowSet DuckDbStore::Query(std::string_view sql) const {
+RowSet DuckDbStore::Query(std::string_view sql, Deadline deadline) const {
   return TraceQuery(sql, [&] {
     DuckDbConnection connection = Borrow();
-    RowSet rows = connection.Query(sql);
+    // A failed or interrupted statement leaves the connection usable; it goes
+    // back to the pool only after a success, which costs nothing to be safe.
+    RowSet rows = connection.Query(sql, deadline);
     GiveBack(std::move(connection));
     return rows;
   });

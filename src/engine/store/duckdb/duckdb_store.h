@@ -25,7 +25,8 @@ class DuckDbStore final : public Store {
   DuckDbStore(const DuckDbStore&) = delete;
   DuckDbStore& operator=(const DuckDbStore&) = delete;
 
-  [[nodiscard]] RowSet Query(std::string_view sql) const override;
+  using Store::Query;
+  [[nodiscard]] RowSet Query(std::string_view sql, Deadline deadline) const override;
   const std::vector<std::string>& dialects() const override;
 
  private:

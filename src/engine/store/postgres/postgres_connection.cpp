@@ -199,9 +199,11 @@ struct PostgresConnection::Handle {
   }
 
   // Every result of the statements sent, up to the end or to a COPY IN.
-  std::vector<Result> Collect(bool with_timeout) {
+  // A statement is cancelled at the store's own timeout or at `statement_deadline`, whichever comes first.
+  std::vector<Result> Collect(bool with_timeout, Deadline statement_deadline = kNoDeadline) {
     Clock::time_point deadline =
         with_timeout && timeout.count() > 0 ? Clock::now() + timeout : Clock::time_point::max();
+    if (with_timeout) deadline = std::min(deadline, statement_deadline);
     bool cancelled = false;
     std::vector<Result> results;
     while (true) {
@@ -271,9 +273,9 @@ PostgresConnection PostgresConnection::Open(const PostgresSettings& settings) {
   return connection;
 }
 
-RowSet PostgresConnection::Query(std::string_view sql) {
+RowSet PostgresConnection::Query(std::string_view sql, Deadline deadline) {
   handle_->Send(sql, true);
-  std::vector<Result> results = handle_->Collect(true);
+  std::vector<Result> results = handle_->Collect(true, deadline);
   if (results.empty() || PQresultStatus(results.back().get()) != PGRES_TUPLES_OK) return RowSet({});
   return ToRows(results.back().get());
 }

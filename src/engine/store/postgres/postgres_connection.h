@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/store/deadline.h"
 #include "engine/store/postgres/postgres_settings.h"
 #include "engine/store/row_set.h"
 
@@ -29,8 +30,8 @@ class PostgresConnection {
   // (texts, dates, timestamps) as text. A statement that runs past the
   // settings' statement_timeout is cancelled and throws; the connection stays
   // usable after that and after any failed statement, unless the server went
-  // away (then IsOpen() is false).
-  [[nodiscard]] RowSet Query(std::string_view sql);
+  // away (then IsOpen() is false). So is one still running at `deadline`.
+  [[nodiscard]] RowSet Query(std::string_view sql, Deadline deadline = kNoDeadline);
   // Runs one or several statements (separated by semicolons) and discards their rows.
   void Execute(std::string_view sql);
   // Runs `copy_sql` (COPY ... FROM STDIN) and sends the data: `next` fills

@@ -10,11 +10,11 @@ PostgresStore::PostgresStore(PostgresSettings settings) : settings_(std::move(se
   if (settings_.max_connections == 0) settings_.max_connections = 1;
 }
 
-RowSet PostgresStore::Query(std::string_view sql) const {
+RowSet PostgresStore::Query(std::string_view sql, Deadline deadline) const {
   return TraceQuery(sql, [&] {
     PostgresConnection connection = Borrow();
     try {
-      RowSet rows = connection.Query(sql);
+      RowSet rows = connection.Query(sql, deadline);
       GiveBack(std::move(connection));
       return rows;
     } catch (...) {

@@ -23,7 +23,8 @@ class PostgresStore final : public Store {
   PostgresStore(const PostgresStore&) = delete;
   PostgresStore& operator=(const PostgresStore&) = delete;
 
-  [[nodiscard]] RowSet Query(std::string_view sql) const override;
+  using Store::Query;
+  [[nodiscard]] RowSet Query(std::string_view sql, Deadline deadline) const override;
   const std::vector<std::string>& dialects() const override;
   // Holds, or opens, one connection the server has not closed; throws
   // ComError with the server's reason when it is down or refuses the login.
