@@ -2,6 +2,7 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
+#include "frontend/error_text.h"
 #include "frontend/general.h"
 #include "platform/asp/application.h"
 #include "platform/text.h"
@@ -129,7 +130,8 @@ void Orvex::WriteInterface(const Variant& Request, const Variant& Response, cons
     // The description may carry what a client sent (a view's name, say), so it
     // is written as HTML text.
     try {
-      objResponse->Write("The following error has occurred: \n" + HTMLEncode(error.description()));
+      std::string catalog = objRequest ? objRequest->Item("catalog").ToString() : std::string();
+      objResponse->Write("The following error has occurred: \n" + HTMLEncode(PageErrorText(error.description(), catalog)));
     } catch (const std::exception&) {
       // Nothing more can be shown; the error is in the log.
     }

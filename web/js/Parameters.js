@@ -378,6 +378,51 @@ function synchronize() {
     }
 }
 
+// The saved-views action posted to the hidden frame and not yet confirmed by
+// the page that frame loads ('' for none).
+var savedViewsPending = '';
+
+// Called by the hidden frame's page when it has carried out an action.
+function savedViewsDone() {
+    savedViewsPending = '';
+}
+
+// The message for a hidden frame that loaded something other than the
+// saved-views page: the server refused the action before any page ran
+// (too large a view, or sent by another site), or could not be reached.
+function savedViewsFailure(frame) {
+    var text = '';
+    try {
+        text = String(frame.document.body ? frame.document.body.textContent : '');
+    } catch (e) {
+        text = '';
+    }
+    if (text.indexOf('413') == 0) return messages.requestTooLarge;
+    if (text.indexOf('403') == 0) return messages.actionRefused;
+    return messages.actionFailed;
+}
+
+// Watches the hidden frame's next load: when its page did not call
+// savedViewsDone(), the action did not happen and the user is told so,
+// instead of a save that is silently lost.
+function watchSavedViews(action) {
+    savedViewsPending = action;
+    var frame = getFrame('hidden');
+    var element = null;
+    try {
+        element = frame ? frame.frameElement : null;
+    } catch (e) {
+        element = null;
+    }
+    if (element == null) return;
+    element.addEventListener('load', function check() {
+        element.removeEventListener('load', check);
+        if (savedViewsPending == '') return;
+        savedViewsPending = '';
+        if (action != '') alert(savedViewsFailure(getFrame('hidden')));
+    });
+}
+
 // Posts a saved-views action to the hidden frame, which carries it out and
 // refills the folder and view lists.
 function postSavedViews(action, folder, view, newName, viewXml) {
@@ -387,6 +432,7 @@ function postSavedViews(action, folder, view, newName, viewXml) {
     form.elements['view'].value = view;
     form.elements['new_name'].value = newName;
     form.elements['view_xml'].value = viewXml;
+    watchSavedViews(action);
     form.submit();
 }
 
