@@ -48,6 +48,9 @@ Reply Send(int port, const std::string& request) {
     ::close(fd);
     return reply;
   }
+  // A server that never answers fails the test instead of hanging it.
+  timeval timeout{15, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   for (size_t sent = 0; sent < request.size();) {
     ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
     if (n <= 0) break;
@@ -325,14 +328,26 @@ std::pair<int, std::string> RunServerToEnd(std::vector<std::string> arguments) {
   int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(err[1]);
+  if (spawned != 0) {
+    ::close(err[0]);
+    return {-1, ""};
+  }
+  // A server that does start (the fault this guards against) is stopped after ten seconds.
+  int status = 0;
+  bool ended = false;
+  for (int wait = 0; wait < 100 && !ended; ++wait) {
+    ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
   std::string text;
   char buffer[512];
   for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
   ::close(err[0]);
-  if (spawned != 0) return {-1, ""};
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+  return {ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
 }
 
 std::string Gunzip(const std::string& packed) {
