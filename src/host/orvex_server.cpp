@@ -181,7 +181,8 @@ OrvexServer::OrvexServer(ServerSettings settings)
       if (response.status == 413) text += ": the request is larger than this server accepts";
       Answer(response, response.status, text);
     }
-    SendCompressedWherePays(request, response);
+    // The library's own error replies are a line of text; they are given the budget of a quick page.
+    SendCompressedWherePays(request, response, std::chrono::milliseconds(10));
   });
 }
 
@@ -210,6 +211,7 @@ void OrvexServer::Listen() { http_->listen_after_bind(); }
 void OrvexServer::Stop() { http_->stop(); }
 
 void OrvexServer::Route(const httplib::Request& request, httplib::Response& response) {
+  const auto start = std::chrono::steady_clock::now();
   PrepareThread();
   if (request.path == settings_.page) {
     HandlePage(request, response);
@@ -218,7 +220,7 @@ void OrvexServer::Route(const httplib::Request& request, httplib::Response& resp
   } else {
     Answer(response, 405, StatusText(405));
   }
-  SendCompressedWherePays(request, response);
+  SendCompressedWherePays(request, response, std::chrono::steady_clock::now() - start);
 }
 
 void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response& response) {

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/text.h"
@@ -48,24 +49,35 @@ bool WorthCompressing(std::string_view content_type, size_t size) {
          type == "application/xml" || type == "image/svg+xml";
 }
 
-std::optional<std::string> GzipFast(std::string_view data) {
+std::optional<std::string> GzipFast(std::string_view data, std::chrono::nanoseconds budget) {
+  const auto start = std::chrono::steady_clock::now();
+  constexpr size_t kPiece = 64 * 1024;
   z_stream stream{};
   // 15 + 16: a gzip header and trailer around the deflate stream.
   if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return std::nullopt;
   std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
   stream.next_out = reinterpret_cast<Bytef*>(out.data());
   stream.avail_out = static_cast<uInt>(out.size());
-  int result = deflate(&stream, Z_FINISH);
-  size_t written = stream.total_out;
+  int result = Z_OK;
+  for (size_t offset = 0; result == Z_OK;) {
+    const size_t piece = std::min(kPiece, data.size() - offset);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + offset));
+    stream.avail_in = static_cast<uInt>(piece);
+    offset += piece;
+    const bool last = offset == data.size();
+    // The output has room for the whole bound, so one call takes each piece whole.
+    result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+    if (last || std::chrono::steady_clock::now() - start > budget) break;
+  }
+  const size_t written = stream.total_out;
   deflateEnd(&stream);
   if (result != Z_STREAM_END) return std::nullopt;
   out.resize(written);
   return out;
 }
 
-void SendCompressedWherePays(const httplib::Request& request, httplib::Response& response) {
+void SendCompressedWherePays(const httplib::Request& request, httplib::Response& response,
+                             std::chrono::nanoseconds page_time) {
   if (response.body.empty()) return;  // nothing the library would compress
   const std::string content_type = response.get_header_value("Content-Type");
   // Content-Type is set again by the content provider.
@@ -74,7 +86,7 @@ void SendCompressedWherePays(const httplib::Request& request, httplib::Response&
     response.set_header("Vary", "Accept-Encoding");
     // A body over 4 GB is beyond what one zlib call takes; such a reply goes out as it is.
     if (AcceptsGzip(request.get_header_value("Accept-Encoding")) && response.body.size() < (1ull << 32)) {
-      if (std::optional<std::string> packed = GzipFast(response.body); packed && packed->size() < response.body.size()) {
+      if (std::optional<std::string> packed = GzipFast(response.body, page_time / 10); packed && packed->size() < response.body.size()) {
         response.set_header("Content-Encoding", "gzip");
         SendAsIs(response, std::move(*packed), content_type);
         return;

@@ -121,7 +121,7 @@ TEST(ResponseCompressionTest, ABodyGoesOutGzippedOnceOrAsItIs) {
     httplib::Request request = MakeRequest("/", {{"Accept-Encoding", accept}});
     httplib::Response response;
     response.set_content(page, "text/html; charset=utf-8");
-    SendCompressedWherePays(request, response);
+    SendCompressedWherePays(request, response, std::chrono::seconds(10));
     // A sized content provider: the library sends it as it is, never compressing it itself.
     ASSERT_TRUE(response.content_provider_);
     EXPECT_TRUE(response.body.empty());
@@ -142,6 +142,21 @@ TEST(ResponseCompressionTest, ABodyGoesOutGzippedOnceOrAsItIs) {
       EXPECT_EQ(sent, page);
     }
   }
+}
+
+TEST(ResponseCompressionTest, CompressionOverItsBudgetIsDropped) {
+  std::string page;
+  for (int row = 0; page.size() < 300'000; ++row) page += "<tr><td>" + std::to_string(row * 7919 % 100'003) + "</td></tr>\n";
+  EXPECT_FALSE(GzipFast(page, std::chrono::nanoseconds(0)));
+  // A reply whose page took no time goes out as it is (past the first 64 KB piece).
+  httplib::Request request = MakeRequest("/", {{"Accept-Encoding", "gzip"}});
+  httplib::Response response;
+  response.set_content(page, "text/html");
+  SendCompressedWherePays(request, response, std::chrono::nanoseconds(0));
+  EXPECT_FALSE(response.has_header("Content-Encoding"));
+  EXPECT_EQ(response.content_length_, page.size());
+  // The first piece is always compressed: a small reply costs little either way.
+  EXPECT_TRUE(GzipFast(page.substr(0, 60'000), std::chrono::nanoseconds(0)));
 }
 
 TEST(ConnectionThreadsTest, EveryConnectionGetsAThreadUpToTheCap) {
