@@ -378,15 +378,6 @@ function synchronize() {
     }
 }
 
-// The saved-views action posted to the hidden frame and not yet confirmed by
-// the page that frame loads ('' for none).
-var savedViewsPending = '';
-
-// Called by the hidden frame's page when it has carried out an action.
-function savedViewsDone() {
-    savedViewsPending = '';
-}
-
 // The message for a hidden frame that loaded something other than the
 // saved-views page: the server refused the action before any page ran
 // (too large a view, or sent by another site), or could not be reached.
@@ -402,24 +393,28 @@ function savedViewsFailure(frame) {
     return messages.actionFailed;
 }
 
-// Watches the hidden frame's next load: when its page did not call
-// savedViewsDone(), the action did not happen and the user is told so,
-// instead of a save that is silently lost.
+// Watches the hidden frame's next load: when it holds something other than
+// the saved-views page (whose script defines resetWindow), the action did not
+// happen and the user is told so, instead of a save that is silently lost.
 function watchSavedViews(action) {
-    savedViewsPending = action;
-    var frame = getFrame('hidden');
     var element = null;
     try {
+        var frame = getFrame('hidden');
         element = frame ? frame.frameElement : null;
     } catch (e) {
         element = null;
     }
-    if (element == null) return;
+    if (element == null || action == '') return;
     element.addEventListener('load', function check() {
         element.removeEventListener('load', check);
-        if (savedViewsPending == '') return;
-        savedViewsPending = '';
-        if (action != '') alert(savedViewsFailure(getFrame('hidden')));
+        var hidden = getFrame('hidden');
+        var ours = false;
+        try {
+            ours = hidden != null && typeof hidden.resetWindow == 'function';
+        } catch (e) {
+            ours = false;
+        }
+        if (!ours) alert(savedViewsFailure(hidden));
     });
 }
 
