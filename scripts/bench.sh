@@ -6,7 +6,8 @@
 # server is stopped at the end, also when the suite fails.
 #   scripts/bench.sh [BUILD_DIR]
 # Environment: BENCH_SCALES (default "1 10 100"), BENCH_POSTGRES_SCALE (10;
-# empty for none), BENCH_RUNS (5), BENCH_HTTP_SECONDS (5).
+# empty for none), BENCH_RUNS (5), BENCH_HTTP_SECONDS (5), BENCH_SOAK_SECONDS
+# (600: the host's soak with 8 clients; 0 skips it).
 set -euo pipefail
 build_dir=${1:-build}
 cd "$(dirname "$0")/.."
@@ -18,7 +19,7 @@ data=bench/data
 work=$data/work
 schema=data/catalogs/Sample/schema.xml
 
-cmake --build "$build_dir" --target orvex_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target orvex_bench orvex_host_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
 bin=$build_dir/bin
 mkdir -p "$work" bench/results
 
@@ -46,3 +47,14 @@ fi
 largest=$(printf '%s\n' $scales | sort -g | tail -1)
 "$bin/orvex_bench" suite "${roots[@]}" --server "$bin/orvex-server" --web-root web --work "$work" \
   --out bench/results/latest.json --runs "$runs" --http-seconds "$http_seconds" --http-scale 1 --memory-scale "$largest"
+
+# The host: what compression costs each view page, then the soak of mixed
+# pages, saves and statements on the smallest scale.
+smallest=$(printf '%s\n' $scales | sort -g | head -1)
+"$bin/orvex_host_bench" compression --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \
+  --log "$work/compression.log"
+soak_seconds=${BENCH_SOAK_SECONDS:-600}
+if [ "$soak_seconds" != 0 ]; then
+  "$bin/orvex_host_bench" soak --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \
+    --log "$work/soak.log" --seconds "$soak_seconds" --clients 8
+fi

@@ -2,6 +2,7 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
+#include "frontend/error_text.h"
 #include "frontend/general.h"
 #include "platform/asp/application.h"
 #include "platform/text.h"
@@ -128,8 +129,14 @@ void Orvex::WriteInterface(const Variant& Request, const Variant& Response, cons
     LogError(error);
     // The description may carry what a client sent (a view's name, say), so it
     // is written as HTML text.
+    std::string catalog;
     try {
-      objResponse->Write("The following error has occurred: \n" + HTMLEncode(error.description()));
+      if (objRequest && RevealsServerDetail(error.description())) catalog = objRequest->Item("catalog").ToString();
+    } catch (const std::exception&) {
+      // The request itself failed; the text is shown without the catalog's name.
+    }
+    try {
+      objResponse->Write("The following error has occurred: \n" + HTMLEncode(PageErrorText(error.description(), catalog)));
     } catch (const std::exception&) {
       // Nothing more can be shown; the error is in the log.
     }

@@ -2,8 +2,11 @@
 
 #include <map>
 
+#include "errors/event_log.h"
+
 #include "host/http_request.h"
 #include "host/http_response.h"
+#include "host/request_guard.h"
 
 namespace orvex::host {
 
@@ -43,6 +46,19 @@ std::unique_ptr<frontend::Orvex> HostingPage::CreateOrvex() const {
 
 void HostingPage::Serve(const httplib::Request& request, httplib::Response& response) const {
   auto request_object = std::make_shared<HttpRequest>(request);
+  if (IsStateChangingAction(*request_object) && IsCrossSite(request)) {
+    // Another site's page could otherwise make a visitor's browser save or
+    // delete views here. The explorer's own pane notices the refusal in its
+    // hidden frame and says so in the page's language.
+    EventLog().LogEvent("orvex-server: refused a saved-views action sent by another site (Origin '" +
+                            request.get_header_value("Origin") + "', Sec-Fetch-Site '" +
+                            request.get_header_value("Sec-Fetch-Site") + "')",
+                        EventLog::kError);
+    response.status = 403;
+    response.set_content("403 Forbidden: saved views cannot be changed from another site\n",
+                         "text/plain; charset=utf-8");
+    return;
+  }
   auto response_object = std::make_shared<HttpResponse>(response);
   response.status = 200;
   CreateOrvex()->WriteInterface(std::shared_ptr<ComObject>(request_object),

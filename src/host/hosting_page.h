@@ -23,7 +23,8 @@ class HostingPage {
   std::unique_ptr<frontend::Orvex> CreateOrvex() const;
 
   // Writes the page for `request` into `response` (status 200). Pages go out
-  // in UTF-8 and say so.
+  // in UTF-8 and say so. A saved-views action that would change the store,
+  // sent by another site's page, gets 403 instead.
   void Serve(const httplib::Request& request, httplib::Response& response) const;
 
  private:

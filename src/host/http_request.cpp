@@ -45,6 +45,8 @@ HttpRequest::HttpRequest(const httplib::Request& request) {
   std::string query = question == std::string::npos ? "" : request.target.substr(question + 1);
   query_string_ = asp::RequestCollection::FromUrlEncoded(query);
   if (IsFormEncoded(request)) form_ = asp::RequestCollection::FromUrlEncoded(request.body);
+  // A multipart form's fields, by name; file parts count as fields with their content.
+  for (const auto& [name, part] : request.files) form_.Add(name, part.content);
   for (size_t index = 0; index < request.get_header_value_count("Cookie"); ++index) {
     ParseCookies(request.get_header_value("Cookie", index), cookies_);
   }

@@ -1,14 +1,21 @@
 #include "host/orvex_server.h"
 
+#include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "errors/event_log.h"
+#include "host/connection_threads.h"
 #include "host/engine_registration.h"
+#include "host/response_compression.h"
 #include "platform/runtime/runtime.h"
 #include "webfs/web_file_system.h"
 
@@ -19,7 +26,9 @@ std::string StatusText(int status) {
   switch (status) {
     case 400: return "Bad Request";
     case 404: return "Not Found";
+    case 403: return "Forbidden";
     case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
     case 413: return "Payload Too Large";
     case 414: return "URI Too Long";
     case 500: return "Internal Server Error";
@@ -30,6 +39,67 @@ std::string StatusText(int status) {
 void Answer(httplib::Response& response, int status, const std::string& text) {
   response.status = status;
   response.set_content(text + "\n", "text/plain; charset=utf-8");
+}
+
+// Connections served at once; more wait for a thread. Each costs a mostly
+// sleeping thread with a small stack in use, so this is far above what one
+// explorer server meets, and still bounded.
+constexpr size_t kMaxConnections = 1024;
+// A single read of a request's head or body waits this long; the library
+// closes the connection after it. A kept-alive connection waits as long for
+// its next request.
+constexpr time_t kReadTimeoutSeconds = 5;
+constexpr time_t kKeepAliveSeconds = 5;
+constexpr size_t kKeepAliveRequests = 100;
+// A body must arrive whole within this time, however steadily it drips.
+constexpr auto kBodyDeadline = std::chrono::seconds(30);
+
+// Holds one of the page slots while it lives.
+class PageSlot {
+ public:
+  explicit PageSlot(std::counting_semaphore<>& slots) : slots_(slots) { slots_.acquire(); }
+  ~PageSlot() { slots_.release(); }
+  PageSlot(const PageSlot&) = delete;
+  PageSlot& operator=(const PageSlot&) = delete;
+
+ private:
+  std::counting_semaphore<>& slots_;
+};
+
+// The body of a POST, read here rather than by the library: the library
+// refuses form-encoded bodies above 8 KB whatever the limit, and a view
+// definition of a few hundred rows is larger. The library still enforces the
+// payload limit (answering 413) and each read's timeout; the whole body has
+// a deadline too. Returns false, with the status set, when the body did not
+// arrive whole.
+bool ReadBody(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& reader,
+              httplib::Request& into) {
+  const auto deadline = std::chrono::steady_clock::now() + kBodyDeadline;
+  bool late = false;
+  auto in_time = [&] {
+    late = std::chrono::steady_clock::now() > deadline;
+    return !late;
+  };
+  bool complete = false;
+  if (request.is_multipart_form_data()) {
+    auto current = into.files.end();
+    complete = reader(
+        [&](const httplib::MultipartFormData& part) {
+          current = into.files.emplace(part.name, part);
+          return in_time();
+        },
+        [&](const char* data, size_t length) {
+          if (current != into.files.end()) current->second.content.append(data, length);
+          return in_time();
+        });
+  } else {
+    complete = reader([&](const char* data, size_t length) {
+      into.body.append(data, length);
+      return in_time();
+    });
+  }
+  if (!complete && response.status < 400) response.status = late ? 408 : 400;
+  return complete;
 }
 
 }  // namespace
@@ -54,12 +124,38 @@ void RemoveInterruptedSaves(const ServerSettings& settings) {
 
 }  // namespace
 
+std::string BindFailureReason(const std::string& address, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+    return "the address " + address + " is not one this machine can listen on";
+  }
+  std::string reason = "the reason is unknown";
+  int probe = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  if (probe >= 0) {
+    int yes = 1;
+    ::setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(probe, found->ai_addr, found->ai_addrlen) != 0) {
+      int error = errno;
+      reason = error == EADDRINUSE ? "the port " + std::to_string(port) + " is in use by another program"
+                                   : std::string(std::strerror(error));
+    }
+    ::close(probe);
+  }
+  ::freeaddrinfo(found);
+  return reason;
+}
+
 std::string SitePrefixOf(const std::string& page) { return page.substr(0, page.rfind('/') + 1); }
 
 OrvexServer::OrvexServer(ServerSettings settings)
     : settings_(std::move(settings)),
       files_(settings_.web_root, SitePrefixOf(settings_.page)),
       page_(settings_),
+      page_slots_(settings_.threads),
       http_(std::make_unique<httplib::Server>()) {
   if (settings_.locale) runtime::SetDefaultLocale(*settings_.locale);
   RegisterEngine(settings_);
@@ -74,39 +170,42 @@ OrvexServer::OrvexServer(ServerSettings settings)
     }
   }
   RemoveInterruptedSaves(settings_);
-  const int threads = settings_.threads;
-  http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+  const size_t threads = static_cast<size_t>(settings_.threads);
+  http_->new_task_queue = [threads] { return new ConnectionThreads(threads, kMaxConnections); };
   http_->set_payload_max_length(settings_.max_request_bytes);
-  http_->set_read_timeout(10, 0);
+  http_->set_read_timeout(kReadTimeoutSeconds, 0);
   http_->set_write_timeout(10, 0);
-  http_->set_keep_alive_max_count(100);
+  http_->set_keep_alive_timeout(kKeepAliveSeconds);
+  http_->set_keep_alive_max_count(kKeepAliveRequests);
   // Pages and small files go out in more than one write; without this each
   // reply would wait for the client's delayed acknowledgement.
   http_->set_tcp_nodelay(true);
   http_->set_socket_options([this](socket_t socket) {
-    httplib::default_socket_options(socket);
+    // SO_REUSEADDR only: the library's default adds SO_REUSEPORT, with which a
+    // second server on the same port starts and the kernel splits the clients
+    // between the two.
+    int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     listening_socket_ = socket;
   });
 
-  auto route = [this](const httplib::Request& request, httplib::Response& response) {
-    PrepareThread();
-    if (request.path == settings_.page) {
-      HandlePage(request, response);
-    } else if (request.method == "GET" || request.method == "HEAD") {
-      HandleFile(request, response);
-    } else {
-      Answer(response, 405, StatusText(405));
-    }
-  };
-  http_->Get(".*", route);
-  http_->Post(".*", route);
+  http_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) { Route(request, response); });
+  http_->Post(".*", [this](const httplib::Request& request, httplib::Response& response,
+                           const httplib::ContentReader& reader) {
+    httplib::Request whole = request;
+    if (ReadBody(request, response, reader, whole)) Route(whole, response);
+  });
   http_->set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
     Answer(response, 500, StatusText(500));
   });
-  http_->set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    if (response.body.empty()) {
-      Answer(response, response.status, std::to_string(response.status) + " " + StatusText(response.status));
+  http_->set_error_handler([](const httplib::Request& request, httplib::Response& response) {
+    if (response.body.empty() && !response.content_provider_) {
+      std::string text = std::to_string(response.status) + " " + StatusText(response.status);
+      if (response.status == 413) text += ": the request is larger than this server accepts";
+      Answer(response, response.status, text);
     }
+    // The library's own error replies are a line of text; they are given the budget of a quick page.
+    SendCompressedWherePays(request, response, std::chrono::milliseconds(10));
   });
 }
 
@@ -120,7 +219,8 @@ int OrvexServer::Bind() {
   int port = settings_.port == 0 ? http_->bind_to_any_port(settings_.bind)
                                  : (http_->bind_to_port(settings_.bind, settings_.port) ? settings_.port : -1);
   if (port < 0) {
-    throw std::runtime_error("cannot listen on " + settings_.bind + ":" + std::to_string(settings_.port));
+    throw std::runtime_error("cannot listen on " + settings_.bind + ":" + std::to_string(settings_.port) + ": " +
+                             BindFailureReason(settings_.bind, settings_.port));
   }
   // The library listens with a queue of five; a burst of connections (a
   // browser loading the frameset and its files, several users at once) would
@@ -133,7 +233,21 @@ void OrvexServer::Listen() { http_->listen_after_bind(); }
 
 void OrvexServer::Stop() { http_->stop(); }
 
-void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response& response) const {
+void OrvexServer::Route(const httplib::Request& request, httplib::Response& response) {
+  const auto start = std::chrono::steady_clock::now();
+  PrepareThread();
+  if (request.path == settings_.page) {
+    HandlePage(request, response);
+  } else if (request.method == "GET" || request.method == "HEAD") {
+    HandleFile(request, response);
+  } else {
+    Answer(response, 405, StatusText(405));
+  }
+  SendCompressedWherePays(request, response, std::chrono::steady_clock::now() - start);
+}
+
+void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response& response) {
+  PageSlot slot(page_slots_);
   try {
     page_.Serve(request, response);
   } catch (const std::exception& error) {

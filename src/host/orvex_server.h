@@ -2,6 +2,7 @@
 #include <httplib.h>
 
 #include <memory>
+#include <semaphore>
 
 #include "host/hosting_page.h"
 #include "host/server_settings.h"
@@ -10,9 +11,12 @@
 namespace orvex::host {
 
 // orvex-server: the hosting page at its path, the static files of the web
-// root everywhere else, on a pool of worker threads. Requests whose body is
-// larger than the limit get 413; anything that is neither the page nor a
-// file gets 404. An error that escapes a page is logged and answered with 500.
+// root everywhere else. Each connection has a thread of its own (see
+// ConnectionThreads) and at most --threads pages are written at once.
+// Requests whose body is larger than the limit get 413, in either form
+// encoding; a state-changing saved-views action sent by another site gets
+// 403; anything that is neither the page nor a file gets 404. An error that
+// escapes a page is logged and answered with 500.
 class OrvexServer {
  public:
   // Throws std::runtime_error when the web root is not a folder.
@@ -30,7 +34,8 @@ class OrvexServer {
   void Stop();
 
  private:
-  void HandlePage(const httplib::Request& request, httplib::Response& response) const;
+  void Route(const httplib::Request& request, httplib::Response& response);
+  void HandlePage(const httplib::Request& request, httplib::Response& response);
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
   // Sets the worker thread's locale when the settings fix one.
   void PrepareThread() const;
@@ -38,9 +43,15 @@ class OrvexServer {
   ServerSettings settings_;
   StaticFiles files_;
   HostingPage page_;
+  // Pages at once: slots are taken by the page's thread for its writing only,
+  // never while a client is slow to send or to read.
+  std::counting_semaphore<> page_slots_;
   std::unique_ptr<httplib::Server> http_;
   int listening_socket_ = -1;  // set while binding
 };
+
+// Why a bind failed, for the user: "the port is in use", or the system's text.
+std::string BindFailureReason(const std::string& address, int port);
 
 // The folder part of a page path, which static files appear under: "/" for
 // "/" and "/explorer", "/orvex/" for "/orvex/explorer".

@@ -6,6 +6,7 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
+#include "frontend/error_text.h"
 #include "frontend/general.h"
 #include "olap/axes.h"
 #include "olap/axis.h"
@@ -33,6 +34,7 @@ namespace {
 using frontend::HTMLEncode;
 using frontend::HtmlText;
 using frontend::JavaScriptStringEncode;
+using frontend::PageErrorText;
 using frontend::PageWriter;
 
 constexpr std::string_view kClass = "View";
@@ -83,6 +85,22 @@ std::string HierarchyCaptionCell(const std::string& caption, int32_t col_span, i
 int32_t OptionalInteger(const std::string& text) {
   const std::string trimmed = Trim(text);
   if (trimmed.empty() || !Variant(trimmed).IsNumeric()) return -1;
+  return Variant(trimmed).ToLong();
+}
+
+// A highlighted position: a number from 0 up, where a value that is not a
+// number, is negative or is beyond any position (too large for a position
+// index) means no highlight rather than an error.
+int32_t HighlightIndex(const std::string& text) {
+  const std::string trimmed = Trim(text);
+  if (trimmed.empty() || !Variant(trimmed).IsNumeric()) return -1;
+  double value = 0;
+  try {
+    value = Variant(trimmed).ToDouble();
+  } catch (const ComError&) {
+    return -1;  // a number beyond a double's range, such as 1e999
+  }
+  if (!(value > -0.5 && value < 2147483647.5)) return -1;
   return Variant(trimmed).ToLong();
 }
 
@@ -184,8 +202,8 @@ void View::WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& obj
   const asp::RequestCollection& form = objRequest.Form();
   page.Do([&] { display_filter = ToLower(Trim(form.Item("display_filter").ToString())) == "true" ? 2 : 1; });
   page.Do([&] { split_headings = ToLower(Trim(form.Item("split_headings").ToString())) == "true"; });
-  page.Do([&] { column_highlight = OptionalInteger(form.Item("axis0_highlight").ToString()); });
-  page.Do([&] { row_highlight = OptionalInteger(form.Item("axis1_highlight").ToString()); });
+  page.Do([&] { column_highlight = HighlightIndex(form.Item("axis0_highlight").ToString()); });
+  page.Do([&] { row_highlight = HighlightIndex(form.Item("axis1_highlight").ToString()); });
 
   page.Line("<html>");
   page.Line("    <head>");
@@ -241,7 +259,8 @@ void View::WriteHTMLTablePage(const asp::Request& objRequest, asp::Response& obj
 
   page.Line("            <table border='0' cellspacing='2' cellpadding='2'>");
   if (message) {
-    page.Line("                <tr><td class='heading0BorderAll'>" + HTMLEncode(*message) + "</td></tr>");
+    page.Line("                <tr><td class='heading0BorderAll'>" + HTMLEncode(PageErrorText(*message, catalog_name_)) +
+              "</td></tr>");
   } else {
     page.Do([&] {
       FillHTMLTable(objResponse, lngInteractivity, display_filter, split_headings, column_highlight, row_highlight);

@@ -105,5 +105,21 @@ TEST_F(ViewPagesTest, SnapshotFormatChoosesTheStaticTableOrTheXmlPage) {
   EXPECT_EQ(content_type_, "text/html");
 }
 
+TEST_F(ViewPagesTest, AHighlightOutOfRangeIsNoHighlight) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"1", "1"},           {"99999999999", "-1"}, {"-7", "-1"},  {"1e400", "-1"},
+      {"2147483648", "-1"}, {"-1", "-1"},          {"abc", "-1"}, {"", "-1"},
+  };
+  for (const auto& [value, kept] : cases) {
+    SCOPED_TRACE("[" + value + "]");
+    const std::string page = Write("/explorer?id=1", "xml=" + Encoded(kYears) + "&axis0_highlight=" + Encoded(value) +
+                                                         "&axis1_highlight=" + Encoded(value));
+    EXPECT_NE(page.find("17.00</a>"), std::string::npos) << page;
+    EXPECT_EQ(page.find("error"), std::string::npos) << page;
+    EXPECT_NE(page.find("name=\"axis0_highlight\" value=\"" + kept + "\""), std::string::npos);
+    EXPECT_NE(page.find("name=\"axis1_highlight\" value=\"" + kept + "\""), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace orvex::frontend

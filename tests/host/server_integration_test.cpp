@@ -8,6 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +48,9 @@ Reply Send(int port, const std::string& request) {
     ::close(fd);
     return reply;
   }
+  // A server that never answers fails the test instead of hanging it.
+  timeval timeout{15, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   for (size_t sent = 0; sent < request.size();) {
     ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
     if (n <= 0) break;
@@ -61,9 +69,31 @@ Reply Send(int port, const std::string& request) {
   return reply;
 }
 
-Reply Get(int port, const std::string& target) {
+Reply Get(int port, const std::string& target, const std::string& headers = "") {
   return Send(port, "GET " + target + " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
-                        "\r\nConnection: close\r\n\r\n");
+                        "\r\nConnection: close\r\n" + headers + "\r\n");
+}
+
+// A POST of `body` (of `type`) to `target`, with extra header lines.
+Reply Post(int port, const std::string& target, const std::string& type, const std::string& body,
+           const std::string& headers = "") {
+  return Send(port, "POST " + target + " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
+                        "\r\nConnection: close\r\nContent-Type: " + type +
+                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body);
+}
+
+// A loopback connection to `port`, or -1.
+int Connect(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 // One orvex-server process over a copy of the site, with a symbolic link in
@@ -122,6 +152,7 @@ class ServerProcess {
 
   int port() const { return port_; }
   fs::path web_root() const { return dir_ / "web"; }
+  fs::path views_dir() const { return dir_; }
 
  private:
   static inline int instances_ = 0;
@@ -279,6 +310,292 @@ TEST(ServerViewsFolderTest, AMissingSavedViewsFolderIsMadeAtStart) {
     EXPECT_EQ(frame.body.find("alert("), std::string::npos) << frame.body;
   }
   fs::remove_all(views.parent_path().parent_path());
+}
+
+// Runs orvex-server to its end with `arguments`; gives its exit status and what it wrote to standard error.
+std::pair<int, std::string> RunServerToEnd(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), std::string(ORVEX_BINARY_DIR) + "/bin/orvex-server");
+  std::vector<char*> argv;
+  for (auto& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int err[2];
+  if (::pipe(err) != 0) return {-1, ""};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, err[0]);
+  pid_t pid = -1;
+  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(err[1]);
+  if (spawned != 0) {
+    ::close(err[0]);
+    return {-1, ""};
+  }
+  // A server that does start (the fault this guards against) is stopped after ten seconds.
+  int status = 0;
+  bool ended = false;
+  for (int wait = 0; wait < 100 && !ended; ++wait) {
+    ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  std::string text;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  ::close(err[0]);
+  return {ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+std::string Gunzip(const std::string& packed) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 16) != Z_OK) return "";
+  std::string out;
+  char buffer[16384];
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+  stream.avail_in = static_cast<uInt>(packed.size());
+  for (int result = Z_OK; result == Z_OK;) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    result = inflate(&stream, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return out;
+}
+
+// "a=1&b=2" with every byte of the values percent-encoded but letters and digits.
+std::string FormEncoded(const std::vector<std::pair<std::string, std::string>>& fields) {
+  std::string text;
+  for (const auto& [name, value] : fields) {
+    if (!text.empty()) text += '&';
+    text += name + '=';
+    for (char c : value) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      text += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : std::string(hex);
+    }
+  }
+  return text;
+}
+
+std::string Multipart(const std::vector<std::pair<std::string, std::string>>& fields, const std::string& boundary) {
+  std::string text;
+  for (const auto& [name, value] : fields) {
+    text += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+  }
+  return text + "--" + boundary + "--\r\n";
+}
+
+// A view definition of `rows` members: far above the 8 KB at which form bodies used to be refused.
+std::string LargeDefinition(int rows) {
+  std::string set;
+  for (int row = 0; row < rows; ++row) set += "<t><m>[Store].[Store " + std::to_string(row) + "]</m></t>";
+  return "<cubeView><dataSource provider=\"MSOLAP\">localhost</dataSource><catalog>Sample</catalog><cube>Sales</cube>"
+         "<measure>Unit Sales</measure><ranges/><axes><axis><set>" + set + "</set></axis></axes></cubeView>";
+}
+
+bool SavedViewHolds(const fs::path& folder, const std::string& name, const std::string& text) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().stem() == name) return test::ReadTextFile(entry.path()).find(text) != std::string::npos;
+  }
+  return false;
+}
+
+TEST(ServerBodyTest, LargeFormsAreTakenInBothEncodingsUpToTheLimit) {
+  ServerProcess server({"--lang", "en", "--max-request-size", "200000"});
+  ASSERT_GT(server.port(), 0);
+  const std::string definition = LargeDefinition(1500);
+  ASSERT_GT(definition.size(), 40'000u);
+  const std::vector<std::pair<std::string, std::string>> fields = {
+      {"actionID", "save_view"}, {"folder", ""}, {"new_name", "Wide"}, {"view_xml", definition}};
+  Reply urlencoded = Post(server.port(), "/?id=3", "application/x-www-form-urlencoded", FormEncoded(fields));
+  EXPECT_EQ(urlencoded.status, 200) << urlencoded.body.substr(0, 300);
+  EXPECT_EQ(urlencoded.body.find("alert("), std::string::npos) << urlencoded.body;
+  EXPECT_TRUE(SavedViewHolds(server.views_dir(), "Wide", "[Store].[Store 1499]"));
+
+  auto multipart_fields = fields;
+  multipart_fields[2].second = "Wider";
+  Reply multipart = Post(server.port(), "/?id=3", "multipart/form-data; boundary=b0undary",
+                         Multipart(multipart_fields, "b0undary"));
+  EXPECT_EQ(multipart.status, 200) << multipart.body.substr(0, 300);
+  EXPECT_TRUE(SavedViewHolds(server.views_dir(), "Wider", "[Store].[Store 1499]"));
+
+  // Above the limit: refused with a status the explorer's pane tells the user about, in either encoding.
+  const std::string huge = LargeDefinition(8000);
+  multipart_fields[2].second = "Huge";
+  multipart_fields[3].second = huge;
+  Reply too_large = Post(server.port(), "/?id=3", "multipart/form-data; boundary=b0undary",
+                         Multipart(multipart_fields, "b0undary"));
+  EXPECT_EQ(too_large.status, 413);
+  EXPECT_EQ(too_large.body.rfind("413", 0), 0u) << too_large.body;
+  EXPECT_EQ(Post(server.port(), "/?id=3", "application/x-www-form-urlencoded",
+                 FormEncoded({{"actionID", "save_view"}, {"new_name", "Huge"}, {"view_xml", huge}}))
+                .status,
+            413);
+  EXPECT_FALSE(SavedViewHolds(server.views_dir(), "Huge", ""));
+}
+
+TEST(ServerCrossSiteTest, SavedViewsChangeOnlyForTheServersOwnPages) {
+  ServerProcess server({"--lang", "en"});
+  ASSERT_GT(server.port(), 0);
+  const std::string own = "http://localhost:" + std::to_string(server.port());
+  auto save = [&](const std::string& name, const std::string& headers) {
+    return Post(server.port(), "/?id=3", "application/x-www-form-urlencoded",
+                FormEncoded({{"actionID", "save_view"}, {"folder", ""}, {"new_name", name},
+                             {"view_xml", LargeDefinition(2)}}),
+                headers);
+  };
+  struct Case {
+    std::string name;
+    std::string headers;
+    int status;
+  };
+  const Case cases[] = {
+      {"Foreign", "Origin: http://evil.example\r\n", 403},
+      {"ForeignFetch", "Sec-Fetch-Site: cross-site\r\nOrigin: " + own + "\r\n", 403},
+      {"Sandboxed", "Origin: null\r\n", 403},
+      {"Own", "Origin: " + own + "\r\nSec-Fetch-Site: same-origin\r\n", 200},
+      {"OwnOrigin", "Origin: " + own + "\r\n", 200},
+      {"OldClient", "", 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reply reply = save(c.name, c.headers);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(SavedViewHolds(server.views_dir(), c.name, "Store 1"), c.status == 200);
+  }
+  // By GET as well: a link on another site cannot delete, the explorer's own page can.
+  Reply foreign = Get(server.port(), "/?id=3&actionID=delete_view&folder=&view=Own",
+                      "Sec-Fetch-Site: cross-site\r\n");
+  EXPECT_EQ(foreign.status, 403);
+  EXPECT_TRUE(SavedViewHolds(server.views_dir(), "Own", "Store 1"));
+  // Listing and opening change nothing and stay open to all.
+  EXPECT_EQ(Get(server.port(), "/?id=3&actionID=open_view&folder=&view=Own", "Sec-Fetch-Site: cross-site\r\n").status,
+            200);
+  Reply deleted = Get(server.port(), "/?id=3&actionID=delete_view&folder=&view=Own", "Sec-Fetch-Site: same-origin\r\n");
+  EXPECT_EQ(deleted.status, 200);
+  EXPECT_FALSE(SavedViewHolds(server.views_dir(), "Own", "Store 1"));
+}
+
+TEST(ServerCompressionTest, RepliesAreGzippedFastOrSentAsTheyAre) {
+  ServerProcess server({"--lang", "en"});
+  ASSERT_GT(server.port(), 0);
+  for (const std::string target : {"/?id=5", "/js/Parameters.js"}) {
+    SCOPED_TRACE(target);
+    Reply plain = Get(server.port(), target);
+    ASSERT_EQ(plain.status, 200);
+    ASSERT_GT(plain.body.size(), 1024u);
+    EXPECT_EQ(plain.headers.find("content-encoding"), std::string::npos);
+    Reply gzipped = Get(server.port(), target, "Accept-Encoding: gzip, deflate, br\r\n");
+    EXPECT_NE(gzipped.headers.find("content-encoding: gzip"), std::string::npos) << gzipped.headers;
+    EXPECT_EQ(Gunzip(gzipped.body), plain.body);
+    // A client that takes only brotli gets the reply as it is, never brotli at its slowest setting.
+    Reply brotli_only = Get(server.port(), target, "Accept-Encoding: br\r\n");
+    EXPECT_EQ(brotli_only.headers.find("content-encoding"), std::string::npos) << brotli_only.headers;
+    EXPECT_EQ(brotli_only.body, plain.body);
+  }
+}
+
+TEST(ServerPortTest, APortInUseStopsASecondServerWithAMessage) {
+  ServerProcess first({});
+  ASSERT_GT(first.port(), 0);
+  auto [status, message] = RunServerToEnd({"--port", std::to_string(first.port()), "--web-root",
+                                           first.web_root().string()});
+  EXPECT_NE(status, 0);
+  EXPECT_NE(message.find("cannot listen on 127.0.0.1:" + std::to_string(first.port()) + ": the port " +
+                         std::to_string(first.port()) + " is in use by another program"),
+            std::string::npos)
+      << message;
+  EXPECT_EQ(Get(first.port(), "/?id=7").status, 200);
+}
+
+TEST(ServerErrorTextTest, PagesNameTheCatalogNeverWhereItsDataIs) {
+  fs::path catalogs = fs::temp_directory_path() / ("orvex-broken-catalogs-" + std::to_string(::getpid()));
+  fs::remove_all(catalogs);
+  fs::create_directories(catalogs / "Broken");
+  fs::copy_file(fs::path(ORVEX_SOURCE_DIR) / "data/catalogs/Sample/schema.xml", catalogs / "Broken/schema.xml");
+  std::ofstream(catalogs / "Broken/data.duckdb") << "not a database";
+  fs::path log = catalogs / "events.log";
+  ::setenv("ORVEX_EVENT_LOG", log.c_str(), 1);
+  {
+    ServerProcess server({"--lang", "en", "--catalogs", catalogs.string()});
+    ASSERT_GT(server.port(), 0);
+    std::string definition =
+        "<cubeView><dataSource provider=\"MSOLAP\">localhost</dataSource><catalog>Broken</catalog><cube>Sales</cube>"
+        "<measure>Unit Sales</measure><ranges/><axes/></cubeView>";
+    Reply page = Post(server.port(), "/?id=1", "application/x-www-form-urlencoded", FormEncoded({{"xml", definition}}));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("The catalog 'Broken'"), std::string::npos) << page.body;
+    EXPECT_NE(page.body.find("The event log has the details."), std::string::npos) << page.body;
+    EXPECT_EQ(page.body.find(catalogs.string()), std::string::npos) << page.body;
+    EXPECT_EQ(page.body.find("duckdb"), std::string::npos) << page.body;
+  }
+  ::unsetenv("ORVEX_EVENT_LOG");
+  EXPECT_NE(test::ReadTextFile(log).find((catalogs / "Broken").string()), std::string::npos);
+  fs::remove_all(catalogs);
+}
+
+TEST(ServerHighlightTest, AHighlightOutOfRangeIsNoHighlight) {
+  ServerProcess server({"--lang", "en"});
+  ASSERT_GT(server.port(), 0);
+  for (const std::string value : {"99999999999", "-12", "1e999"}) {
+    SCOPED_TRACE(value);
+    Reply page = Post(server.port(), "/?id=1", "application/x-www-form-urlencoded",
+                      FormEncoded({{"axis0_highlight", value}, {"axis1_highlight", value}}));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.body.find("error"), std::string::npos) << page.body;
+    EXPECT_NE(page.body.find("name=\"axis0_highlight\" value=\"-1\""), std::string::npos) << page.body;
+  }
+}
+
+// Clients that hold connections without finishing a request: sockets that
+// never send a byte, and clients that send their head a byte at a time. With
+// a thread per connection they cost a sleeping thread each; another client
+// must still be answered at once.
+TEST(ServerStarvationTest, IdleAndSlowClientsDoNotDelayOthers) {
+  ServerProcess server({"--lang", "en", "--threads", "2"});
+  ASSERT_GT(server.port(), 0);
+  std::vector<int> idle;
+  for (int client = 0; client < 200; ++client) {
+    int fd = Connect(server.port());
+    if (fd >= 0) idle.push_back(fd);
+  }
+  std::vector<int> slow;
+  for (int client = 0; client < 50; ++client) {
+    int fd = Connect(server.port());
+    if (fd >= 0) slow.push_back(fd);
+  }
+  ASSERT_EQ(idle.size(), 200u);
+  ASSERT_EQ(slow.size(), 50u);
+  std::atomic<bool> dripping = true;
+  std::thread drip([&] {
+    const std::string head = "GET /?id=7 HTTP/1.1\r\nHost: localhost\r\nX-Drip: ";
+    for (size_t sent = 0; dripping; ++sent) {
+      char byte = sent < head.size() ? head[sent] : 'x';
+      for (int fd : slow) ::send(fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  // Give the server a moment to take every connection, as it would have in use.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The middle of three requests counts, so that one unlucky pause of a loaded machine does not decide.
+  std::vector<double> seconds;
+  for (int request = 0; request < 3; ++request) {
+    auto start = std::chrono::steady_clock::now();
+    Reply reply = Get(server.port(), "/?id=7");
+    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    EXPECT_EQ(reply.status, 200);
+  }
+  dripping = false;
+  drip.join();
+  for (int fd : idle) ::close(fd);
+  for (int fd : slow) ::close(fd);
+  std::sort(seconds.begin(), seconds.end());
+  EXPECT_LT(seconds[1], 1.0) << "fastest " << seconds[0] << " s, slowest " << seconds[2] << " s";
 }
 
 }  // namespace

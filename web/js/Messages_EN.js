@@ -26,5 +26,8 @@ var messages = {
     invalidRange: "The 'From' value must not be greater than the 'To' value.",
     selectRange: "Please select a range first.",
     selectHierarchy: "Please select a hierarchy first.",
-    tooManyAxes: "No more than two axes may be viewed at a time."
+    tooManyAxes: "No more than two axes may be viewed at a time.",
+    requestTooLarge: "The view is too large for the server to accept. It was not saved.",
+    actionRefused: "The server refused this action: it did not come from this explorer's own page.",
+    actionFailed: "The server did not carry out the action. Please try again."
 };

@@ -26,5 +26,8 @@ var messages = {
     invalidRange: "De waarde 'Van' mag niet groter zijn dan de waarde 'Tot'.",
     selectRange: "Selecteer eerst een bereik.",
     selectHierarchy: "Selecteer eerst een variabele.",
-    tooManyAxes: "Niet meer dan twee assen kunnen tegelijkertijd bekeken worden."
+    tooManyAxes: "Niet meer dan twee assen kunnen tegelijkertijd bekeken worden.",
+    requestTooLarge: "Het overzicht is te groot voor de server. Het is niet opgeslagen.",
+    actionRefused: "De server weigert deze actie: ze kwam niet van de eigen pagina van de verkenner.",
+    actionFailed: "De server heeft de actie niet uitgevoerd. Probeer het nog eens."
 };

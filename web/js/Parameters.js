@@ -395,6 +395,46 @@ function synchronize() {
     }
 }
 
+// The message for a hidden frame that loaded something other than the
+// saved-views page: the server refused the action before any page ran
+// (too large a view, or sent by another site), or could not be reached.
+function savedViewsFailure(frame) {
+    var text = '';
+    try {
+        text = String(frame.document.body ? frame.document.body.textContent : '');
+    } catch (e) {
+        text = '';
+    }
+    if (text.indexOf('413') == 0) return messages.requestTooLarge;
+    if (text.indexOf('403') == 0) return messages.actionRefused;
+    return messages.actionFailed;
+}
+
+// Watches the hidden frame's next load: when it holds something other than
+// the saved-views page (whose script defines resetWindow), the action did not
+// happen and the user is told so, instead of a save that is silently lost.
+function watchSavedViews(action) {
+    var element = null;
+    try {
+        var frame = getFrame('hidden');
+        element = frame ? frame.frameElement : null;
+    } catch (e) {
+        element = null;
+    }
+    if (element == null || action == '') return;
+    element.addEventListener('load', function check() {
+        element.removeEventListener('load', check);
+        var hidden = getFrame('hidden');
+        var ours = false;
+        try {
+            ours = hidden != null && typeof hidden.resetWindow == 'function';
+        } catch (e) {
+            ours = false;
+        }
+        if (!ours) alert(savedViewsFailure(hidden));
+    });
+}
+
 // Posts a saved-views action to the hidden frame, which carries it out and
 // refills the folder and view lists.
 function postSavedViews(action, folder, view, newName, viewXml) {
@@ -404,6 +444,7 @@ function postSavedViews(action, folder, view, newName, viewXml) {
     form.elements['view'].value = view;
     form.elements['new_name'].value = newName;
     form.elements['view_xml'].value = viewXml;
+    watchSavedViews(action);
     form.submit();
 }
 
