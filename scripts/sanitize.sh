@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The unit, integration and PostgreSQL tests and the fuzz corpus replays under
+# AddressSanitizer and UndefinedBehaviorSanitizer (any report fails the test),
+# in the fuzz build folder. The browser tests are left out: they test the
+# page's scripts, and the server under them is the one tested here already.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
+jobs=${JOBS:-$(nproc)}
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DORVEX_FUZZ=ON "${launcher[@]}" >/dev/null
+fi
+cmake --build "$build_dir" -j "$jobs"
+# Leak checking is off: DuckDB's prebuilt library keeps process-wide caches
+# that it never frees, and libpq's and the locale's one-time allocations
+# likewise; every such report would be about code we do not build. Memory
+# errors and undefined behaviour in our code are what this run is for.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:strict_init_order=1:detect_stack_use_after_return=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export ORVEX_EVENT_LOG=${ORVEX_EVENT_LOG:-$PWD/$build_dir/test-events.log}
+ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --timeout 900 -LE browser
