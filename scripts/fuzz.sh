@@ -57,7 +57,7 @@ for target in "${targets[@]}"; do
     >"$log" 2>&1 || true
   stats=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -1 || true)
   execs=$(grep -E '^stat::average_exec_per_sec' "$log" | awk '{print $2}' || true)
-  [ -n "$execs" ] || execs=$(echo "$stats" | grep -oE 'exec/s: [0-9]+' | awk '{print $2}' || true)
+  [ -n "$execs" ] || execs=$(echo "$stats" | grep -oE 'exec/s:? [0-9]+' | awk '{print $2}' || true)
   echo "fuzz $target: ${per_target}s, ${execs:-?} exec/s, $(echo "$stats" | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo 'cov: ?')"
   found=$(( $(ls "$artifacts" | wc -l) - before ))
   if [ ${#pending[@]} -gt 0 ]; then
