@@ -4,8 +4,11 @@ JOBS ?= $(shell nproc)
 SCALE ?= 1
 PORT ?= 8080
 CMAKE_FLAGS ?=
+# make fuzz: the whole run in seconds, shared by the targets (FUZZ_TARGETS: all by default).
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
 
-.PHONY: all deps build test run sample bench clean
+.PHONY: all deps build test run sample bench fuzz clean
 
 all: build
 
@@ -30,5 +33,8 @@ sample: build
 bench: build
 	@scripts/bench.sh $(BUILD_DIR)
 
+fuzz: deps
+	@scripts/fuzz.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-fuzz

@@ -12,6 +12,7 @@ apt_packages=(
   chromium
   g++-mingw-w64-x86-64
   wrk
+  clang libclang-rt-14-dev
 )
 
 missing=()

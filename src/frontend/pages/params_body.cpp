@@ -171,7 +171,7 @@ void WriteAxisBlock(NestedPage& html, int axis) {
         html.Element("<td nowrap class='heading0' colspan='2'>", [&] {
           html.Element("<table border='0' cellspacing='0' cellpadding='0'>", [&] {
             for (const auto& [name, label] : options) {
-              html.Element("<tr>", [&] {
+              html.Element("<tr>", [&, name = name, label = label] {
                 html.Line("<td nowrap class='heading0'><input type='checkBox' class='checkBox' name='chkAxis" + n +
                           std::string(name) + "></td>");
                 WriteTextCell(html, "<td nowrap class='heading0'>", label);
@@ -196,7 +196,7 @@ void WriteFilterBlock(NestedPage& html) {
           html.Element("<table border='0' cellspacing='0' cellpadding='0'>", [&] {
             for (const auto& [name, label] :
                  {std::pair<std::string_view, int>{"chkDisplayFilter", 38}, {"chkSplitHeadings", 39}}) {
-              html.Element("<tr>", [&] {
+              html.Element("<tr>", [&, name = name, label = label] {
                 html.Line("<td class='heading0' nowrap><input type='checkbox' class='checkBox' name='" +
                           std::string(name) + "'></td>");
                 WriteTextCell(html, "<td class='heading0' nowrap>", label);
@@ -231,7 +231,7 @@ void WriteRangeButtons(NestedPage& html, const std::pair<std::string_view, int> 
       for (const auto& [action, text] : buttons) {
         std::string name(action);
         name[0] = static_cast<char>(name[0] - 'a' + 'A');
-        html.Element("<td nowrap class='heading0'>", [&] {
+        html.Element("<td nowrap class='heading0'>", [&, action = action, text = text] {
           html.Line([&] {
             return "<input type='button' class='button' name='btn" + name + "' onClick=\"changeRanges('" +
                    std::string(action) + "')\" value=\"" + HtmlText(text) + "\">";
@@ -246,7 +246,7 @@ void WriteRangeButtons(NestedPage& html, const std::pair<std::string_view, int> 
 void WriteRangeFields(NestedPage& html) {
   html.Element("<table border='0' cellspacing='0' cellpadding='1'>", [&] {
     for (const auto& [label, field] : {std::pair<int, std::string_view>{40, "txtFrom"}, {41, "txtTo"}}) {
-      html.Element("<tr>", [&] {
+      html.Element("<tr>", [&, label = label, field = field] {
         WriteTextCell(html, "<td nowrap align='right' class='heading0'>", label, ":</td>");
         html.Element("<td nowrap class='heading0'>", [&] {
           html.Line("<input name='" + std::string(field) + "' type='text' size='9' class='textBox' maxlength='200'>");
