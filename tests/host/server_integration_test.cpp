@@ -35,10 +35,8 @@ struct Reply {
   std::string body;
 };
 
-// Sends `request` as it is (so that paths reach the server unnormalised) and
-// reads the reply until the server closes the connection.
-Reply Send(int port, const std::string& request) {
-  Reply reply;
+// A loopback connection to `port`, or -1.
+int Connect(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -46,8 +44,17 @@ Reply Send(int port, const std::string& request) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
-    return reply;
+    return -1;
   }
+  return fd;
+}
+
+// Sends `request` as it is (so that paths reach the server unnormalised) and
+// reads the reply until the server closes the connection.
+Reply Send(int port, const std::string& request) {
+  Reply reply;
+  int fd = Connect(port);
+  if (fd < 0) return reply;
   // A server that never answers fails the test instead of hanging it.
   timeval timeout{15, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
@@ -82,19 +89,6 @@ Reply Post(int port, const std::string& target, const std::string& type, const s
                         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers + "\r\n" + body);
 }
 
-// A loopback connection to `port`, or -1.
-int Connect(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // One orvex-server process over a copy of the site, with a symbolic link in
 // it that leads out of the web root.
