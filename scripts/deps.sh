@@ -12,6 +12,7 @@ apt_packages=(
   chromium
   g++-mingw-w64-x86-64
   wrk
+  default-jdk-headless libolap4j-java libxerces2-java
 )
 
 missing=()

@@ -74,6 +74,13 @@ OrvexServer::OrvexServer(ServerSettings settings)
     }
   }
   RemoveInterruptedSaves(settings_);
+  if (settings_.xmla) {
+    xmla::XmlaOptions options;
+    options.provider_name = "Orvex";
+    options.data_source_name = settings_.default_data_source.empty() ? "localhost" : settings_.default_data_source;
+    options.url = settings_.xmla_path;
+    xmla_ = std::make_unique<xmla::XmlaService>(std::move(options));
+  }
   const int threads = settings_.threads;
   http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(settings_.max_request_bytes);
@@ -90,7 +97,9 @@ OrvexServer::OrvexServer(ServerSettings settings)
 
   auto route = [this](const httplib::Request& request, httplib::Response& response) {
     PrepareThread();
-    if (request.path == settings_.page) {
+    if (xmla_ && request.path == settings_.xmla_path) {
+      HandleXmla(request, response);
+    } else if (request.path == settings_.page) {
       HandlePage(request, response);
     } else if (request.method == "GET" || request.method == "HEAD") {
       HandleFile(request, response);
@@ -143,6 +152,27 @@ void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response&
     response.body.clear();
     Answer(response, 500, StatusText(500));
   }
+}
+
+void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response& response) const {
+  if (request.method != "POST") {
+    response.set_header("Allow", "POST");
+    Answer(response, 405, StatusText(405));
+    return;
+  }
+  std::shared_ptr<xmla::XmlaReply> reply = xmla_->Handle(request.body);
+  response.status = reply->Status();
+  // Written straight to the socket in pieces, so a large cell set never sits whole in memory.
+  response.set_chunked_content_provider("text/xml; charset=utf-8", [reply](size_t, httplib::DataSink& sink) {
+    try {
+      reply->Write([&sink](std::string_view piece) { return sink.write(piece.data(), piece.size()); });
+    } catch (const std::exception& error) {
+      EventLog().LogEvent(std::string("orvex-server: XMLA answer cut short: ") + error.what(), EventLog::kError);
+      return false;
+    }
+    sink.done();
+    return true;
+  });
 }
 
 void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {

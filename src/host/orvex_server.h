@@ -6,13 +6,14 @@
 #include "host/hosting_page.h"
 #include "host/server_settings.h"
 #include "host/static_files.h"
+#include "xmla/xmla_service.h"
 
 namespace orvex::host {
 
 // orvex-server: the hosting page at its path, the static files of the web
 // root everywhere else, on a pool of worker threads. Requests whose body is
 // larger than the limit get 413; anything that is neither the page nor a
-// file gets 404. An error that escapes a page is logged and answered with 500.
+// file gets 404; the XML for Analysis endpoint answers POSTs at its own path. An error that escapes a page is logged and answered with 500.
 class OrvexServer {
  public:
   // Throws std::runtime_error when the web root is not a folder.
@@ -31,6 +32,8 @@ class OrvexServer {
 
  private:
   void HandlePage(const httplib::Request& request, httplib::Response& response) const;
+  // A SOAP request to the XML for Analysis endpoint; the answer is streamed.
+  void HandleXmla(const httplib::Request& request, httplib::Response& response) const;
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
   // Sets the worker thread's locale when the settings fix one.
   void PrepareThread() const;
@@ -38,6 +41,7 @@ class OrvexServer {
   ServerSettings settings_;
   StaticFiles files_;
   HostingPage page_;
+  std::unique_ptr<xmla::XmlaService> xmla_;  // null with --no-xmla
   std::unique_ptr<httplib::Server> http_;
   int listening_socket_ = -1;  // set while binding
 };

@@ -53,6 +53,10 @@ struct ServerSettings {
   // The size at which the event log is rotated; 0 never rotates.
   uint64_t event_log_max_bytes = 10 * 1024 * 1024;
 
+  // The XML for Analysis endpoint: its path, or none with --no-xmla.
+  std::string xmla_path = "/xmla";
+  bool xmla = true;
+
   bool show_help = false;
 };
 
