@@ -162,6 +162,11 @@ void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response&
   }
   std::shared_ptr<xmla::XmlaReply> reply = xmla_->Handle(request.body);
   response.status = reply->Status();
+  if (response.status != 200) {
+    // A refusal is small; as a body it also keeps the error handler from putting its own text in its place.
+    response.set_content(xmla::XmlaService::WriteToString(*reply), "text/xml; charset=utf-8");
+    return;
+  }
   // Written straight to the socket in pieces, so a large cell set never sits whole in memory.
   response.set_chunked_content_provider("text/xml; charset=utf-8", [reply](size_t, httplib::DataSink& sink) {
     try {

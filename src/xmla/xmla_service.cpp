@@ -81,7 +81,10 @@ void WriteEnvelopeEnd(XmlWriter& out) { out.Raw("</SOAP-ENV:Body></SOAP-ENV:Enve
 class FaultReply final : public XmlaReply {
  public:
   explicit FaultReply(Fault fault) : fault_(std::move(fault)) {}
-  int Status() const override { return 500; }
+  // A request that is no SOAP message at all is refused at the HTTP level;
+  // every other fault travels as an ordinary answer, because clients (Java's
+  // XMLA driver among them) read no body from a failed HTTP response.
+  int Status() const override { return fault_.code == codes::kMalformedRequest ? 400 : 200; }
   void Write(const Sink& sink) const override {
     XmlWriter out(sink);
     WriteEnvelopeStart(out, "");

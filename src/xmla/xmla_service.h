@@ -36,8 +36,9 @@ struct XmlaOptions {
   size_t max_sessions = 256;
 };
 
-// An answer ready to be written: its HTTP status (200, or 500 for a SOAP
-// fault) is known before any byte goes out.
+// An answer ready to be written: its HTTP status is known before any byte
+// goes out: 400 for a body that is no SOAP request (with a fault all the same),
+// else 200, faults included.
 class XmlaReply {
  public:
   virtual ~XmlaReply() = default;

@@ -266,6 +266,14 @@ public class OlapClientCheck {
       int members = walkMetadata(connection);
       int cells = 0;
       for (String mdx : Statements.ALL) cells += compareStatement(connection, mdx);
+      // A statement the engine refuses arrives as an error carrying the engine's message and place.
+      try {
+        connection.createStatement().executeOlapQuery("SELECT {[Measures].[Unit Sales] ON COLUMNS FROM [Sales]");
+        throw new Difference("a statement with a syntax error ran");
+      } catch (org.olap4j.OlapException error) {
+        String text = String.valueOf(error.getMessage()) + " " + String.valueOf(error.getCause());
+        expect(text.contains(", column ") && text.contains("expected"), "the syntax error's message lacks its place: " + text);
+      }
       System.out.println("olap4j agrees with orvex-mdx: " + members + " members, " + Statements.ALL.length
                          + " statements, " + cells + " cells");
     } catch (Difference difference) {
