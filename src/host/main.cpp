@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
     std::cout << "Orvex is serving http://" << (settings.bind.find(':') != std::string::npos ? "[" + settings.bind + "]"
                                                                                             : settings.bind)
               << ":" << port << settings.page << std::endl;
+    if (settings.xmla && settings.bind != "127.0.0.1" && settings.bind != "::1" && settings.bind != "localhost") {
+      std::cerr << "orvex-server: warning: XMLA at " << settings.xmla_path << " is open to the network on "
+                << settings.bind << " without authentication; --no-xmla turns it off" << std::endl;
+    }
     server.Listen();
   } catch (const std::exception& error) {
     std::cerr << "orvex-server: " << error.what() << "\n";

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "platform/runtime/runtime.h"
@@ -262,7 +263,7 @@ std::shared_ptr<XmlaService::SessionState> XmlaService::FindSession(const std::s
   return found->second;
 }
 
-std::shared_ptr<XmlaService::SessionState> XmlaService::BeginSession() {
+std::pair<std::string, std::shared_ptr<XmlaService::SessionState>> XmlaService::BeginSession() {
   std::lock_guard lock(mutex_);
   while (sessions_.size() >= options_.max_sessions && !sessions_.empty()) {
     auto oldest = sessions_.begin();
@@ -275,12 +276,16 @@ std::shared_ptr<XmlaService::SessionState> XmlaService::BeginSession() {
   state->last_used = ++use_counter_;
   std::string id = NewSessionId();
   sessions_[id] = state;
-  return state;
+  return {id, state};
 }
 
-bool XmlaService::EndSession(const std::string& id) {
+std::shared_ptr<XmlaService::SessionState> XmlaService::EndSession(const std::string& id) {
   std::lock_guard lock(mutex_);
-  return sessions_.erase(id) > 0;
+  auto found = sessions_.find(id);
+  if (found == sessions_.end()) return nullptr;
+  auto state = found->second;
+  sessions_.erase(found);
+  return state;
 }
 
 std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
@@ -307,16 +312,12 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
     std::string session_id;
     std::shared_ptr<SessionState> session;
     if (pugi::xml_node end = Child(header, "EndSession")) {
+      // The request still runs, as the session's last.
       std::string id = Attribute(end, "SessionId");
-      if (!EndSession(id)) throw Fault{codes::kSessionNotFound, "There is no session '" + id + "' to end."};
-      return std::make_unique<BodyReply>("", "", [](XmlWriter&) {});
-    }
-    if (pugi::xml_node begin = Child(header, "BeginSession")) {
-      session = BeginSession();
-      std::lock_guard lock(mutex_);
-      for (const auto& [id, state] : sessions_) {
-        if (state == session) session_id = id;
-      }
+      session = EndSession(id);
+      if (!session) throw Fault{codes::kSessionNotFound, "There is no session '" + id + "' to end."};
+    } else if (Child(header, "BeginSession")) {
+      std::tie(session_id, session) = BeginSession();
     } else if (pugi::xml_node named = Child(header, "Session")) {
       session_id = Attribute(named, "SessionId");
       session = FindSession(session_id);

@@ -69,8 +69,10 @@ class XmlaService {
  private:
   struct SessionState;
   std::shared_ptr<SessionState> FindSession(const std::string& id);
-  std::shared_ptr<SessionState> BeginSession();
-  bool EndSession(const std::string& id);
+  // A new session and its id; ends the least recently used one when full.
+  std::pair<std::string, std::shared_ptr<SessionState>> BeginSession();
+  // Removes the session and hands it to its last request; nullptr when there is none.
+  std::shared_ptr<SessionState> EndSession(const std::string& id);
 
   XmlaOptions options_;
   mutable std::mutex mutex_;

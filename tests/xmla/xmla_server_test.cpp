@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/server_settings.h"
 #include "tiny_catalog.h"
 
 extern char** environ;
@@ -112,6 +113,19 @@ TEST(XmlaServerTest, PathFlagMovesTheEndpointAndNoXmlaRemovesIt) {
     auto reply = httplib::Client("127.0.0.1", server.port()).Post(test.path, Discover("DBSCHEMA_CATALOGS"), "text/xml");
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->status, test.status);
+  }
+}
+
+TEST(XmlaServerTest, FlagsNameAPathOrTurnTheEndpointOff) {
+  host::ServerSettings defaults = host::ParseServerArguments({});
+  EXPECT_TRUE(defaults.xmla);
+  EXPECT_EQ(defaults.xmla_path, "/xmla");
+  host::ServerSettings moved = host::ParseServerArguments({"--xmla-path=/a/b", "--no-xmla"});
+  EXPECT_EQ(moved.xmla_path, "/a/b");
+  EXPECT_FALSE(moved.xmla);
+  for (const char* bad : {"xmla", "", "/x?y=1", "/x#y"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(host::ParseServerArguments({"--xmla-path", bad}), host::UsageError);
   }
 }
 

@@ -287,6 +287,7 @@ TEST(XmlaServiceTest, SessionsCarryAcrossRequestsUntilEnded) {
 
   auto ended = Call(Discover("DBSCHEMA_CATALOGS", "", "", "<EndSession " + xmla + " SessionId=\"" + id + "\"/>"));
   EXPECT_EQ(ended->status, 200);
+  EXPECT_EQ(Texts(*ended, "//*[local-name()='row']/*[local-name()='CATALOG_NAME']"), std::vector<std::string>{"Tiny"});
   for (const auto& body : {Execute("SELECT FROM Sales", "<Catalog>Tiny</Catalog>", in_session),
                            Discover("DBSCHEMA_CATALOGS", "", "", "<EndSession " + xmla + " SessionId=\"" + id + "\"/>")}) {
     auto after = Call(body);
