@@ -1,6 +1,7 @@
 #include "xmla/md_dataset.h"
 
 #include <cmath>
+#include <charconv>
 #include <cstdio>
 
 #include "platform/text.h"
@@ -15,15 +16,10 @@ std::string PropertyText(const provider::Properties& properties, std::string_vie
 std::string DoubleText(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
   // The shortest text that reads back as the same double.
-  for (int digits = 1; digits <= 17; ++digits) {
-    char shorter[32];
-    std::snprintf(shorter, sizeof shorter, "%.*g", digits, value);
-    if (std::strtod(shorter, nullptr) == value) return shorter;
-  }
-  return text;
+  char text[32];
+  auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
 // The hierarchies of an axis, by unique name, from its first position.
@@ -107,35 +103,42 @@ const char* CellElement(const std::string& property) {
   return nullptr;
 }
 
+// The members of one position, made once: each is asked for several properties.
+std::vector<std::shared_ptr<provider::Member>> MembersAt(const provider::Positions& positions, int position) {
+  std::vector<std::shared_ptr<provider::Member>> members;
+  if (position >= positions.Count()) return members;
+  auto collection = positions.Item(position)->GetMembers();
+  for (int index = 0; index < collection->Count(); ++index) members.push_back(collection->Item(index));
+  return members;
+}
+
 void WriteTuples(XmlWriter& out, const AxisView& view) {
   out.Raw("<Axis name=\"").Text(view.name).Raw("\"><Tuples>");
   auto positions = view.axis->GetPositions();
   const int count = positions->Count();
-  std::shared_ptr<provider::Members> next = count > 0 ? positions->Item(0)->GetMembers() : nullptr;
-  std::vector<std::string> previous_parents(view.hierarchies.size());
+  std::vector<std::shared_ptr<provider::Member>> next = MembersAt(*positions, 0);
+  std::vector<std::string> previous_parents;
   for (int position = 0; position < count; ++position) {
-    auto members = next;
-    next = position + 1 < count ? positions->Item(position + 1)->GetMembers() : nullptr;
+    std::vector<std::shared_ptr<provider::Member>> members = std::move(next);
+    next = MembersAt(*positions, position + 1);
     out.Raw("<Tuple>");
-    for (int index = 0; index < members->Count(); ++index) {
-      auto member = members->Item(index);
-      const auto& properties = member->GetProperties();
+    for (size_t index = 0; index < members.size(); ++index) {
+      const provider::Member& member = *members[index];
+      const auto& properties = member.GetProperties();
+      std::string unique_name = member.UniqueName();
       std::string parent = PropertyText(properties, "PARENT_UNIQUE_NAME");
       // Children count in the low word; whether the next position shows this
       // member's children, and whether the previous one had the same parent.
-      int64_t display = std::min(member->ChildCount(), 0xFFFF);
-      if (next && index < next->Count()) {
-        auto following = next->Item(index);
-        if (PropertyText(following->GetProperties(), "PARENT_UNIQUE_NAME") == member->UniqueName()) display |= 0x10000;
+      int64_t display = std::min(member.ChildCount(), 0xFFFF);
+      if (index < next.size() && PropertyText(next[index]->GetProperties(), "PARENT_UNIQUE_NAME") == unique_name) {
+        display |= 0x10000;
       }
-      size_t slot = static_cast<size_t>(index);
-      if (position > 0 && slot < previous_parents.size() && previous_parents[slot] == parent) display |= 0x20000;
-      if (slot < previous_parents.size()) previous_parents[slot] = parent;
+      if (index < previous_parents.size() && previous_parents[index] == parent) display |= 0x20000;
       out.Raw("<Member Hierarchy=\"").Text(PropertyText(properties, "HIERARCHY_UNIQUE_NAME")).Raw("\">");
-      out.Element("UName", member->UniqueName())
-          .Element("Caption", member->Caption())
+      out.Element("UName", unique_name)
+          .Element("Caption", member.Caption())
           .Element("LName", PropertyText(properties, "LEVEL_UNIQUE_NAME"))
-          .Element("LNum", std::to_string(member->LevelDepth()))
+          .Element("LNum", std::to_string(member.LevelDepth()))
           .Element("DisplayInfo", std::to_string(display));
       for (const auto& property : view.properties) {
         if (IsIntrinsic(property)) continue;
@@ -143,6 +146,8 @@ void WriteTuples(XmlWriter& out, const AxisView& view) {
         if (properties.Has(last)) out.Element(EncodeName(last), properties.Item(last).value.ToString());
       }
       out.Raw("</Member>");
+      if (previous_parents.size() <= index) previous_parents.resize(index + 1);
+      previous_parents[index] = std::move(parent);
     }
     out.Raw("</Tuple>");
   }

@@ -18,11 +18,15 @@ XmlWriter& XmlWriter::Raw(std::string_view markup) {
   return *this;
 }
 
-XmlWriter& XmlWriter::Text(std::string_view text) { return Raw(Escape(text)); }
+XmlWriter& XmlWriter::Text(std::string_view text) {
+  AppendEscaped(buffer_, text);
+  if (buffer_.size() >= buffer_bytes_) Flush();
+  return *this;
+}
 
 XmlWriter& XmlWriter::Element(std::string_view name, std::string_view text) {
   buffer_.append("<").append(name).append(">");
-  buffer_.append(Escape(text));
+  AppendEscaped(buffer_, text);
   buffer_.append("</").append(name).append(">");
   if (buffer_.size() >= buffer_bytes_) Flush();
   return *this;
@@ -37,6 +41,11 @@ bool XmlWriter::Flush() {
 std::string Escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  AppendEscaped(out, text);
+  return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
       case '&': out += "&amp;"; break;
@@ -52,7 +61,6 @@ std::string Escape(std::string_view text) {
         if (static_cast<unsigned char>(c) >= 0x20) out += c;
     }
   }
-  return out;
 }
 
 std::string EncodeName(std::string_view name) {

@@ -40,6 +40,8 @@ class XmlWriter {
 // entities, carriage returns and tabs as character references, and the
 // control characters that XML 1.0 cannot carry dropped.
 std::string Escape(std::string_view text);
+// Escape, appended to `out`.
+void AppendEscaped(std::string& out, std::string_view text);
 
 // `name` as an XML element name: characters a name cannot hold become _xHHHH_
 // (and an underscore that would read as such an escape is escaped itself).
