@@ -18,6 +18,7 @@ namespace {
 std::string StatusText(int status) {
   switch (status) {
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
@@ -74,6 +75,7 @@ OrvexServer::OrvexServer(ServerSettings settings)
     }
   }
   RemoveInterruptedSaves(settings_);
+  if (settings_.users_file) users_.emplace(Users::Load(*settings_.users_file));
   if (settings_.xmla) {
     xmla::XmlaOptions options;
     options.provider_name = "Orvex";
@@ -97,6 +99,12 @@ OrvexServer::OrvexServer(ServerSettings settings)
 
   auto route = [this](const httplib::Request& request, httplib::Response& response) {
     PrepareThread();
+    if (users_ && !users_->Authenticate(request.get_header_value("Authorization"))) {
+      // Every path alike: the pages, the files and the XMLA endpoint.
+      response.set_header("WWW-Authenticate", "Basic realm=\"Orvex\", charset=\"UTF-8\"");
+      Answer(response, 401, StatusText(401));
+      return;
+    }
     if (xmla_ && request.path == settings_.xmla_path) {
       HandleXmla(request, response);
     } else if (request.path == settings_.page) {

@@ -6,6 +6,7 @@
 #include "host/hosting_page.h"
 #include "host/server_settings.h"
 #include "host/static_files.h"
+#include "host/users.h"
 #include "xmla/xmla_service.h"
 
 namespace orvex::host {
@@ -16,7 +17,7 @@ namespace orvex::host {
 // file gets 404; the XML for Analysis endpoint answers POSTs at its own path. An error that escapes a page is logged and answered with 500.
 class OrvexServer {
  public:
-  // Throws std::runtime_error when the web root is not a folder.
+  // Throws std::runtime_error when the web root is not a folder or the users file cannot be used.
   explicit OrvexServer(ServerSettings settings);
   ~OrvexServer();
   OrvexServer(const OrvexServer&) = delete;
@@ -42,6 +43,7 @@ class OrvexServer {
   StaticFiles files_;
   HostingPage page_;
   std::unique_ptr<xmla::XmlaService> xmla_;  // null with --no-xmla
+  std::optional<Users> users_;               // set with --users
   std::unique_ptr<httplib::Server> http_;
   int listening_socket_ = -1;  // set while binding
 };

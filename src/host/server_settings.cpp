@@ -95,6 +95,7 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
          }
          settings.xmla_path = v;
        }},
+      {"--users", [&](auto&, auto& v) { settings.users_file = v; }},
       {"--lang",
        [&](auto& f, auto& v) {
          if (v == "en") {
@@ -115,6 +116,10 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
     }
     if (flag == "--no-xmla") {
       settings.xmla = false;
+      continue;
+    }
+    if (flag == "--hash-password") {
+      settings.hash_password = true;
       continue;
     }
     std::string value;
@@ -163,6 +168,9 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
                                 (10485760; 0 never rotates)
   --xmla-path PATH              path of the XML for Analysis endpoint (/xmla)
   --no-xmla                     serve no XML for Analysis endpoint
+  --users FILE                  only these users may use the server (HTTP Basic authentication);
+                                a line per user: NAME HASH
+  --hash-password               print the HASH of the password read from standard input
   --help                        this text
 )";
 }

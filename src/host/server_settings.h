@@ -57,6 +57,11 @@ struct ServerSettings {
   std::string xmla_path = "/xmla";
   bool xmla = true;
 
+  // --users FILE: only its users may use the server (HTTP Basic authentication).
+  std::optional<std::filesystem::path> users_file;
+  // --hash-password: print the hash of the password read from standard input, then stop.
+  bool hash_password = false;
+
   bool show_help = false;
 };
 

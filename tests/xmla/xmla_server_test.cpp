@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/server_settings.h"
+#include "host/users.h"
+#include "support/temp_dir.h"
 #include "tiny_catalog.h"
 
 extern char** environ;
@@ -114,6 +117,30 @@ TEST(XmlaServerTest, PathFlagMovesTheEndpointAndNoXmlaRemovesIt) {
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->status, test.status);
   }
+}
+
+TEST(XmlaServerTest, UsersFileClosesEveryPathToOthers) {
+  testing::TempDir dir;
+  std::ofstream(dir.path() / "users") << "ann " << host::HashPassword("right") << "\n";
+  Server server({"--users", (dir.path() / "users").string()});
+  ASSERT_GT(server.port(), 0);
+  httplib::Client client("127.0.0.1", server.port());
+  for (const char* path : {"/xmla", "/", "/js/ParametersHeader.js"}) {
+    SCOPED_TRACE(path);
+    auto anonymous = client.Get(path);
+    ASSERT_TRUE(anonymous);
+    EXPECT_EQ(anonymous->status, 401);
+    EXPECT_EQ(anonymous->get_header_value("WWW-Authenticate"), "Basic realm=\"Orvex\", charset=\"UTF-8\"");
+  }
+  client.set_basic_auth("ann", "wrong");
+  auto wrong = client.Post("/xmla", Discover("DBSCHEMA_CATALOGS"), "text/xml");
+  ASSERT_TRUE(wrong);
+  EXPECT_EQ(wrong->status, 401);
+  client.set_basic_auth("ann", "right");
+  auto right = client.Post("/xmla", Discover("DBSCHEMA_CATALOGS"), "text/xml");
+  ASSERT_TRUE(right);
+  EXPECT_EQ(right->status, 200);
+  EXPECT_NE(right->body.find("<CATALOG_NAME>Tiny</CATALOG_NAME>"), std::string::npos);
 }
 
 TEST(XmlaServerTest, FlagsNameAPathOrTurnTheEndpointOff) {
