@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
       json_bytes = engine::CellsetToJson(*data).size();
       cells = 1;
       auto axes = data->GetAxes();
-      for (int axis = 0; axis < axes->Count(); ++axis) cells *= static_cast<size_t>(axes->Item(axis)->GetPositions()->Count());
+      for (int axis = 0; axis < axes->Count(); ++axis) {
+        cells *= static_cast<size_t>(axes->Item(axis)->GetPositions()->Count());
+      }
     };
 
     xmla::XmlaOptions options;

@@ -67,7 +67,8 @@ std::vector<Token> Tokenize(std::string_view mdx) {
 }
 
 bool IsWord(const std::vector<Token>& tokens, size_t index, std::string_view word) {
-  return index < tokens.size() && tokens[index].kind == Token::Kind::kWord && EqualsIgnoreCase(tokens[index].text, word);
+  return index < tokens.size() && tokens[index].kind == Token::Kind::kWord &&
+         EqualsIgnoreCase(tokens[index].text, word);
 }
 
 bool IsSymbol(const std::vector<Token>& tokens, size_t index, std::string_view symbol) {

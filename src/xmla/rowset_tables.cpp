@@ -31,8 +31,9 @@ std::vector<std::string> CatalogsOf(const DiscoverContext& context, const Restri
   std::vector<std::string> all = context.session.CatalogNames();
   std::vector<std::string> chosen;
   for (const auto& name : all) {
-    bool wanted = Values(restrictions, "CATALOG_NAME") ? Allows(restrictions, "CATALOG_NAME", name)
-                                                       : context.catalog.empty() || EqualsIgnoreCase(name, context.catalog);
+    bool wanted = Values(restrictions, "CATALOG_NAME")
+                      ? Allows(restrictions, "CATALOG_NAME", name)
+                      : context.catalog.empty() || EqualsIgnoreCase(name, context.catalog);
     if (wanted) chosen.push_back(name);
   }
   return chosen;
@@ -127,7 +128,9 @@ void AddMemberRow(const RowsetDef& def, std::vector<Row>& rows, const MemberScop
   CubeColumns(row, *scope.hierarchy->cube);
   const auto& properties = member.GetProperties();
   int depth = member.LevelDepth();
-  int type = IsMeasures(*scope.hierarchy->dimension) ? 3 : EqualsIgnoreCase(member.UniqueName(), scope.all_member) ? 2 : 1;
+  int type = IsMeasures(*scope.hierarchy->dimension)                       ? 3
+             : EqualsIgnoreCase(member.UniqueName(), scope.all_member) ? 2
+                                                                       : 1;
   std::string parent = PropertyText(properties, "PARENT_UNIQUE_NAME");
   row.Set("DIMENSION_UNIQUE_NAME", scope.hierarchy->dimension->UniqueName())
       .Set("HIERARCHY_UNIQUE_NAME", scope.hierarchy->hierarchy->UniqueName())
@@ -172,8 +175,8 @@ void AddDescendants(const RowsetDef& def, std::vector<Row>& rows, const MemberSc
 }
 
 // The members around `member` that the TREE_OP bits select, ancestors first.
-void AddTree(const RowsetDef& def, std::vector<Row>& rows, const MemberScope& scope, const provider::Hierarchy& hierarchy,
-             const std::shared_ptr<provider::Member>& member, int tree_op) {
+void AddTree(const RowsetDef& def, std::vector<Row>& rows, const MemberScope& scope,
+             const provider::Hierarchy& hierarchy, const std::shared_ptr<provider::Member>& member, int tree_op) {
   if (tree_op & kTreeAncestors) {
     std::vector<std::shared_ptr<provider::Member>> ancestors;
     for (auto parent = member->Parent(); parent; parent = parent->Parent()) ancestors.push_back(parent);
@@ -442,7 +445,9 @@ std::vector<RowsetDef> MakeRowsets() {
                          for (const auto& column : rowset.columns) {
                            if (column.restriction) mask |= int64_t{1} << bit++;
                          }
-                         for (size_t extra = 0; extra < rowset.extra_restrictions.size(); ++extra) mask |= int64_t{1} << bit++;
+                         for (size_t extra = 0; extra < rowset.extra_restrictions.size(); ++extra) {
+                           mask |= int64_t{1} << bit++;
+                         }
                          row.Set("SchemaName", rowset.name)
                              .Set("Restrictions", RestrictionListMarkup(rowset))
                              .Set("Description", rowset.description)
@@ -556,7 +561,7 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"IS_DRILLTHROUGH_ENABLED", T::kBoolean}, {"IS_WRITE_ENABLED", T::kBoolean},
                       {"IS_LINKABLE", T::kBoolean}, {"IS_SQL_ENABLED", T::kBoolean}, {"CUBE_CAPTION", T::kString},
                       {"DESCRIPTION", T::kString}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"BASE_CUBE_NAME", T::kString, R}},
                      [](const DiscoverContext& context, const Restrictions& restrictions, std::vector<Row>& rows) {
                        for (const auto& cube : CubesOf(context, restrictions)) {
                          Row row(Def("MDSCHEMA_CUBES").columns);
@@ -581,7 +586,7 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"DESCRIPTION", T::kString}, {"IS_VIRTUAL", T::kBoolean}, {"IS_READWRITE", T::kBoolean},
                       {"DIMENSION_UNIQUE_SETTINGS", T::kInt}, {"DIMENSION_MASTER_UNIQUE_NAME", T::kString},
                       {"DIMENSION_IS_VISIBLE", T::kBoolean}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"DIMENSION_VISIBILITY", T::kUnsignedShort, R}},
                      [](const DiscoverContext& context, const Restrictions& restrictions, std::vector<Row>& rows) {
                        for (const auto& cube : CubesOf(context, restrictions)) {
                          auto dimensions = cube.cube->GetDimensions();
@@ -620,7 +625,8 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"DIMENSION_UNIQUE_SETTINGS", T::kInt}, {"DIMENSION_IS_VISIBLE", T::kBoolean},
                       {"HIERARCHY_ORDINAL", T::kUnsignedInt}, {"DIMENSION_IS_SHARED", T::kBoolean},
                       {"PARENT_CHILD", T::kBoolean}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"HIERARCHY_VISIBILITY", T::kUnsignedShort, R},
+                      {"HIERARCHY_ORIGIN", T::kUnsignedShort, R}},
                      [](const DiscoverContext& context, const Restrictions& restrictions, std::vector<Row>& rows) {
                        auto cubes = CubesOf(context, restrictions);
                        for (const auto& ref : HierarchiesOf(cubes, restrictions)) {
@@ -657,7 +663,8 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"LEVEL_CARDINALITY", T::kUnsignedInt}, {"LEVEL_TYPE", T::kInt},
                       {"CUSTOM_ROLLUP_SETTINGS", T::kInt}, {"LEVEL_UNIQUE_SETTINGS", T::kInt},
                       {"LEVEL_IS_VISIBLE", T::kBoolean}, {"DESCRIPTION", T::kString}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"LEVEL_VISIBILITY", T::kUnsignedShort, R},
+                      {"LEVEL_ORIGIN", T::kUnsignedShort, R}},
                      [](const DiscoverContext& context, const Restrictions& restrictions, std::vector<Row>& rows) {
                        auto cubes = CubesOf(context, restrictions);
                        for (const auto& ref : HierarchiesOf(cubes, restrictions)) {
@@ -693,9 +700,9 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"NUMERIC_SCALE", T::kShort}, {"MEASURE_UNITS", T::kString}, {"DESCRIPTION", T::kString},
                       {"EXPRESSION", T::kString}, {"MEASURE_IS_VISIBLE", T::kBoolean}, {"LEVELS_LIST", T::kString},
                       {"MEASURE_NAME_SQL_COLUMN_NAME", T::kString}, {"MEASURE_UNQUALIFIED_CAPTION", T::kString},
-                      {"MEASUREGROUP_NAME", T::kString}, {"MEASURE_DISPLAY_FOLDER", T::kString},
+                      {"MEASUREGROUP_NAME", T::kString, R}, {"MEASURE_DISPLAY_FOLDER", T::kString},
                       {"DEFAULT_FORMAT_STRING", T::kString}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"MEASURE_VISIBILITY", T::kUnsignedShort, R}},
                      [](const DiscoverContext& context, const Restrictions& restrictions, std::vector<Row>& rows) {
                        for (const auto& cube : CubesOf(context, restrictions)) {
                          auto dimensions = cube.cube->GetDimensions();
@@ -758,7 +765,8 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"PROPERTY_ORIGIN", T::kUnsignedShort}, {"PROPERTY_ATTRIBUTE_HIERARCHY_NAME", T::kString},
                       {"PROPERTY_CARDINALITY", T::kString}, {"MIME_TYPE", T::kString},
                       {"PROPERTY_IS_VISIBLE", T::kBoolean}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"PROPERTY_VISIBILITY", T::kUnsignedShort, R},
+                      {"PROPERTY_ORIGIN", T::kUnsignedShort, R}},
                      [](const DiscoverContext&, const Restrictions&, std::vector<Row>& rows) {
                        // The provider offers no member properties beyond the intrinsic
                        // ones; the cell properties an Execute can return are listed.
@@ -782,7 +790,7 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"SET_NAME", T::kString, R}, {"SCOPE", T::kInt, R}, {"DESCRIPTION", T::kString},
                       {"EXPRESSION", T::kString}, {"DIMENSIONS", T::kString}, {"SET_CAPTION", T::kString},
                       {"SET_DISPLAY_FOLDER", T::kString}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}, {"HIERARCHY_UNIQUE_NAME", T::kString, R}},
                      [](const DiscoverContext&, const Restrictions&, std::vector<Row>&) {}});
 
   rowsets.push_back({"MDSCHEMA_FUNCTIONS", "The MDX functions the provider speaks.",
@@ -863,7 +871,7 @@ std::vector<RowsetDef> MakeRowsets() {
                       {"KPI_TREND_GRAPHIC", T::kString}, {"KPI_WEIGHT", T::kString},
                       {"KPI_CURRENT_TIME_MEMBER", T::kString}, {"KPI_PARENT_KPI_NAME", T::kString},
                       {"SCOPE", T::kInt}},
-                     {},
+                     {{"CUBE_SOURCE", T::kUnsignedShort, R}},
                      [](const DiscoverContext&, const Restrictions&, std::vector<Row>&) {}});
   return rowsets;
 }

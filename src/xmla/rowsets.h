@@ -61,7 +61,9 @@ struct RowsetDef {
   const char* name;
   const char* description;
   std::vector<ColumnDef> columns;
-  // Restrictions that are no column of the rowset (TREE_OP).
+  // Restrictions that are no column of the rowset: TREE_OP, and those that
+  // clients send by habit and that hold for every row here (CUBE_SOURCE and
+  // the visibilities ask for cubes and visible objects, which is all there is).
   std::vector<ColumnDef> extra_restrictions;
   RowProducer produce;
 };

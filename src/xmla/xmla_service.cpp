@@ -208,7 +208,8 @@ Restrictions ReadRestrictions(pugi::xml_node method, const RowsetDef& rowset) {
     for (const auto& column : rowset.extra_restrictions) known = known || ToUpper(column.name) == name;
     if (!known) {
       throw Fault{codes::kBadRestriction,
-                  "The restriction " + std::string(LocalName(restriction.name())) + " is not one of " + rowset.name + "."};
+                  "The restriction " + std::string(LocalName(restriction.name())) + " is not one of " +
+                      rowset.name + "."};
     }
     std::vector<std::string>& values = restrictions[name];
     bool listed = false;
@@ -297,7 +298,9 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
                                                 " at byte " + std::to_string(parsed.offset) + "."};
     }
     pugi::xml_node envelope = document.document_element();
-    if (LocalName(envelope.name()) != "Envelope") throw Fault{codes::kMalformedRequest, "The request has no SOAP Envelope."};
+    if (LocalName(envelope.name()) != "Envelope") {
+      throw Fault{codes::kMalformedRequest, "The request has no SOAP Envelope."};
+    }
     pugi::xml_node soap_body = Child(envelope, "Body");
     if (!soap_body) throw Fault{codes::kMalformedRequest, "The SOAP Envelope has no Body."};
     pugi::xml_node method = FirstElement(soap_body);
@@ -367,6 +370,13 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
       Restrictions filter = restrictions;
       if (filter.count("TREE_OP") != 0) filter.erase("MEMBER_UNIQUE_NAME");
       std::erase_if(*rows, [&](const Row& row) { return !MatchesRestrictions(*rowset, row, filter); });
+      // Everything here is a cube (source 1) and visible (1); asking only for other kinds finds nothing.
+      for (const auto& [name, values] : restrictions) {
+        if (name != "CUBE_SOURCE" && !name.ends_with("_VISIBILITY")) continue;
+        for (const auto& value : values) {
+          if ((std::strtol(value.c_str(), nullptr, 10) & 1) == 0) rows->clear();
+        }
+      }
       return std::make_unique<BodyReply>(session_id, "DiscoverResponse",
                                          [rowset, rows, settings](XmlWriter& out) {
                                            WriteRowset(out, *rowset, *rows, settings.schema, settings.data);
@@ -401,6 +411,8 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
     return std::make_unique<FaultReply>(std::move(fault));
   } catch (const ComError& error) {
     return std::make_unique<FaultReply>(Fault{codes::kStatementFailed, error.description()});
+  } catch (const std::exception& error) {
+    return std::make_unique<FaultReply>(Fault{codes::kStatementFailed, std::string("Internal error: ") + error.what()});
   }
 }
 

@@ -141,7 +141,8 @@ TEST(XmlaServiceTest, EveryRowsetDeclaresItsColumnsAndRowsUseOnlyThem) {
     SCOPED_TRACE(rowset.name);
     auto answer = Call(Discover(rowset.name, "", "<Catalog>Tiny</Catalog>"));
     ASSERT_EQ(answer->status, 200) << answer->text;
-    std::vector<std::string> declared = Texts(*answer, "//*[local-name()='complexType'][@name='row']//*[local-name()='element']/@name");
+    std::vector<std::string> declared =
+        Texts(*answer, "//*[local-name()='complexType'][@name='row']//*[local-name()='element']/@name");
     if (auto found = leading.find(rowset.name); found != leading.end()) {
       ASSERT_GE(declared.size(), found->second.size());
       EXPECT_EQ(std::vector<std::string>(declared.begin(), declared.begin() + static_cast<long>(found->second.size())),
@@ -169,7 +170,8 @@ TEST(XmlaServiceTest, RestrictionsSelectRowsAndThoseThatMatchNothingGiveNone) {
       {"MDSCHEMA_LEVELS", "<CUBE_NAME>Sales</CUBE_NAME><HIERARCHY_UNIQUE_NAME>[Time]</HIERARCHY_UNIQUE_NAME>",
        "LEVEL_UNIQUE_NAME", {"[Time].[Year]", "[Time].[Quarter]", "[Time].[Month]"}},
       {"MDSCHEMA_MEMBERS", "<CUBE_NAME>Sales</CUBE_NAME><LEVEL_UNIQUE_NAME>[Store].[Store State]</LEVEL_UNIQUE_NAME>",
-       "MEMBER_UNIQUE_NAME", {"[Store].[Canada].[BC]", "[Store].[USA].[CA]", "[Store].[USA].[OR]", "[Store].[USA].[WA]"}},
+       "MEMBER_UNIQUE_NAME",
+       {"[Store].[Canada].[BC]", "[Store].[USA].[CA]", "[Store].[USA].[OR]", "[Store].[USA].[WA]"}},
       {"MDSCHEMA_MEMBERS", "<MEMBER_UNIQUE_NAME>[Store].[USA].[CA]</MEMBER_UNIQUE_NAME><TREE_OP>1</TREE_OP>",
        "MEMBER_UNIQUE_NAME", {"[Store].[USA].[CA].[Los Angeles]", "[Store].[USA].[CA].[San Francisco]"}},
       {"MDSCHEMA_MEMBERS", "<MEMBER_UNIQUE_NAME>[Store].[USA].[CA]</MEMBER_UNIQUE_NAME><TREE_OP>36</TREE_OP>",
@@ -182,6 +184,11 @@ TEST(XmlaServiceTest, RestrictionsSelectRowsAndThoseThatMatchNothingGiveNone) {
       {"MDSCHEMA_MEASURES", "<MEASURE_NAME><Value>Profit</Value><Value>Unit Sales</Value></MEASURE_NAME>",
        "MEASURE_UNIQUE_NAME", {"[Measures].[Unit Sales]", "[Measures].[Profit]"}},
       {"DISCOVER_PROPERTIES", "<PropertyName>Format</PropertyName>", "Value", {"Multidimensional"}},
+      {"MDSCHEMA_CUBES", "<CUBE_SOURCE>1</CUBE_SOURCE>", "CUBE_NAME", {"Sales"}},
+      {"MDSCHEMA_CUBES", "<CUBE_SOURCE>2</CUBE_SOURCE>", "CUBE_NAME", {}},
+      {"MDSCHEMA_HIERARCHIES", "<HIERARCHY_VISIBILITY>3</HIERARCHY_VISIBILITY><HIERARCHY_NAME>Store</HIERARCHY_NAME>",
+       "HIERARCHY_UNIQUE_NAME", {"[Store]"}},
+      {"MDSCHEMA_LEVELS", "<LEVEL_VISIBILITY>2</LEVEL_VISIBILITY>", "LEVEL_UNIQUE_NAME", {}},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.type + (" " + test.restrictions));
@@ -288,8 +295,9 @@ TEST(XmlaServiceTest, SessionsCarryAcrossRequestsUntilEnded) {
   auto ended = Call(Discover("DBSCHEMA_CATALOGS", "", "", "<EndSession " + xmla + " SessionId=\"" + id + "\"/>"));
   EXPECT_EQ(ended->status, 200);
   EXPECT_EQ(Texts(*ended, "//*[local-name()='row']/*[local-name()='CATALOG_NAME']"), std::vector<std::string>{"Tiny"});
+  const std::string end = "<EndSession " + xmla + " SessionId=\"" + id + "\"/>";
   for (const auto& body : {Execute("SELECT FROM Sales", "<Catalog>Tiny</Catalog>", in_session),
-                           Discover("DBSCHEMA_CATALOGS", "", "", "<EndSession " + xmla + " SessionId=\"" + id + "\"/>")}) {
+                           Discover("DBSCHEMA_CATALOGS", "", "", end)}) {
     auto after = Call(body);
     EXPECT_EQ(after->status, 200);
     EXPECT_EQ(FaultCode(*after), "XMLAnalysisError.0xC10A0005");
@@ -297,7 +305,8 @@ TEST(XmlaServiceTest, SessionsCarryAcrossRequestsUntilEnded) {
 }
 
 TEST(XmlaServiceTest, NamesWithMarkupComeBackEscaped) {
-  auto answer = Call(Discover("MDSCHEMA_CUBES", "", "<DataSourceInfo>Provider=MSOLAP;Data Source=Odd</DataSourceInfo>"));
+  auto answer =
+      Call(Discover("MDSCHEMA_CUBES", "", "<DataSourceInfo>Provider=MSOLAP;Data Source=Odd</DataSourceInfo>"));
   ASSERT_EQ(answer->status, 200) << answer->text;
   EXPECT_EQ(Texts(*answer, "//*[local-name()='row']/*[local-name()='CATALOG_NAME']"),
             std::vector<std::string>{testing::kOddCatalogName});
