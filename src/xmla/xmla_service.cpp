@@ -310,6 +310,11 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
                                               std::string(method_name) + "'."};
     }
 
+    // Properties first, so that a request refused for them begins no session.
+    std::map<std::string, std::string> properties = ReadProperties(method);
+    RequestSettings settings = ReadSettings(properties);
+    LocaleScope locale(settings.locale);
+
     // Sessions: BeginSession starts one, Session names one, EndSession ends one.
     pugi::xml_node header = Child(envelope, "Header");
     std::string session_id;
@@ -328,10 +333,6 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
         throw Fault{codes::kSessionNotFound, "The session '" + session_id + "' has ended or never began."};
       }
     }
-
-    std::map<std::string, std::string> properties = ReadProperties(method);
-    RequestSettings settings = ReadSettings(properties);
-    LocaleScope locale(settings.locale);
 
     // One connection per request, or the session's own, held while the request runs.
     std::unique_lock<std::mutex> session_lock;

@@ -283,6 +283,11 @@ TEST(XmlaServiceTest, TabularFlattensTheRowsAxis) {
 
 TEST(XmlaServiceTest, SessionsCarryAcrossRequestsUntilEnded) {
   const std::string xmla = "xmlns=\"urn:schemas-microsoft-com:xml-analysis\"";
+  const size_t sessions = Service().SessionCount();
+  auto refused = Call(Execute("SELECT FROM Sales", "<Format>Pretty</Format>", "<BeginSession " + xmla + "/>"));
+  EXPECT_EQ(FaultCode(*refused), "XMLAnalysisError.0xC10A0004");
+  EXPECT_EQ(Service().SessionCount(), sessions);
+
   auto begun = Call(Discover("DBSCHEMA_CATALOGS", "", "", "<BeginSession " + xmla + "/>"));
   ASSERT_EQ(begun->status, 200);
   std::string id = begun->document.select_node("//*[local-name()='Session']/@SessionId").attribute().value();
