@@ -316,6 +316,21 @@ TEST(XmlaServiceTest, NamesWithMarkupComeBackEscaped) {
   EXPECT_EQ(Texts(*answer, "//*[local-name()='row']/*[local-name()='CATALOG_NAME']"),
             std::vector<std::string>{testing::kOddCatalogName});
   EXPECT_EQ(answer->text.find("<i>"), std::string::npos);
+
+  // Names with markup on the axes and in the cube name of an answer, too.
+  const std::string odd = std::string("<DataSourceInfo>Data Source=Odd</DataSourceInfo><Catalog>") +
+                          "Odd &quot;&lt;i&gt;&quot; \\ '</Catalog>";
+  auto executed = Call(Execute("SELECT [Measures].Members ON 0, "
+                               "[<img src=x onerror=\"window.injected=1\">].Members ON 1 "
+                               "FROM [Odd \"<b>cube</b>\" 'x' \\ y]",
+                               odd));
+  ASSERT_EQ(executed->status, 200) << executed->text;
+  EXPECT_EQ(Texts(*executed, "//*[local-name()='CubeName']"),
+            std::vector<std::string>{"Odd \"<b>cube</b>\" 'x' \\ y"});
+  EXPECT_EQ(Texts(*executed, "//*[local-name()='Axis'][@name='Axis0']//*[local-name()='UName']"),
+            std::vector<std::string>{"[Measures].[Amount \"net\" <i>]"});
+  EXPECT_EQ(executed->text.find("<img"), std::string::npos);
+  EXPECT_EQ(executed->text.find("<b>"), std::string::npos);
 }
 
 }  // namespace
