@@ -19,7 +19,7 @@ data=bench/data
 work=$data/work
 schema=data/catalogs/Sample/schema.xml
 
-cmake --build "$build_dir" --target orvex_bench orvex_host_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target orvex_bench orvex_host_bench orvex_xmla_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
 bin=$build_dir/bin
 mkdir -p "$work" bench/results
 
@@ -48,9 +48,12 @@ largest=$(printf '%s\n' $scales | sort -g | tail -1)
 "$bin/orvex_bench" suite "${roots[@]}" --server "$bin/orvex-server" --web-root web --work "$work" \
   --out bench/results/latest.json --runs "$runs" --http-seconds "$http_seconds" --http-scale 1 --memory-scale "$largest"
 
+# An XMLA Execute of about 10,000 cells against orvex-mdx's JSON of the same, warm, at scale 1.
+smallest=$(printf '%s\n' $scales | sort -g | head -1)
+"$bin/orvex_xmla_bench" "$data/duckdb-$smallest" "$((runs * 2 + 1))"
+
 # The host: what compression costs each view page, then the soak of mixed
 # pages, saves and statements on the smallest scale.
-smallest=$(printf '%s\n' $scales | sort -g | head -1)
 "$bin/orvex_host_bench" compression --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \
   --log "$work/compression.log"
 soak_seconds=${BENCH_SOAK_SECONDS:-600}

@@ -13,6 +13,7 @@ apt_packages=(
   g++-mingw-w64-x86-64
   wrk
   clang libclang-rt-14-dev
+  default-jdk-headless libolap4j-java libxerces2-java
 )
 
 missing=()

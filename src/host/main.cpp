@@ -7,6 +7,7 @@
 
 #include "host/orvex_server.h"
 #include "host/server_settings.h"
+#include "host/users.h"
 
 int main(int argc, char** argv) {
   using namespace orvex::host;
@@ -19,6 +20,13 @@ int main(int argc, char** argv) {
   }
   if (settings.show_help) {
     std::cout << UsageText();
+    return 0;
+  }
+  if (settings.hash_password) {
+    std::string password;
+    std::getline(std::cin, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    std::cout << HashPassword(password) << std::endl;
     return 0;
   }
 
@@ -42,6 +50,11 @@ int main(int argc, char** argv) {
     std::cout << "Orvex is serving http://" << (settings.bind.find(':') != std::string::npos ? "[" + settings.bind + "]"
                                                                                             : settings.bind)
               << ":" << port << settings.page << std::endl;
+    if (settings.xmla && !settings.users_file && settings.bind != "127.0.0.1" && settings.bind != "::1" &&
+        settings.bind != "localhost") {
+      std::cerr << "orvex-server: warning: XMLA at " << settings.xmla_path << " is open to the network on "
+                << settings.bind << " without authentication; --users or --no-xmla closes it" << std::endl;
+    }
     server.Listen();
   } catch (const std::exception& error) {
     std::cerr << "orvex-server: " << error.what() << "\n";

@@ -25,6 +25,7 @@ namespace {
 std::string StatusText(int status) {
   switch (status) {
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 404: return "Not Found";
     case 403: return "Forbidden";
     case 405: return "Method Not Allowed";
@@ -170,6 +171,14 @@ OrvexServer::OrvexServer(ServerSettings settings)
     }
   }
   RemoveInterruptedSaves(settings_);
+  if (settings_.users_file) users_.emplace(Users::Load(*settings_.users_file));
+  if (settings_.xmla) {
+    xmla::XmlaOptions options;
+    options.provider_name = "Orvex";
+    options.data_source_name = settings_.default_data_source.empty() ? "localhost" : settings_.default_data_source;
+    options.url = settings_.xmla_path;
+    xmla_ = std::make_unique<xmla::XmlaService>(std::move(options));
+  }
   const size_t threads = static_cast<size_t>(settings_.threads);
   http_->new_task_queue = [threads] { return new ConnectionThreads(threads, kMaxConnections); };
   http_->set_payload_max_length(settings_.max_request_bytes);
@@ -236,7 +245,15 @@ void OrvexServer::Stop() { http_->stop(); }
 void OrvexServer::Route(const httplib::Request& request, httplib::Response& response) {
   const auto start = std::chrono::steady_clock::now();
   PrepareThread();
-  if (request.path == settings_.page) {
+  if (users_ && !users_->Authenticate(request.get_header_value("Authorization"))) {
+    // Every path alike: the pages, the files and the XMLA endpoint.
+    response.set_header("WWW-Authenticate", "Basic realm=\"Orvex\", charset=\"UTF-8\"");
+    Answer(response, 401, StatusText(401));
+    return;
+  }
+  if (xmla_ && request.path == settings_.xmla_path) {
+    HandleXmla(request, response);
+  } else if (request.path == settings_.page) {
     HandlePage(request, response);
   } else if (request.method == "GET" || request.method == "HEAD") {
     HandleFile(request, response);
@@ -257,6 +274,38 @@ void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response&
     response.body.clear();
     Answer(response, 500, StatusText(500));
   }
+}
+
+void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response& response) {
+  if (request.method != "POST") {
+    response.set_header("Allow", "POST");
+    Answer(response, 405, StatusText(405));
+    return;
+  }
+  std::shared_ptr<xmla::XmlaReply> reply;
+  {
+    PageSlot slot(page_slots_);
+    reply = xmla_->Handle(request.body);
+  }
+  response.status = reply->Status();
+  if (response.status != 200) {
+    // A refusal is small; as a body it also keeps the error handler from putting its own text in its place.
+    response.set_content(xmla::XmlaService::WriteToString(*reply), "text/xml; charset=utf-8");
+    return;
+  }
+  // Written straight to the socket in pieces, so a large cell set never sits
+  // whole in memory. Not chunked: the library would compress a chunked reply
+  // at its slowest setting; this one ends with the connection.
+  response.set_content_provider("text/xml; charset=utf-8", [reply](size_t, httplib::DataSink& sink) {
+    try {
+      reply->Write([&sink](std::string_view piece) { return sink.write(piece.data(), piece.size()); });
+    } catch (const std::exception& error) {
+      EventLog().LogEvent(std::string("orvex-server: XMLA answer cut short: ") + error.what(), EventLog::kError);
+      return false;
+    }
+    sink.done();
+    return true;
+  });
 }
 
 void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {

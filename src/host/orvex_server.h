@@ -7,19 +7,22 @@
 #include "host/hosting_page.h"
 #include "host/server_settings.h"
 #include "host/static_files.h"
+#include "host/users.h"
+#include "xmla/xmla_service.h"
 
 namespace orvex::host {
 
 // orvex-server: the hosting page at its path, the static files of the web
-// root everywhere else. Each connection has a thread of its own (see
-// ConnectionThreads) and at most --threads pages are written at once.
-// Requests whose body is larger than the limit get 413, in either form
-// encoding; a state-changing saved-views action sent by another site gets
-// 403; anything that is neither the page nor a file gets 404. An error that
-// escapes a page is logged and answered with 500.
+// root everywhere else, and the XML for Analysis endpoint at its own path.
+// Each connection has a thread of its own (see ConnectionThreads) and at
+// most --threads pages are written at once. Requests whose body is larger
+// than the limit get 413, in either form encoding; a state-changing
+// saved-views action sent by another site gets 403; anything that is neither
+// the page nor a file gets 404. An error that escapes a page is logged and
+// answered with 500.
 class OrvexServer {
  public:
-  // Throws std::runtime_error when the web root is not a folder.
+  // Throws std::runtime_error when the web root is not a folder or the users file cannot be used.
   explicit OrvexServer(ServerSettings settings);
   ~OrvexServer();
   OrvexServer(const OrvexServer&) = delete;
@@ -36,6 +39,8 @@ class OrvexServer {
  private:
   void Route(const httplib::Request& request, httplib::Response& response);
   void HandlePage(const httplib::Request& request, httplib::Response& response);
+  // A SOAP request to the XML for Analysis endpoint; the answer is streamed.
+  void HandleXmla(const httplib::Request& request, httplib::Response& response);
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
   // Sets the worker thread's locale when the settings fix one.
   void PrepareThread() const;
@@ -46,6 +51,8 @@ class OrvexServer {
   // Pages at once: slots are taken by the page's thread for its writing only,
   // never while a client is slow to send or to read.
   std::counting_semaphore<> page_slots_;
+  std::unique_ptr<xmla::XmlaService> xmla_;  // null with --no-xmla
+  std::optional<Users> users_;               // set with --users
   std::unique_ptr<httplib::Server> http_;
   int listening_socket_ = -1;  // set while binding
 };

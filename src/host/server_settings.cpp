@@ -92,6 +92,14 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
        }},
       {"--event-log-max-bytes",
        [&](auto& f, auto& v) { settings.event_log_max_bytes = static_cast<uint64_t>(ParseInteger(f, v, 0, INT64_MAX)); }},
+      {"--xmla-path",
+       [&](auto& f, auto& v) {
+         if (v.empty() || v[0] != '/' || v.find_first_of("?#") != std::string::npos) {
+           throw UsageError(f + " takes a path that starts with '/', not '" + v + "'");
+         }
+         settings.xmla_path = v;
+       }},
+      {"--users", [&](auto&, auto& v) { settings.users_file = v; }},
       {"--lang",
        [&](auto& f, auto& v) {
          if (v == "en") {
@@ -108,6 +116,14 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
     std::string flag = arguments[index];
     if (flag == "--help" || flag == "-h") {
       settings.show_help = true;
+      continue;
+    }
+    if (flag == "--no-xmla") {
+      settings.xmla = false;
+      continue;
+    }
+    if (flag == "--hash-password") {
+      settings.hash_password = true;
       continue;
     }
     std::string value;
@@ -156,6 +172,11 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --lang en|nl                  language of the pages (default: from LANG)
   --event-log-max-bytes BYTES   size at which the event log is rotated, three old files kept
                                 (10485760; 0 never rotates)
+  --xmla-path PATH              path of the XML for Analysis endpoint (/xmla)
+  --no-xmla                     serve no XML for Analysis endpoint
+  --users FILE                  only these users may use the server (HTTP Basic authentication);
+                                a line per user: NAME HASH
+  --hash-password               print the HASH of the password read from standard input
   --help                        this text
 )";
 }

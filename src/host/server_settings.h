@@ -57,6 +57,15 @@ struct ServerSettings {
   // The size at which the event log is rotated; 0 never rotates.
   uint64_t event_log_max_bytes = 10 * 1024 * 1024;
 
+  // The XML for Analysis endpoint: its path, or none with --no-xmla.
+  std::string xmla_path = "/xmla";
+  bool xmla = true;
+
+  // --users FILE: only its users may use the server (HTTP Basic authentication).
+  std::optional<std::filesystem::path> users_file;
+  // --hash-password: print the hash of the password read from standard input, then stop.
+  bool hash_password = false;
+
   bool show_help = false;
 };
 

@@ -1,0 +1,160 @@
+// orvex-server's XMLA endpoint over HTTP: one server process on a free
+// loopback port, serving the Tiny catalog.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/server_settings.h"
+#include "host/users.h"
+#include "support/temp_dir.h"
+#include "tiny_catalog.h"
+
+extern char** environ;
+
+namespace orvex {
+namespace {
+
+// orvex-server with `extra` arguments; the port is read from its first line.
+class Server {
+ public:
+  explicit Server(std::vector<std::string> extra) {
+    std::vector<std::string> arguments = {std::string(ORVEX_BINARY_DIR) + "/bin/orvex-server", "--port", "0",
+                                          "--web-root", std::string(ORVEX_SOURCE_DIR) + "/web",
+                                          "--data-source", "Tiny=" + testing::TinyCatalogsRoot().string(),
+                                          "--default-data-source", "Tiny"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string line;
+    char c;
+    while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    ::close(out[0]);
+    size_t colon = line.rfind(':');
+    if (colon != std::string::npos) port_ = std::atoi(line.c_str() + colon + 1);
+  }
+  ~Server() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+  int port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+std::string Discover(const std::string& type) {
+  return "<Envelope><Body><Discover xmlns=\"urn:schemas-microsoft-com:xml-analysis\"><RequestType>" + type +
+         "</RequestType><Restrictions/><Properties/></Discover></Body></Envelope>";
+}
+
+TEST(XmlaServerTest, AnswersSoapPostsAtItsPathOnly) {
+  Server server({});
+  ASSERT_GT(server.port(), 0);
+  httplib::Client client("127.0.0.1", server.port());
+
+  auto datasources = client.Post("/xmla", Discover("DISCOVER_DATASOURCES"), "text/xml");
+  ASSERT_TRUE(datasources);
+  EXPECT_EQ(datasources->status, 200);
+  EXPECT_EQ(datasources->get_header_value("Content-Type"), "text/xml; charset=utf-8");
+  EXPECT_NE(datasources->body.find("<DataSourceName>Tiny</DataSourceName>"), std::string::npos) << datasources->body;
+
+  auto failed = client.Post("/xmla",
+                            "<Envelope><Body><Execute><Command><Statement>SELECT FROM [&lt;b&gt;]</Statement></Command>"
+                            "</Execute></Body></Envelope>",
+                            "text/xml");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->status, 200);
+  EXPECT_NE(failed->body.find("XMLAnalysisError.0xC10A0006"), std::string::npos);
+  EXPECT_EQ(failed->body.find("<b>"), std::string::npos);
+
+  auto garbage = client.Post("/xmla", "SELECT 1", "text/plain");
+  ASSERT_TRUE(garbage);
+  EXPECT_EQ(garbage->status, 400);
+  EXPECT_NE(garbage->body.find("XMLAnalysisError.0xC10A0001"), std::string::npos);
+
+  auto got = client.Get("/xmla");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->status, 405);
+}
+
+TEST(XmlaServerTest, PathFlagMovesTheEndpointAndNoXmlaRemovesIt) {
+  struct Case {
+    std::vector<std::string> flags;
+    const char* path;
+    int status;
+  } cases[] = {
+      {{"--xmla-path", "/olap/xmla"}, "/olap/xmla", 200},
+      {{"--xmla-path", "/olap/xmla"}, "/xmla", 405},
+      {{"--no-xmla"}, "/xmla", 405},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.path);
+    Server server(test.flags);
+    ASSERT_GT(server.port(), 0);
+    auto reply = httplib::Client("127.0.0.1", server.port()).Post(test.path, Discover("DBSCHEMA_CATALOGS"), "text/xml");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, test.status);
+  }
+}
+
+TEST(XmlaServerTest, UsersFileClosesEveryPathToOthers) {
+  testing::TempDir dir;
+  std::ofstream(dir.path() / "users") << "ann " << host::HashPassword("right") << "\n";
+  Server server({"--users", (dir.path() / "users").string()});
+  ASSERT_GT(server.port(), 0);
+  httplib::Client client("127.0.0.1", server.port());
+  for (const char* path : {"/xmla", "/", "/js/ParametersHeader.js"}) {
+    SCOPED_TRACE(path);
+    auto anonymous = client.Get(path);
+    ASSERT_TRUE(anonymous);
+    EXPECT_EQ(anonymous->status, 401);
+    EXPECT_EQ(anonymous->get_header_value("WWW-Authenticate"), "Basic realm=\"Orvex\", charset=\"UTF-8\"");
+  }
+  client.set_basic_auth("ann", "wrong");
+  auto wrong = client.Post("/xmla", Discover("DBSCHEMA_CATALOGS"), "text/xml");
+  ASSERT_TRUE(wrong);
+  EXPECT_EQ(wrong->status, 401);
+  client.set_basic_auth("ann", "right");
+  auto right = client.Post("/xmla", Discover("DBSCHEMA_CATALOGS"), "text/xml");
+  ASSERT_TRUE(right);
+  EXPECT_EQ(right->status, 200);
+  EXPECT_NE(right->body.find("<CATALOG_NAME>Tiny</CATALOG_NAME>"), std::string::npos);
+}
+
+TEST(XmlaServerTest, FlagsNameAPathOrTurnTheEndpointOff) {
+  host::ServerSettings defaults = host::ParseServerArguments({});
+  EXPECT_TRUE(defaults.xmla);
+  EXPECT_EQ(defaults.xmla_path, "/xmla");
+  host::ServerSettings moved = host::ParseServerArguments({"--xmla-path=/a/b", "--no-xmla"});
+  EXPECT_EQ(moved.xmla_path, "/a/b");
+  EXPECT_FALSE(moved.xmla);
+  for (const char* bad : {"xmla", "", "/x?y=1", "/x#y"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(host::ParseServerArguments({"--xmla-path", bad}), host::UsageError);
+  }
+}
+
+}  // namespace
+}  // namespace orvex
