@@ -293,10 +293,8 @@ void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response&
     response.set_content(xmla::XmlaService::WriteToString(*reply), "text/xml; charset=utf-8");
     return;
   }
-  // Written straight to the socket in pieces, so a large cell set never sits
-  // whole in memory. Not chunked: the library would compress a chunked reply
-  // at its slowest setting; this one ends with the connection.
-  response.set_content_provider("text/xml; charset=utf-8", [reply](size_t, httplib::DataSink& sink) {
+  // Written straight to the socket in pieces, so a large cell set never sits whole in memory.
+  response.set_chunked_content_provider("text/xml; charset=utf-8", [reply](size_t, httplib::DataSink& sink) {
     try {
       reply->Write([&sink](std::string_view piece) { return sink.write(piece.data(), piece.size()); });
     } catch (const std::exception& error) {
