@@ -24,6 +24,10 @@ std::string AggregateSql(const std::string& aggregator, const std::string& expre
   return "SUM(" + expression + ")";
 }
 
+bool OnMeasures(const schema::CalculatedMemberDef& definition) {
+  return EqualsIgnoreCase(definition.dimension, "Measures") || EqualsIgnoreCase(definition.dimension, "[Measures]");
+}
+
 Aggregator ToAggregator(const std::string& aggregator) {
   if (aggregator == "distinct-count") return Aggregator::kDistinctCount;
   if (aggregator == "count") return Aggregator::kCount;
@@ -36,9 +40,10 @@ Aggregator ToAggregator(const std::string& aggregator) {
 }  // namespace
 
 std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
-                                               const SqlCellReader::Options& options) {
+                                               const SqlCellReader::Options& options,
+                                               const detail::StoreColumns* columns) {
   if (!definition.error.empty()) throw EngineError(definition.error);
-  CubeBuilder builder(definition, std::move(store));
+  CubeBuilder builder(definition, std::move(store), columns);
   std::shared_ptr<Cube> cube(new Cube());
   auto& state = *cube->state_;
   state.name = definition.name;
@@ -54,6 +59,7 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
     state.dimensions_by_name.emplace(dimension->name(), dimension);
     state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
   }
+  builder.BuildCalculatedMembers(state);
   state.cells = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
   return cube;
@@ -61,6 +67,17 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
 
 std::string CubeBuilder::Column(const std::string& table, const std::string& column) const {
   return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
+}
+
+std::string CubeBuilder::CheckedColumn(const std::string& alias, const std::string& column, int line,
+                                       const std::string& what) const {
+  auto table = alias_tables_.find(alias);
+  if (columns_ && table != alias_tables_.end() &&
+      !columns_->HasColumn(table->second.first, table->second.second, column)) {
+    throw EngineError("Schema line " + std::to_string(line) + ": " + what + " names the column '" + column +
+                      "', which the table '" + table->second.second + "' does not have.");
+  }
+  return Column(alias, column);
 }
 
 void CubeBuilder::BuildMeasures(Cube::State& state) {
@@ -96,7 +113,8 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     std::string expression;
     if (!definition.column.empty()) {
       measure->column = definition.column;
-      expression = Column(fact_alias_, definition.column);
+      expression = CheckedColumn(fact_alias_, definition.column, definition.line,
+                                 "the measure '" + definition.name + "'");
     } else {
       measure->sql_expression = ExpressionSql(definition.expression, "the measure '" + definition.name + "'");
       expression = measure->sql_expression;
@@ -107,12 +125,15 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     state.owned_measures.push_back(std::move(measure));
   }
   for (const auto& definition : definition_.calculated_members) {
+    if (!OnMeasures(definition)) continue;
     auto member = std::make_unique<CalculatedMemberDef>();
     member->name = definition.name;
     member->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
     member->caption = definition.caption;
     member->formula = definition.formula;
     member->format_string = definition.format_string;
+    member->solve_order = definition.solve_order;
+    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
     member->visible = definition.visible;
     member->hierarchy = hierarchy.get();
     add_member(definition.name, definition.caption).calculated = member.get();
@@ -141,6 +162,50 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
   state.dimensions.push_back(dimension.get());
   state.owned_dimensions.push_back(std::move(dimension));
   state.owned_hierarchies.push_back(std::move(hierarchy));
+}
+
+void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
+  for (const auto& definition : definition_.calculated_members) {
+    if (OnMeasures(definition)) continue;
+    std::string where = "Schema line " + std::to_string(definition.line) + ": the calculated member '" +
+                        definition.name + "' ";
+    // The attribute names a hierarchy ("[Time].[Weekly]") or a dimension, meaning its first hierarchy.
+    const Hierarchy* hierarchy = nullptr;
+    auto by_hierarchy = state.hierarchies_by_name.find(definition.dimension);
+    if (by_hierarchy != state.hierarchies_by_name.end()) {
+      hierarchy = by_hierarchy->second;
+    } else {
+      std::string bracketed = definition.dimension.empty() || definition.dimension.front() == '['
+                                  ? definition.dimension
+                                  : MemberLoader::Bracket(definition.dimension);
+      by_hierarchy = state.hierarchies_by_name.find(bracketed);
+      if (by_hierarchy != state.hierarchies_by_name.end()) {
+        hierarchy = by_hierarchy->second;
+      } else {
+        auto dimension = state.dimensions_by_name.find(definition.dimension);
+        if (dimension == state.dimensions_by_name.end()) dimension = state.dimensions_by_name.find(bracketed);
+        if (dimension != state.dimensions_by_name.end()) hierarchy = dimension->second->hierarchies().front();
+      }
+    }
+    if (!hierarchy) throw EngineError(where + "names '" + definition.dimension + "', which is not a dimension of the cube.");
+    auto member = std::make_unique<CalculatedMemberDef>();
+    member->name = definition.name;
+    member->unique_name = (definition.parent.empty() ? hierarchy->unique_name() : definition.parent) + "." +
+                          MemberLoader::Bracket(definition.name);
+    member->caption = definition.caption;
+    member->formula = definition.formula;
+    member->format_string = definition.format_string;
+    member->solve_order = definition.solve_order;
+    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
+    member->visible = definition.visible;
+    member->hierarchy = hierarchy;
+    member->parent_name = definition.parent;
+    for (auto& owned : state.owned_hierarchies) {
+      if (owned.get() == hierarchy) owned->state_->calculated_definitions.push_back(member.get());
+    }
+    state.calculated_members.push_back(member.get());
+    state.owned_calculated_members.push_back(std::move(member));
+  }
 }
 
 void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef& definition) {
@@ -214,7 +279,9 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     if (primary_key.empty()) primary_key = definition.levels.back().key.column;
     if (primary_key.empty()) throw EngineError("A hierarchy of " + what + " has no primaryKey.");
     mapping.fact_link = detail::RelationSql::Condition{
-        fact_alias_, key_table, Column(fact_alias_, dimension.foreign_key) + " = " + Column(key_table, primary_key)};
+        fact_alias_, key_table,
+        CheckedColumn(fact_alias_, dimension.foreign_key, dimension.line, "the foreignKey of " + what) + " = " +
+            CheckedColumn(key_table, primary_key, definition.line, "the primaryKey of " + what)};
   }
 
   mapping.levels.resize(hierarchy.has_all ? 1 : 0);
@@ -243,7 +310,7 @@ std::string CubeBuilder::LevelSql(const Expression& expression, const std::strin
   std::string table = expression.table.empty() ? default_table : expression.table;
   if (table.empty()) throw EngineError(what + " needs a table attribute: its hierarchy joins several tables.");
   if (!tables.HasAlias(table)) throw EngineError(what + " names the table '" + table + "', which its hierarchy does not join.");
-  return Column(table, expression.column);
+  return CheckedColumn(table, expression.column, expression.line, what);
 }
 
 std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::string& what) const {
@@ -256,8 +323,19 @@ std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::
                     store_->dialects().front() + "' or 'generic').");
 }
 
-void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) const {
+void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) {
   if (relation.kind == Relation::Kind::kTable) {
+    if (columns_ && !columns_->HasTable(relation.schema, relation.name)) {
+      throw EngineError("Schema line " + std::to_string(relation.line) + ": the table '" +
+                        (relation.schema.empty() ? "" : relation.schema + ".") + relation.name +
+                        "' does not exist in the store.");
+    }
+    auto [known, added] = alias_tables_.emplace(relation.alias, std::make_pair(relation.schema, relation.name));
+    if (!added && known->second != std::make_pair(relation.schema, relation.name)) {
+      throw EngineError("Schema line " + std::to_string(relation.line) + ": the table alias '" + relation.alias +
+                        "' stands for two tables, '" + known->second.second + "' and '" + relation.name +
+                        "'; give one of them its own alias.");
+    }
     std::string sql = relation.schema.empty() ? "" : store_->QuoteIdentifier(relation.schema) + ".";
     sql += store_->QuoteIdentifier(relation.name) + " AS " + store_->QuoteIdentifier(relation.alias);
     tables.AddTable({relation.alias, sql});
@@ -269,8 +347,8 @@ void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tab
     if (!tables.HasAlias(*alias)) throw EngineError("A <Join> names the table '" + *alias + "', which it does not join.");
   }
   tables.AddCondition({relation.left_alias, relation.right_alias,
-                       Column(relation.left_alias, relation.left_key) + " = " +
-                           Column(relation.right_alias, relation.right_key)});
+                       CheckedColumn(relation.left_alias, relation.left_key, relation.line, "a <Join>") + " = " +
+                           CheckedColumn(relation.right_alias, relation.right_key, relation.line, "a <Join>")});
 }
 
 void CubeBuilder::CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping) {

@@ -28,8 +28,11 @@ struct CalculatedMemberDef {
   std::string caption;
   std::string formula;
   std::string format_string;
+  int solve_order = 0;  // the higher wins where calculated members of several hierarchies meet
+  int schema_order = 0;  // position among the cube's calculated members: on a tie the later one wins
   bool visible = true;
-  const Hierarchy* hierarchy = nullptr;  // the measures' hierarchy
+  const Hierarchy* hierarchy = nullptr;
+  std::string parent_name;  // as the schema writes it; "" for the top of a hierarchy (under its all member)
 };
 
 }  // namespace orvex::engine

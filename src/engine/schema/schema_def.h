@@ -13,6 +13,7 @@ struct Expression {
   std::string table;   // the column's table alias; "" takes the level's or hierarchy's table
   std::string column;  // a column name, or
   std::vector<std::pair<std::string, std::string>> sql;  // (dialect, SQL text) in schema order
+  int line = 0;  // where the schema writes it, for messages
   bool empty() const { return column.empty() && sql.empty(); }
 };
 
@@ -25,6 +26,7 @@ struct Relation {
   std::string alias;   // the alias, else the table name
   std::string left_alias, left_key, right_alias, right_key;  // join condition
   std::shared_ptr<const Relation> left, right;
+  int line = 0;
 };
 
 struct LevelDef {
@@ -36,6 +38,7 @@ struct LevelDef {
   std::string type = "String";
   bool unique_members = false;
   std::string level_type = "Regular";
+  int line = 0;
 };
 
 struct HierarchyDef {
@@ -51,6 +54,7 @@ struct HierarchyDef {
   std::string default_member;
   std::shared_ptr<const Relation> relation;  // null: the levels' columns are on the fact table
   std::vector<LevelDef> levels;
+  int line = 0;
 };
 
 struct DimensionDef {
@@ -60,6 +64,7 @@ struct DimensionDef {
   std::string foreign_key;  // fact column joined to the hierarchies' primary keys
   std::string type = "StandardDimension";
   std::vector<HierarchyDef> hierarchies;
+  int line = 0;  // of the <Dimension>, or of the <DimensionUsage> that brings in a shared one
 };
 
 struct MeasureDef {
@@ -70,15 +75,19 @@ struct MeasureDef {
   std::string aggregator;
   std::string format_string;
   bool visible = true;
+  int line = 0;
 };
 
 struct CalculatedMemberDef {
   std::string name;
   std::string caption;
-  std::string dimension;
+  std::string dimension;  // the dimension or hierarchy attribute as written: "Measures", "[Store]", "[Time].[Weekly]"
+  std::string parent;     // the parent member's name as written; "" for the hierarchy's top
   std::string formula;
   std::string format_string;
+  int solve_order = 0;
   bool visible = true;
+  int line = 0;
 };
 
 struct CubeDef {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -135,7 +136,9 @@ class Reader {
       if (!member_names.Add(name)) Fail(node, "the measure '" + name + "' is defined twice.");
     };
     for (const auto& measure : cube.measures) add_member(measure.name);
-    for (const auto& member : cube.calculated_members) add_member(member.name);
+    for (const auto& member : cube.calculated_members) {
+      if (IsMeasures(member.dimension)) add_member(member.name);
+    }
   }
 
   DimensionDef ReadUsage(const pugi::xml_node& node) {
@@ -148,6 +151,7 @@ class Reader {
     if (!node.attribute("level").empty()) Unsupported(node, "the attribute level of <DimensionUsage>");
     DimensionDef dimension = ReadDimension(shared->second, true);
     if (!node.attribute("name").empty()) dimension.name = node.attribute("name").value();
+    dimension.line = Line(node);
     dimension.caption = CaptionOf(node, dimension.name);
     dimension.foreign_key = node.attribute("foreignKey").value();
     return dimension;
@@ -156,6 +160,7 @@ class Reader {
   DimensionDef ReadDimension(const pugi::xml_node& node, bool shared) {
     DimensionDef dimension;
     dimension.name = NameOf(node);
+    dimension.line = Line(node);
     dimension.caption = CaptionOf(node, dimension.name);
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
@@ -181,6 +186,7 @@ class Reader {
   HierarchyDef ReadHierarchy(const pugi::xml_node& node, const std::string& dimension) {
     HierarchyDef hierarchy;
     hierarchy.name = node.attribute("name").value();
+    hierarchy.line = Line(node);
     hierarchy.caption = node.attribute("caption").value();
     hierarchy.description = node.attribute("description").value();
     hierarchy.has_all = Flag(node, "hasAll", true);
@@ -206,6 +212,7 @@ class Reader {
 
   std::shared_ptr<const Relation> ReadRelation(const pugi::xml_node& node) {
     auto relation = std::make_shared<Relation>();
+    relation->line = Line(node);
     if (std::string_view(node.name()) == "Table") {
       relation->kind = Relation::Kind::kTable;
       relation->name = NameOf(node);
@@ -239,6 +246,7 @@ class Reader {
   LevelDef ReadLevel(const pugi::xml_node& node) {
     LevelDef level;
     level.name = NameOf(node);
+    level.line = Line(node);
     level.caption = CaptionOf(node, level.name);
     level.description = node.attribute("description").value();
     level.table = node.attribute("table").value();
@@ -263,6 +271,7 @@ class Reader {
     for (auto* expression : {&level.key, &level.name_expression, &level.caption_expression,
                              &level.ordinal_expression}) {
       if (!expression->column.empty()) expression->table = level.table;
+      if (expression->line == 0) expression->line = level.line;
     }
     if (level.key.empty()) Fail(node, "the level '" + level.name + "' has neither column nor <KeyExpression>.");
     return level;
@@ -270,6 +279,7 @@ class Reader {
 
   Expression ReadExpression(const pugi::xml_node& node) {
     Expression expression;
+    expression.line = Line(node);
     auto read_sql = [&](const Node& child) {
       std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
       expression.sql.emplace_back(ToLower(dialect), Text(child));
@@ -282,6 +292,7 @@ class Reader {
   MeasureDef ReadMeasure(const pugi::xml_node& node) {
     MeasureDef measure;
     measure.name = NameOf(node);
+    measure.line = Line(node);
     measure.caption = CaptionOf(node, measure.name);
     measure.column = node.attribute("column").value();
     measure.aggregator = ToLower(node.attribute("aggregator").value());
@@ -308,13 +319,12 @@ class Reader {
   CalculatedMemberDef ReadCalculatedMember(const pugi::xml_node& node) {
     CalculatedMemberDef member;
     member.name = NameOf(node);
+    member.line = Line(node);
     member.caption = CaptionOf(node, member.name);
-    member.dimension = node.attribute("dimension").value();
-    if (member.dimension.empty()) member.dimension = node.attribute("hierarchy").value();
-    if (!EqualsIgnoreCase(member.dimension, "Measures") && !EqualsIgnoreCase(member.dimension, "[Measures]")) {
-      Unsupported(node, "the calculated member '" + member.name + "' on the dimension '" + member.dimension +
-                            "' (only calculated measures are)");
-    }
+    member.dimension = node.attribute("hierarchy").value();
+    if (member.dimension.empty()) member.dimension = node.attribute("dimension").value();
+    if (member.dimension.empty()) Fail(node, "the calculated member '" + member.name + "' names no dimension.");
+    member.parent = node.attribute("parent").value();
     member.formula = node.attribute("formula").value();
     member.format_string = node.attribute("formatString").value();
     member.visible = Flag(node, "visible", true);
@@ -322,13 +332,43 @@ class Reader {
         {"Formula", [&](const Node& child) { member.formula = Text(child); }},
         {"CalculatedMemberProperty",
          [&](const Node& child) {
-           if (EqualsIgnoreCase(child.attribute("name").value(), "FORMAT_STRING")) {
-             member.format_string = child.attribute("value").value();
+           std::string name = child.attribute("name").value();
+           std::string value = child.attribute("value").value();
+           if (EqualsIgnoreCase(name, "FORMAT_STRING") || EqualsIgnoreCase(name, "FORMAT")) {
+             member.format_string = value;
+           } else if (EqualsIgnoreCase(name, "SOLVE_ORDER")) {
+             auto number = ParseInteger(value);
+             if (!number) Fail(child, "the SOLVE_ORDER of '" + member.name + "' must be a whole number, not '" + value + "'.");
+             member.solve_order = *number;
+           } else if (EqualsIgnoreCase(name, "VISIBLE")) {
+             std::string flag = ToLower(Trim(value));
+             if (flag != "true" && flag != "false") Fail(child, "the property VISIBLE must be true or false.");
+             member.visible = flag == "true";
+           } else if (EqualsIgnoreCase(name, "CAPTION")) {
+             member.caption = value;
            }
          }},
     });
     if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
     return member;
+  }
+
+  // A whole number within what a solve order needs; nullopt for anything else.
+  static std::optional<int> ParseInteger(const std::string& text) {
+    std::string trimmed = Trim(text);
+    if (trimmed.empty() || trimmed.size() > 10) return std::nullopt;
+    size_t start = trimmed[0] == '-' || trimmed[0] == '+' ? 1 : 0;
+    if (start == trimmed.size()) return std::nullopt;
+    for (size_t index = start; index < trimmed.size(); ++index) {
+      if (trimmed[index] < '0' || trimmed[index] > '9') return std::nullopt;
+    }
+    long long value = std::stoll(trimmed);
+    if (value > 1000000000LL || value < -1000000000LL) return std::nullopt;
+    return static_cast<int>(value);
+  }
+
+  static bool IsMeasures(const std::string& dimension) {
+    return EqualsIgnoreCase(dimension, "Measures") || EqualsIgnoreCase(dimension, "[Measures]");
   }
 
   // Hands each child element of `node`, in document order, to the reader
@@ -374,9 +414,9 @@ class Reader {
     throw EngineError(Where(node) + message);
   }
 
-  std::string Where(const pugi::xml_node& node) const {
-    return "Schema line " + std::to_string(LineAt(node.offset_debug())) + ": ";
-  }
+  std::string Where(const pugi::xml_node& node) const { return "Schema line " + std::to_string(Line(node)) + ": "; }
+
+  int Line(const pugi::xml_node& node) const { return LineAt(node.offset_debug()); }
 
   int LineAt(ptrdiff_t offset) const {
     if (offset < 0) return 0;

@@ -90,8 +90,10 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
          <Level name="L" column="c" hideMemberIf="IfBlankName"/></Hierarchy></Dimension>)" + kMeasure,
        "hideMemberIf=\"IfBlankName\" is not supported"},
       {kFact + R"(<Measure name="M" column="m" aggregator="percentile"/>)", "aggregator 'percentile'"},
-      {kFact + kMeasure + R"(<CalculatedMember name="C" dimension="Store" formula="1"/>)",
-       "the calculated member 'C' on the dimension 'Store'"},
+      {kFact + kMeasure + R"(<CalculatedMember name="C" dimension="Store" formula="1">
+         <CalculatedMemberProperty name="SOLVE_ORDER" value="1.5"/></CalculatedMember>)",
+       "the SOLVE_ORDER of 'C' must be a whole number, not '1.5'"},
+      {kFact + kMeasure + R"(<CalculatedMember name="C" formula="1"/>)", "the calculated member 'C' names no dimension"},
       {kFact + R"(<DimensionUsage name="X" source="Nope" foreignKey="x"/>)" + kMeasure,
        "the shared dimension 'Nope', which the schema does not define"},
       {R"(<Table name="fact"><SQL dialect="generic">x > 1</SQL></Table>)" + kMeasure, "a filter (<SQL>) inside <Table>"},
