@@ -60,6 +60,9 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
     state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
   }
   builder.BuildCalculatedMembers(state);
+  for (const auto& set : definition.named_sets) {
+    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
+  }
   state.cells = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
   return cube;

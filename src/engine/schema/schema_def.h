@@ -90,6 +90,15 @@ struct CalculatedMemberDef {
   int line = 0;
 };
 
+// A <NamedSet>: a set formula in MDX, named for statements to use.
+struct NamedSetDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  std::string formula;
+  int line = 0;
+};
+
 struct CubeDef {
   std::string name;
   std::string caption;
@@ -99,6 +108,8 @@ struct CubeDef {
   std::vector<DimensionDef> dimensions;  // in schema order, usages resolved
   std::vector<MeasureDef> measures;
   std::vector<CalculatedMemberDef> calculated_members;
+  // The cube's own named sets, then the schema's whose names the cube does not use.
+  std::vector<NamedSetDef> named_sets;
   // Why the cube cannot be loaded ("" when it can): it names the construct
   // that is broken or not supported.
   std::string error;

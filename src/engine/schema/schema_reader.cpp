@@ -24,6 +24,7 @@ using schema::Expression;
 using schema::HierarchyDef;
 using schema::LevelDef;
 using schema::MeasureDef;
+using schema::NamedSetDef;
 using schema::Relation;
 using schema::SchemaDef;
 using Node = pugi::xml_node;
@@ -32,7 +33,7 @@ using Node = pugi::xml_node;
 const std::set<std::string, std::less<>> kDescriptive = {
     "Annotations", "Annotation", "Property", "AggName", "AggPattern", "AggExclude", "AggFactCount",
     "AggIgnoreColumn", "AggForeignKey", "AggMeasure", "AggLevel", "Hint", "MemberFormatter", "CellFormatter",
-    "PropertyFormatter", "Closure", "NamedSet"};
+    "PropertyFormatter", "Closure"};
 
 bool IsDescriptive(const pugi::xml_node& node) {
   return node.type() != pugi::node_element || kDescriptive.count(node.name()) > 0;
@@ -77,11 +78,32 @@ class Reader {
     SchemaDef result;
     result.name = root.attribute("name").value();
     for (const auto& node : root.children("Dimension")) shared_dimensions_[node.attribute("name").value()] = node;
+    // Schema-wide named sets serve every cube; a broken one fails the cubes, not the schema.
+    std::vector<NamedSetDef> schema_sets;
+    std::string schema_sets_error;
+    try {
+      Names names;
+      for (const auto& node : root.children("NamedSet")) {
+        schema_sets.push_back(ReadNamedSet(node));
+        if (!names.Add(schema_sets.back().name)) {
+          Fail(node, "the named set '" + schema_sets.back().name + "' is defined twice.");
+        }
+      }
+    } catch (const ComError& error) {
+      schema_sets_error = error.description();
+    }
     for (const auto& node : root.children()) {
       std::string_view name = node.name();
       if (name == "Cube") {
         if (!Flag(node, "enabled", true)) continue;
         result.cubes.push_back(ReadCubeOrError(node));
+        CubeDef& cube = result.cubes.back();
+        if (cube.error.empty()) cube.error = schema_sets_error;
+        for (const auto& set : schema_sets) {
+          bool overridden = std::any_of(cube.named_sets.begin(), cube.named_sets.end(),
+                                        [&](const NamedSetDef& own) { return EqualsIgnoreCase(own.name, set.name); });
+          if (!overridden) cube.named_sets.push_back(set);
+        }
       } else if (name == "VirtualCube") {
         CubeDef cube;
         cube.name = node.attribute("name").value();
@@ -112,6 +134,7 @@ class Reader {
     cube.description = node.attribute("description").value();
     cube.default_measure = node.attribute("defaultMeasure").value();
     Names dimension_names;
+    Names set_names;
     auto add_dimension = [&](const Node& child, DimensionDef dimension) {
       if (!dimension_names.Add(dimension.name)) Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
       cube.dimensions.push_back(std::move(dimension));
@@ -127,6 +150,13 @@ class Reader {
         {"Measure", [&](const Node& child) { cube.measures.push_back(ReadMeasure(child)); }},
         {"CalculatedMember",
          [&](const Node& child) { cube.calculated_members.push_back(ReadCalculatedMember(child)); }},
+        {"NamedSet",
+         [&](const Node& child) {
+           cube.named_sets.push_back(ReadNamedSet(child));
+           if (!set_names.Add(cube.named_sets.back().name)) {
+             Fail(child, "the named set '" + cube.named_sets.back().name + "' is defined twice.");
+           }
+         }},
     });
     if (!cube.fact) Fail(node, "the cube '" + cube.name + "' has no fact <Table>.");
     if (cube.measures.empty()) Fail(node, "the cube '" + cube.name + "' has no <Measure>.");
@@ -351,6 +381,18 @@ class Reader {
     });
     if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
     return member;
+  }
+
+  NamedSetDef ReadNamedSet(const pugi::xml_node& node) {
+    NamedSetDef set;
+    set.name = NameOf(node);
+    set.line = Line(node);
+    set.caption = CaptionOf(node, set.name);
+    set.description = node.attribute("description").value();
+    set.formula = node.attribute("formula").value();
+    ReadChildren(node, {{"Formula", [&](const Node& child) { set.formula = Text(child); }}});
+    if (set.formula.empty()) Fail(node, "the named set '" + set.name + "' has no formula.");
+    return set;
   }
 
   // A whole number within what a solve order needs; nullopt for anything else.

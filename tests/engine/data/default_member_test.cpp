@@ -47,6 +47,7 @@ TEST(DefaultMemberTest, ResolvesBareNamesPathsAndUniqueNamesWithinTheHierarchy) 
       {R"(defaultMember="[South].[S3]")", "[D].[South].[S3]"},
       {R"(defaultMember="[D].[North].[S2]")", "[D].[North].[S2]"},
       {R"(defaultMember="[All Ds].[North].[S1]")", "[D].[North].[S1]"},
+      {R"(defaultMember="[d].[All Ds].[North]")", "[D].[North]"},
       {R"(hasAll="false" defaultMember="South")", "[D].[South]"},
       // A brackets name that does not fit the hierarchy names nothing rather than something else.
       {R"(defaultMember="S2")", ""},
