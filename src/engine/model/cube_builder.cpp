@@ -1,6 +1,7 @@
 #include "engine/model/cube_builder.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/model/cube_state.h"
 #include "engine/model/engine_error.h"
@@ -26,6 +27,32 @@ std::string AggregateSql(const std::string& aggregator, const std::string& expre
 
 bool OnMeasures(const schema::CalculatedMemberDef& definition) {
   return EqualsIgnoreCase(definition.dimension, "Measures") || EqualsIgnoreCase(definition.dimension, "[Measures]");
+}
+
+LevelProperty::Type PropertyType(const std::string& type) {
+  static const std::pair<const char*, LevelProperty::Type> kTypes[] = {
+      {"Numeric", LevelProperty::Type::kNumeric}, {"Integer", LevelProperty::Type::kInteger},
+      {"Boolean", LevelProperty::Type::kBoolean}, {"Date", LevelProperty::Type::kDate},
+      {"Time", LevelProperty::Type::kTime},       {"Timestamp", LevelProperty::Type::kTimestamp}};
+  for (const auto& [name, value] : kTypes) {
+    if (type == name) return value;
+  }
+  return LevelProperty::Type::kString;
+}
+
+// A schema's levelType; nullopt for a name this engine does not know.
+std::optional<LevelType> ToLevelType(const std::string& type) {
+  static const std::pair<const char*, LevelType> kTypes[] = {
+      {"Regular", LevelType::kRegular},         {"TimeYears", LevelType::kTimeYears},
+      {"TimeHalfYears", LevelType::kTimeHalfYears}, {"TimeHalfYear", LevelType::kTimeHalfYears},
+      {"TimeQuarters", LevelType::kTimeQuarters}, {"TimeMonths", LevelType::kTimeMonths},
+      {"TimeWeeks", LevelType::kTimeWeeks},     {"TimeDays", LevelType::kTimeDays},
+      {"TimeHours", LevelType::kTimeHours},     {"TimeMinutes", LevelType::kTimeMinutes},
+      {"TimeSeconds", LevelType::kTimeSeconds}, {"TimeUndefined", LevelType::kTimeUndefined}};
+  for (const auto& [name, value] : kTypes) {
+    if (EqualsIgnoreCase(type, name)) return value;
+  }
+  return std::nullopt;
 }
 
 Aggregator ToAggregator(const std::string& aggregator) {
@@ -214,6 +241,7 @@ void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
 void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef& definition) {
   std::string dimension_name = MemberLoader::Bracket(definition.name);
   auto dimension = std::make_unique<Dimension>(definition.name, dimension_name, definition.caption, false);
+  dimension->SetTime(definition.type == "TimeDimension");
   bool several = definition.hierarchies.size() > 1;
   for (const auto& hierarchy_definition : definition.hierarchies) {
     std::unique_ptr<Hierarchy> hierarchy(new Hierarchy());
@@ -239,9 +267,20 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
     }
     for (const auto& level : hierarchy_definition.levels) {
       int depth = static_cast<int>(h.levels.size());
-      h.levels.push_back(std::make_unique<Level>(hierarchy.get(), level.name,
-                                                 h.unique_name + "." + MemberLoader::Bracket(level.name), level.caption,
-                                                 depth, false));
+      auto built = std::make_unique<Level>(hierarchy.get(), level.name,
+                                           h.unique_name + "." + MemberLoader::Bracket(level.name), level.caption,
+                                           depth, false);
+      for (const auto& property : level.properties) {
+        built->properties_.push_back(
+            LevelProperty{property.name, property.caption, property.description, PropertyType(property.type)});
+      }
+      auto type = ToLevelType(level.level_type);
+      if (!type) {
+        throw EngineError("Schema line " + std::to_string(level.line) + ": the level '" + level.name +
+                          "' has the levelType '" + level.level_type + "', which is not known.");
+      }
+      built->type_ = *type;
+      h.levels.push_back(std::move(built));
     }
     Map(h, definition, hierarchy_definition);
     CheckSharedTables(definition.name, h.mapping);
@@ -303,6 +342,17 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
       level_mapping.ordinal_sql = LevelSql(level.ordinal_expression, table, mapping.relation, level_what);
     }
     level_mapping.unique_members = level.unique_members;
+    for (const auto& property : level.properties) {
+      std::string sql = LevelSql(property.expression, table, mapping.relation,
+                                 "the property '" + property.name + "' of " + level_what);
+      // Dates and times are read as their ISO text, which every store gives alike.
+      auto type = PropertyType(property.type);
+      if (type == LevelProperty::Type::kDate || type == LevelProperty::Type::kTime ||
+          type == LevelProperty::Type::kTimestamp) {
+        sql = "CAST(" + sql + " AS VARCHAR)";
+      }
+      level_mapping.property_sql.push_back(std::move(sql));
+    }
     mapping.levels.push_back(std::move(level_mapping));
   }
 }

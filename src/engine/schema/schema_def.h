@@ -29,6 +29,17 @@ struct Relation {
   int line = 0;
 };
 
+// A member property of a level (<Property>): a column (or expression) read
+// with the members.
+struct PropertyDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  Expression expression;
+  std::string type = "String";  // String, Numeric, Integer, Boolean, Date, Time or Timestamp
+  int line = 0;
+};
+
 struct LevelDef {
   std::string name;
   std::string caption;
@@ -38,6 +49,7 @@ struct LevelDef {
   std::string type = "String";
   bool unique_members = false;
   std::string level_type = "Regular";
+  std::vector<PropertyDef> properties;
   int line = 0;
 };
 

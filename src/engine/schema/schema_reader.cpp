@@ -195,6 +195,10 @@ class Reader {
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
     if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
+    if (dimension.type != "StandardDimension" && dimension.type != "TimeDimension") {
+      Fail(node, "the dimension '" + dimension.name + "' has the type '" + dimension.type +
+                     "' (StandardDimension or TimeDimension).");
+    }
     auto read_hierarchy = [&](const Node& child) {
       dimension.hierarchies.push_back(ReadHierarchy(child, dimension.name));
       if (shared && !dimension.hierarchies.back().relation) {
@@ -295,6 +299,7 @@ class Reader {
         {"NameExpression", [&](const Node& child) { level.name_expression = ReadExpression(child); }},
         {"CaptionExpression", [&](const Node& child) { level.caption_expression = ReadExpression(child); }},
         {"OrdinalExpression", [&](const Node& child) { level.ordinal_expression = ReadExpression(child); }},
+        {"Property", [&](const Node& child) { level.properties.push_back(ReadProperty(child, level)); }},
         {"ParentExpression",
          [&](const Node& child) { Unsupported(child, "parent-child levels (<ParentExpression>)"); }},
     });
@@ -304,6 +309,12 @@ class Reader {
       if (expression->line == 0) expression->line = level.line;
     }
     if (level.key.empty()) Fail(node, "the level '" + level.name + "' has neither column nor <KeyExpression>.");
+    Names property_names;
+    for (const auto& property : level.properties) {
+      if (!property_names.Add(property.name)) {
+        Fail(node, "the level '" + level.name + "' has two properties named '" + property.name + "'.");
+      }
+    }
     return level;
   }
 
@@ -381,6 +392,27 @@ class Reader {
     });
     if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
     return member;
+  }
+
+  schema::PropertyDef ReadProperty(const pugi::xml_node& node, const LevelDef& level) {
+    schema::PropertyDef property;
+    property.name = NameOf(node);
+    property.line = Line(node);
+    property.caption = CaptionOf(node, property.name);
+    property.description = node.attribute("description").value();
+    property.expression.column = node.attribute("column").value();
+    property.expression.table = level.table;
+    property.expression.line = property.line;
+    if (!node.attribute("type").empty()) property.type = node.attribute("type").value();
+    static const std::set<std::string, std::less<>> kTypes = {"String", "Numeric", "Integer", "Boolean",
+                                                              "Date",   "Time",    "Timestamp"};
+    if (kTypes.count(property.type) == 0) {
+      Fail(node, "the property '" + property.name + "' has the type '" + property.type +
+                     "' (String, Numeric, Integer, Boolean, Date, Time or Timestamp).");
+    }
+    ReadChildren(node, {{"PropertyExpression", [&](const Node& child) { property.expression = ReadExpression(child); }}});
+    if (property.expression.empty()) Fail(node, "the property '" + property.name + "' has no column.");
+    return property;
   }
 
   NamedSetDef ReadNamedSet(const pugi::xml_node& node) {

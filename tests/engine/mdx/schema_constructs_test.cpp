@@ -13,8 +13,11 @@ namespace {
 
 // North: S1 (10 + 6) and S2 (20), 36 in 3 rows; South: S3 (5 + 1), 6 in 2 rows.
 const char* kData = R"(
-CREATE TABLE shop (shop_id INTEGER, region VARCHAR, shop_name VARCHAR);
-INSERT INTO shop VALUES (1, 'North', 'S1'), (2, 'North', 'S2'), (3, 'South', 'S3');
+CREATE TABLE shop (shop_id INTEGER, region VARCHAR, shop_name VARCHAR, manager VARCHAR, size_m2 DOUBLE,
+                   staff INTEGER, cafe BOOLEAN, opened DATE);
+INSERT INTO shop VALUES (1, 'North', 'S1', 'Ann', 120.5, 4, true, DATE '2019-03-01'),
+                        (2, 'North', 'S2', 'Bob', 80, 2, false, DATE '2020-11-15'),
+                        (3, 'South', 'S3', NULL, 200, 7, NULL, DATE '2018-01-31');
 CREATE TABLE facts (shop_id INTEGER, amount INTEGER);
 INSERT INTO facts VALUES (1, 10), (1, 6), (2, 20), (3, 5), (3, 1);
 )";
@@ -24,7 +27,13 @@ const char* kShop = R"(
       <Hierarchy hasAll="true" primaryKey="shop_id">
         <Table name="shop"/>
         <Level name="Region" column="region" uniqueMembers="true"/>
-        <Level name="Shop" column="shop_name"/>
+        <Level name="Shop" column="shop_name">
+          <Property name="Manager" column="manager"/>
+          <Property name="Size" column="size_m2" type="Numeric"/>
+          <Property name="Staff" column="staff" type="Integer"/>
+          <Property name="Cafe" column="cafe" type="Boolean"/>
+          <Property name="Opened" column="opened" type="Date"/>
+        </Level>
       </Hierarchy>
     </Dimension>
     <Measure name="Amount" column="amount" aggregator="sum"/>
@@ -144,6 +153,65 @@ TEST(SchemaConstructsTest, NamedSetsOfTheSchemaAndTheCubeServeStatements) {
   }
   EXPECT_NE(catalog.Error("SELECT Broken ON 0 FROM C").find("In the named set [Broken]: "), std::string::npos)
       << catalog.Error("SELECT Broken ON 0 FROM C");
+}
+
+TEST(SchemaConstructsTest, MemberPropertiesAreReadWithTheMembersAndTyped) {
+  Catalog catalog("");
+  EXPECT_EQ(catalog.Table("WITH MEMBER [Measures].[Manager] AS [Shop].CurrentMember.Properties(\"Manager\") "
+                          "MEMBER [Measures].[Size] AS [Shop].CurrentMember.Properties(\"size\") * 2 "
+                          "MEMBER [Measures].[Cafe] AS IIf([Shop].CurrentMember.Properties(\"Cafe\"), \"yes\", \"no\") "
+                          "MEMBER [Measures].[Opened] AS [Shop].CurrentMember.Properties(\"Opened\") "
+                          "MEMBER [Measures].[Key] AS [Shop].CurrentMember.Properties(\"KEY\") "
+                          "SELECT {[Measures].[Manager], [Measures].[Size], [Measures].[Cafe], [Measures].[Opened], "
+                          "[Measures].[Key]} ON 0, {[Shop].[Shop].Members, [Shop].[North]} ON 1 FROM C"),
+            "                    | [Measures].[Manager] | [Measures].[Size] | [Measures].[Cafe] | [Measures].[Opened] | [Measures].[Key]\n"
+            "[Shop].[North].[S1] | Ann                  | 241               | yes               | 2019-03-01          | S1\n"
+            "[Shop].[North].[S2] | Bob                  | 160               | no                | 2020-11-15          | S2\n"
+            "[Shop].[South].[S3] |                      | 400               | no                | 2018-01-31          | S3\n"
+            "[Shop].[North]      |                      |                   | no                |                     | North\n");
+  EXPECT_NE(catalog.Error("WITH MEMBER [Measures].[X] AS [Shop].[North].[S1].Properties(\"Mgr\") "
+                          "SELECT {[Measures].[X]} ON 0 FROM C")
+                .find("The member [Shop].[North].[S1] has no property 'Mgr'"),
+            std::string::npos);
+}
+
+TEST(SchemaConstructsTest, TheProviderShowsDeclaredAndIntrinsicProperties) {
+  orvex::testing::TempDir root;
+  orvex::testing::WriteCatalog(root.path(), "C",
+                               std::string("<Schema name=\"S\"><Cube name=\"C\"><Table name=\"facts\"/>") + kShop +
+                                   "</Cube></Schema>",
+                               kData);
+  auto sources = std::make_shared<DataSources>();
+  sources->Add("C", root.path());
+  EngineSession session(sources, "C", EngineOptions{});
+  // An axis may ask for properties; they come with every member anyway.
+  EXPECT_EQ(CellsetToTable(*session.Execute("C", "SELECT {[Shop].[South].[S3]} DIMENSION PROPERTIES "
+                                                   "[Shop].[Shop].[Manager], MEMBER_UNIQUE_NAME ON 0 FROM C"),
+                           false),
+            "[Shop].[South].[S3] | 6\n");
+  auto levels = session.GetCubeDefs("C")->Item("C")->GetDimensions()->Item("Shop")->GetHierarchies()->Item(0)->GetLevels();
+  auto shops = levels->Item("Shop")->GetMembers();
+  ASSERT_EQ(shops->Count(), 3);
+  struct Case {
+    int member;
+    std::string property;
+    std::string type;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0, "Manager", "String", "Ann"},  {0, "Size", "Double", "120.5"}, {1, "Staff", "Long", "2"},
+      {1, "Cafe", "Boolean", "False"},  {0, "Opened", "String", "2019-03-01"}, {2, "Manager", "Null", ""},
+      {2, "Cafe", "Null", ""},          {2, "KEY", "String", "S3"},     {2, "NAME", "String", "S3"},
+      {2, "PARENT_UNIQUE_NAME", "String", "[Shop].[South]"},          {2, "LEVEL_NUMBER", "Long", "2"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.property + " of member " + std::to_string(test.member));
+    const auto& value = shops->Item(test.member)->GetProperties().Item(test.property).value;
+    EXPECT_EQ(value.TypeName(), test.type);
+    if (test.type != "Null") {
+      EXPECT_EQ(value.ToString(), test.text);
+    }
+  }
 }
 
 }  // namespace
