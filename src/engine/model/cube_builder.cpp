@@ -76,7 +76,9 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
   state.name = definition.name;
   state.description = definition.description;
   state.store = builder.store_;
-  if (definition.fact->kind != schema::Relation::Kind::kTable) throw EngineError("The fact table must be a <Table>.");
+  if (definition.fact->kind == schema::Relation::Kind::kJoin) {
+    throw EngineError("The fact table must be a <Table>, <View> or <InlineTable>, not a <Join>.");
+  }
   builder.AddRelation(*definition.fact, builder.fact_);
   builder.fact_alias_ = definition.fact->alias;
 
@@ -99,8 +101,49 @@ std::string CubeBuilder::Column(const std::string& table, const std::string& col
   return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
 }
 
+std::string CubeBuilder::InlineTableSql(const Relation& relation) const {
+  auto sql_type = [](const std::string& type) -> std::string {
+    if (type == "Numeric") return "DOUBLE PRECISION";
+    if (type == "Integer") return "BIGINT";
+    if (type == "Boolean") return "BOOLEAN";
+    if (type == "Date") return "DATE";
+    if (type == "Time") return "TIME";
+    if (type == "Timestamp") return "TIMESTAMP";
+    return "VARCHAR";
+  };
+  auto select = [&](const std::vector<std::optional<std::string>>* row) {
+    std::string sql = "SELECT ";
+    for (size_t index = 0; index < relation.columns.size(); ++index) {
+      if (index > 0) sql += ", ";
+      const std::optional<std::string>* value = row ? &(*row)[index] : nullptr;
+      sql += "CAST(" + (value && *value ? store_->QuoteLiteral(**value) : std::string("NULL")) + " AS " +
+             sql_type(relation.columns[index].second) + ") AS " + store_->QuoteIdentifier(relation.columns[index].first);
+    }
+    return sql;
+  };
+  // No rows: the columns alone, so that the table joins and answers nothing.
+  if (relation.rows.empty()) return select(nullptr) + " WHERE 1 = 0";
+  std::string sql;
+  for (const auto& row : relation.rows) {
+    if (!sql.empty()) sql += " UNION ALL ";
+    sql += select(&row);
+  }
+  return sql;
+}
+
 std::string CubeBuilder::CheckedColumn(const std::string& alias, const std::string& column, int line,
                                        const std::string& what) const {
+  auto inline_table = inline_columns_.find(alias);
+  if (inline_table != inline_columns_.end()) {
+    bool known = std::any_of(inline_table->second.begin(), inline_table->second.end(),
+                             [&](const std::string& name) { return EqualsIgnoreCase(name, column); });
+    if (!known) {
+      throw EngineError("Schema line " + std::to_string(line) + ": " + what + " names the column '" + column +
+                        "', which the inline table '" + alias + "' does not have.");
+    }
+    return Column(alias, column);
+  }
+  if (unchecked_aliases_.count(alias) > 0) return Column(alias, column);
   auto table = alias_tables_.find(alias);
   if (columns_ && table != alias_tables_.end() &&
       !columns_->HasColumn(table->second.first, table->second.second, column)) {
@@ -310,7 +353,7 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     default_table = fact_alias_;
   } else {
     AddRelation(*relation, mapping.relation);
-    if (relation->kind == Relation::Kind::kTable) default_table = relation->alias;
+    if (relation->kind != Relation::Kind::kJoin) default_table = relation->alias;
     if (dimension.foreign_key.empty()) throw EngineError(what + " has no foreignKey to join the fact table with.");
     std::string key_table = !definition.primary_key_table.empty() ? definition.primary_key_table : default_table;
     if (key_table.empty()) throw EngineError("A hierarchy of " + what + " joins several tables and needs primaryKeyTable.");
@@ -377,20 +420,44 @@ std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::
 }
 
 void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) {
+  std::string where = "Schema line " + std::to_string(relation.line) + ": ";
+  auto remember = [&](std::pair<std::string, std::string> table) {
+    auto [known, added] = alias_tables_.emplace(relation.alias, table);
+    if (!added && known->second != table) {
+      throw EngineError(where + "the table alias '" + relation.alias + "' stands for two tables, '" +
+                        known->second.second + "' and '" + table.second + "'; give one of them its own alias.");
+    }
+  };
+  std::string alias = store_->QuoteIdentifier(relation.alias);
+  if (relation.kind == Relation::Kind::kView) {
+    // A view's columns are whatever its SELECT gives: the store checks them.
+    remember({"", "(view " + relation.alias + ")"});
+    unchecked_aliases_.insert(relation.alias);
+    std::string sql = ExpressionSql(relation.sql, "the <View> '" + relation.alias + "'");
+    tables.AddTable({relation.alias, sql + " AS " + alias});
+    return;
+  }
+  if (relation.kind == Relation::Kind::kInline) {
+    remember({"", "(inline " + relation.alias + ")"});
+    std::vector<std::string> names;
+    for (const auto& column : relation.columns) names.push_back(column.first);
+    inline_columns_[relation.alias] = names;
+    tables.AddTable({relation.alias, "(" + InlineTableSql(relation) + ") AS " + alias});
+    return;
+  }
   if (relation.kind == Relation::Kind::kTable) {
     if (columns_ && !columns_->HasTable(relation.schema, relation.name)) {
-      throw EngineError("Schema line " + std::to_string(relation.line) + ": the table '" +
-                        (relation.schema.empty() ? "" : relation.schema + ".") + relation.name +
-                        "' does not exist in the store.");
+      throw EngineError(where + "the table '" + (relation.schema.empty() ? "" : relation.schema + ".") +
+                        relation.name + "' does not exist in the store.");
     }
-    auto [known, added] = alias_tables_.emplace(relation.alias, std::make_pair(relation.schema, relation.name));
-    if (!added && known->second != std::make_pair(relation.schema, relation.name)) {
-      throw EngineError("Schema line " + std::to_string(relation.line) + ": the table alias '" + relation.alias +
-                        "' stands for two tables, '" + known->second.second + "' and '" + relation.name +
-                        "'; give one of them its own alias.");
-    }
+    remember({relation.schema, relation.name});
     std::string sql = relation.schema.empty() ? "" : store_->QuoteIdentifier(relation.schema) + ".";
-    sql += store_->QuoteIdentifier(relation.name) + " AS " + store_->QuoteIdentifier(relation.alias);
+    sql += store_->QuoteIdentifier(relation.name) + " AS " + alias;
+    if (!relation.sql.empty()) {
+      // A filter on the table: only its rows that pass count, for members and cells alike.
+      sql = "(SELECT * FROM " + sql + " WHERE " +
+            ExpressionSql(relation.sql, "the filter of the table '" + relation.name + "'") + ") AS " + alias;
+    }
     tables.AddTable({relation.alias, sql});
     return;
   }

@@ -1,5 +1,7 @@
 #pragma once
 #include <map>
+#include <set>
+#include <vector>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -43,6 +45,8 @@ class CubeBuilder {
   std::string ExpressionSql(const schema::Expression& expression, const std::string& what) const;
   void AddRelation(const schema::Relation& relation, detail::RelationSql& tables);
   std::string Column(const std::string& table, const std::string& column) const;
+  // An <InlineTable>'s rows as a SELECT: one UNION ALL branch per row, each value cast to its column's type.
+  std::string InlineTableSql(const schema::Relation& relation) const;
   // Column(), after checking that the table behind `alias` has `column`.
   std::string CheckedColumn(const std::string& alias, const std::string& column, int line, const std::string& what) const;
   void CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping);
@@ -52,6 +56,8 @@ class CubeBuilder {
   const detail::StoreColumns* columns_;  // nullptr: names are not checked
   // The (database schema, table name) behind each alias met so far.
   std::map<std::string, std::pair<std::string, std::string>> alias_tables_;
+  std::map<std::string, std::vector<std::string>> inline_columns_;  // the columns of each inline table's alias
+  std::set<std::string> unchecked_aliases_;                         // views: the store knows their columns
   detail::RelationSql fact_;
   std::string fact_alias_;
   std::unordered_map<const Measure*, std::string> aggregates_;

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,13 +18,19 @@ struct Expression {
   bool empty() const { return column.empty() && sql.empty(); }
 };
 
-// A <Table> or a <Join> of two relations (a snowflake).
+// A <Table>, a <View> (a SELECT per dialect), an <InlineTable> (rows written
+// in the schema) or a <Join> of two relations (a snowflake).
 struct Relation {
-  enum class Kind { kTable, kJoin };
+  enum class Kind { kTable, kJoin, kView, kInline };
   Kind kind = Kind::kTable;
   std::string name;    // table name
   std::string schema;  // database schema of the table, "" for the default
   std::string alias;   // the alias, else the table name
+  Expression sql;      // a <View>'s SELECT, or a <Table>'s filter (<SQL> inside it): per dialect
+  // An <InlineTable>: its columns (name, type) and rows, a value per column,
+  // nullopt where a row gives none (NULL).
+  std::vector<std::pair<std::string, std::string>> columns;
+  std::vector<std::vector<std::optional<std::string>>> rows;
   std::string left_alias, left_key, right_alias, right_key;  // join condition
   std::shared_ptr<const Relation> left, right;
   int line = 0;

@@ -135,16 +135,18 @@ class Reader {
     cube.default_measure = node.attribute("defaultMeasure").value();
     Names dimension_names;
     Names set_names;
+    auto read_fact = [&](const Node& child) {
+      if (cube.fact) Fail(child, "the cube has more than one fact table.");
+      cube.fact = ReadRelation(child);
+    };
     auto add_dimension = [&](const Node& child, DimensionDef dimension) {
       if (!dimension_names.Add(dimension.name)) Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
       cube.dimensions.push_back(std::move(dimension));
     };
     ReadChildren(node, {
-        {"Table",
-         [&](const Node& child) {
-           if (cube.fact) Fail(child, "the cube has more than one fact table.");
-           cube.fact = ReadRelation(child);
-         }},
+        {"Table", read_fact},
+        {"View", read_fact},
+        {"InlineTable", read_fact},
         {"Dimension", [&](const Node& child) { add_dimension(child, ReadDimension(child, false)); }},
         {"DimensionUsage", [&](const Node& child) { add_dimension(child, ReadUsage(child)); }},
         {"Measure", [&](const Node& child) { cube.measures.push_back(ReadMeasure(child)); }},
@@ -238,6 +240,8 @@ class Reader {
     ReadChildren(node, {
         {"Table", read_relation},
         {"Join", read_relation},
+        {"View", read_relation},
+        {"InlineTable", read_relation},
         {"Level", [&](const Node& child) { hierarchy.levels.push_back(ReadLevel(child)); }},
     });
     if (hierarchy.levels.empty()) Fail(node, "a hierarchy of the dimension '" + dimension + "' has no <Level>.");
@@ -247,18 +251,33 @@ class Reader {
   std::shared_ptr<const Relation> ReadRelation(const pugi::xml_node& node) {
     auto relation = std::make_shared<Relation>();
     relation->line = Line(node);
-    if (std::string_view(node.name()) == "Table") {
+    std::string_view element = node.name();
+    if (element == "Table") {
       relation->kind = Relation::Kind::kTable;
       relation->name = NameOf(node);
       relation->schema = node.attribute("schema").value();
       relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
-      ReadChildren(node, {{"SQL", [&](const Node& child) { Unsupported(child, "a filter (<SQL>) inside <Table>"); }}});
+      relation->sql.line = relation->line;
+      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }}});
+      return relation;
+    }
+    if (element == "View") {
+      relation->kind = Relation::Kind::kView;
+      relation->alias = node.attribute("alias").value();
+      if (relation->alias.empty()) Fail(node, "a <View> needs an alias.");
+      relation->sql.line = relation->line;
+      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }}});
+      if (relation->sql.sql.empty()) Fail(node, "the <View> '" + relation->alias + "' holds no <SQL>.");
+      return relation;
+    }
+    if (element == "InlineTable") {
+      ReadInlineTable(node, *relation);
       return relation;
     }
     relation->kind = Relation::Kind::kJoin;
     std::vector<std::shared_ptr<const Relation>> sides;
     auto read_side = [&](const Node& child) { sides.push_back(ReadRelation(child)); };
-    ReadChildren(node, {{"Table", read_side}, {"Join", read_side}});
+    ReadChildren(node, {{"Table", read_side}, {"Join", read_side}, {"View", read_side}, {"InlineTable", read_side}});
     if (sides.size() != 2) Fail(node, "a <Join> must hold exactly two relations.");
     relation->left = sides[0];
     relation->right = sides[1];
@@ -267,12 +286,12 @@ class Reader {
     if (relation->left_key.empty() || relation->right_key.empty()) Fail(node, "a <Join> needs leftKey and rightKey.");
     relation->left_alias = node.attribute("leftAlias").value();
     if (relation->left_alias.empty()) {
-      if (sides[0]->kind != Relation::Kind::kTable) Fail(node, "a <Join> whose left side is a join needs leftAlias.");
+      if (sides[0]->kind == Relation::Kind::kJoin) Fail(node, "a <Join> whose left side is a join needs leftAlias.");
       relation->left_alias = sides[0]->alias;
     }
     relation->right_alias = node.attribute("rightAlias").value();
     if (relation->right_alias.empty()) {
-      relation->right_alias = sides[1]->kind == Relation::Kind::kTable ? sides[1]->alias : sides[1]->left_alias;
+      relation->right_alias = sides[1]->kind != Relation::Kind::kJoin ? sides[1]->alias : sides[1]->left_alias;
     }
     return relation;
   }
@@ -318,13 +337,50 @@ class Reader {
     return level;
   }
 
+  // One <SQL> element: its text under its dialect ("generic" when it names none).
+  void AddSql(const pugi::xml_node& node, Expression& expression) {
+    std::string dialect = node.attribute("dialect").empty() ? "generic" : node.attribute("dialect").value();
+    expression.sql.emplace_back(ToLower(dialect), Text(node));
+  }
+
+  void ReadInlineTable(const pugi::xml_node& node, Relation& relation) {
+    relation.kind = Relation::Kind::kInline;
+    relation.alias = node.attribute("alias").value();
+    if (relation.alias.empty()) Fail(node, "an <InlineTable> needs an alias.");
+    static const std::set<std::string, std::less<>> kTypes = {"String", "Numeric", "Integer", "Boolean",
+                                                              "Date",   "Time",    "Timestamp"};
+    Names column_names;
+    auto read_column = [&](const Node& column) {
+      std::string name = NameOf(column);
+      std::string type = column.attribute("type").empty() ? "String" : column.attribute("type").value();
+      if (kTypes.count(type) == 0) Fail(column, "the column '" + name + "' has the type '" + type + "'.");
+      if (!column_names.Add(name)) Fail(column, "the column '" + name + "' is defined twice.");
+      relation.columns.emplace_back(name, type);
+    };
+    auto read_row = [&](const Node& row) {
+      std::vector<std::optional<std::string>> values(relation.columns.size());
+      ReadChildren(row, {{"Value", [&](const Node& value) {
+                            std::string column = value.attribute("column").value();
+                            auto found = std::find_if(relation.columns.begin(), relation.columns.end(),
+                                                      [&](const auto& def) { return def.first == column; });
+                            if (found == relation.columns.end()) {
+                              Fail(value, "the <Value> names the column '" + column + "', which <ColumnDefs> does not.");
+                            }
+                            values[static_cast<size_t>(found - relation.columns.begin())] = Text(value);
+                          }}});
+      relation.rows.push_back(std::move(values));
+    };
+    ReadChildren(node, {
+        {"ColumnDefs", [&](const Node& child) { ReadChildren(child, {{"ColumnDef", read_column}}); }},
+        {"Rows", [&](const Node& child) { ReadChildren(child, {{"Row", read_row}}); }},
+    });
+    if (relation.columns.empty()) Fail(node, "the <InlineTable> '" + relation.alias + "' has no <ColumnDef>.");
+  }
+
   Expression ReadExpression(const pugi::xml_node& node) {
     Expression expression;
     expression.line = Line(node);
-    auto read_sql = [&](const Node& child) {
-      std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
-      expression.sql.emplace_back(ToLower(dialect), Text(child));
-    };
+    auto read_sql = [&](const Node& child) { AddSql(child, expression); };
     ReadChildren(node, {{"SQL", read_sql}});
     if (expression.sql.empty()) Fail(node, "<" + std::string(node.name()) + "> holds no <SQL>.");
     return expression;
