@@ -81,8 +81,8 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
   const Case cases[] = {
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><InlineTable alias="x"/>
          <Level name="L" column="c"/></Hierarchy></Dimension>)" + kMeasure,
-       "<InlineTable> is not supported"},
-      {R"(<View alias="v"><SQL>select 1</SQL></View>)" + kMeasure, "<View> is not supported"},
+       "the <InlineTable> 'x' has no <ColumnDef>"},
+      {R"(<View><SQL>select 1</SQL></View>)" + kMeasure, "a <View> needs an alias"},
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><Table name="d"/>
          <Level name="L" column="c" parentColumn="p"/></Hierarchy></Dimension>)" + kMeasure,
        "parent-child levels (parentColumn) is not supported"},
@@ -96,7 +96,7 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
       {kFact + kMeasure + R"(<CalculatedMember name="C" formula="1"/>)", "the calculated member 'C' names no dimension"},
       {kFact + R"(<DimensionUsage name="X" source="Nope" foreignKey="x"/>)" + kMeasure,
        "the shared dimension 'Nope', which the schema does not define"},
-      {R"(<Table name="fact"><SQL dialect="generic">x > 1</SQL></Table>)" + kMeasure, "a filter (<SQL>) inside <Table>"},
+      {R"(<Table name="fact"><Filter>x > 1</Filter></Table>)" + kMeasure, "<Filter> is not supported"},
       {kFact + R"(<Measure name="M" aggregator="sum"/>)", "neither column nor <MeasureExpression>"},
       {kMeasure, "has no fact <Table>"},
       {kFact + kMeasure + "<Frobnicate/>", "<Frobnicate> is not supported"},
