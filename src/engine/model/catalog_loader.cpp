@@ -7,6 +7,7 @@
 #include "engine/model/engine_error.h"
 #include "engine/model/store_columns.h"
 #include "engine/schema/schema_reader.h"
+#include "errors/event_log.h"
 #include "engine/store/store_config.h"
 #include "platform/text.h"
 
@@ -29,6 +30,12 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
     catalog->state_->name = name;
     catalog->state_->store = store;
     for (const auto& cube : schema.cubes) {
+      if (!cube.notes.empty()) {
+        EventLog log;
+        for (const auto& note : cube.notes) {
+          log.LogEvent("Catalog " + name + ", cube " + cube.name + ": " + note, EventLog::kInformation);
+        }
+      }
       try {
         for (const auto& loaded : catalog->state_->cubes) {
           if (EqualsIgnoreCase(loaded->name(), cube.name)) throw EngineError("A cube of this name is defined twice.");

@@ -182,6 +182,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     measure->caption = definition.caption;
     measure->aggregator = ToAggregator(definition.aggregator);
     measure->format_string = definition.format_string;
+    measure->datatype = definition.datatype;
     measure->visible = definition.visible;
     std::string expression;
     if (!definition.column.empty()) {

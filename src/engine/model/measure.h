@@ -15,6 +15,7 @@ struct Measure {
   std::string caption;
   Aggregator aggregator = Aggregator::kSum;
   std::string format_string;  // "" when the schema gives none
+  std::string datatype = "Numeric";  // the schema's datatype: Numeric, Integer or String
   bool visible = true;
   std::string column;          // fact column, or
   std::string sql_expression;  // a MeasureExpression's SQL (already chosen for the store's dialect)

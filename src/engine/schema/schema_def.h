@@ -93,6 +93,7 @@ struct MeasureDef {
   Expression expression;  // a MeasureExpression
   std::string aggregator;
   std::string format_string;
+  std::string datatype = "Numeric";  // String, Numeric or Integer
   bool visible = true;
   int line = 0;
 };
@@ -129,6 +130,9 @@ struct CubeDef {
   std::vector<CalculatedMemberDef> calculated_members;
   // The cube's own named sets, then the schema's whose names the cube does not use.
   std::vector<NamedSetDef> named_sets;
+  // What the engine leaves out but the cube loads without (a formatter class
+  // it cannot run, ...), each with its schema line: for the event log.
+  std::vector<std::string> notes;
   // Why the cube cannot be loaded ("" when it can): it names the construct
   // that is broken or not supported.
   std::string error;

@@ -120,12 +120,28 @@ class Reader {
   CubeDef ReadCubeOrError(const pugi::xml_node& node) {
     CubeDef cube;
     cube.name = node.attribute("name").value();
+    notes_.clear();
     try {
       ReadCube(node, cube);
     } catch (const ComError& error) {
       cube.error = error.description();
     }
+    cube.notes = notes_;
     return cube;
+  }
+
+  // A formatter names a class of foreign code, which this engine cannot run:
+  // the value is shown with the format string instead, and the log says so.
+  void NoteFormatter(const pugi::xml_node& node, const std::string& what) {
+    std::string formatter = node.attribute("formatter").value();
+    for (const char* element : {"CellFormatter", "MemberFormatter", "PropertyFormatter"}) {
+      pugi::xml_node child = node.child(element);
+      if (child && formatter.empty()) formatter = child.attribute("className").value();
+      if (child && formatter.empty()) formatter = "(a script)";
+    }
+    if (formatter.empty()) return;
+    notes_.push_back(Where(node) + "the formatter " + formatter + " of " + what +
+                     " cannot run here; its format string is used instead.");
   }
 
   void ReadCube(const pugi::xml_node& node, CubeDef& cube) {
@@ -300,6 +316,7 @@ class Reader {
     LevelDef level;
     level.name = NameOf(node);
     level.line = Line(node);
+    NoteFormatter(node, "the level '" + level.name + "'");
     level.caption = CaptionOf(node, level.name);
     level.description = node.attribute("description").value();
     level.table = node.attribute("table").value();
@@ -402,6 +419,12 @@ class Reader {
     }
     measure.format_string = node.attribute("formatString").value();
     measure.visible = Flag(node, "visible", true);
+    if (!node.attribute("datatype").empty()) measure.datatype = node.attribute("datatype").value();
+    if (measure.datatype != "Numeric" && measure.datatype != "Integer" && measure.datatype != "String") {
+      Fail(node, "the measure '" + measure.name + "' has the datatype '" + measure.datatype +
+                     "' (Numeric, Integer or String).");
+    }
+    NoteFormatter(node, "the measure '" + measure.name + "'");
     ReadChildren(node, {
         {"MeasureExpression", [&](const Node& child) { measure.expression = ReadExpression(child); }},
         // A stored measure's properties do not change its cells.
@@ -425,6 +448,7 @@ class Reader {
     member.formula = node.attribute("formula").value();
     member.format_string = node.attribute("formatString").value();
     member.visible = Flag(node, "visible", true);
+    NoteFormatter(node, "the calculated member '" + member.name + "'");
     ReadChildren(node, {
         {"Formula", [&](const Node& child) { member.formula = Text(child); }},
         {"CalculatedMemberProperty",
@@ -454,6 +478,7 @@ class Reader {
     schema::PropertyDef property;
     property.name = NameOf(node);
     property.line = Line(node);
+    NoteFormatter(node, "the property '" + property.name + "'");
     property.caption = CaptionOf(node, property.name);
     property.description = node.attribute("description").value();
     property.expression.column = node.attribute("column").value();
@@ -555,6 +580,7 @@ class Reader {
   }
 
   std::string_view xml_;
+  std::vector<std::string> notes_;  // of the cube being read
   std::map<std::string, pugi::xml_node, std::less<>> shared_dimensions_;
 };
 
