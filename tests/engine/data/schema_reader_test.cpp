@@ -201,6 +201,40 @@ TEST(SchemaReaderTest, ReadsExpressionsPerDialectAndSkipsDisabledCubes) {
   EXPECT_NE(schema.cubes[1].error.find("virtual cubes (<VirtualCube>) are not supported"), std::string::npos);
 }
 
+TEST(SchemaReaderTest, TimeLevelsAndMetadataOnlyElementsAreReadOrPassed) {
+  auto schema = SchemaReader::Parse(R"(<Schema name="S" description="d">
+    <Annotations><Annotation name="a">x</Annotation></Annotations>
+    <Cube name="C" caption="Cube" description="the cube"><Table name="f" approxRowCount="1000"/>
+      <Annotations><Annotation name="b">y</Annotation></Annotations>
+      <Dimension name="Time" type="TimeDimension" foreignKey="t" caption="When" description="time">
+        <Hierarchy primaryKey="t" description="h"><Table name="time"/>
+          <Level name="Year" column="y" levelType="TimeYears" approxRowCount="3" description="l"/>
+          <Level name="Half" column="h" levelType="TimeHalfYears"/>
+          <Level name="Week" column="w" levelType="TimeWeeks"/>
+          <Level name="Day" column="d" levelType="TimeDays"><Annotations/></Level>
+        </Hierarchy>
+      </Dimension>
+      <Measure name="M" column="m" aggregator="sum" description="m"><Annotations/></Measure>
+    </Cube></Schema>)");
+  ASSERT_EQ(schema.cubes.size(), 1u);
+  const auto& cube = schema.cubes[0];
+  ASSERT_EQ(cube.error, "");
+  EXPECT_EQ(cube.caption, "Cube");
+  EXPECT_EQ(cube.description, "the cube");
+  EXPECT_EQ(cube.dimensions[0].type, "TimeDimension");
+  EXPECT_EQ(cube.dimensions[0].caption, "When");
+  const auto& levels = cube.dimensions[0].hierarchies[0].levels;
+  ASSERT_EQ(levels.size(), 4u);
+  EXPECT_EQ(levels[1].level_type, "TimeHalfYears");
+  EXPECT_EQ(levels[3].level_type, "TimeDays");
+  EXPECT_EQ(SchemaReader::Parse(R"(<Schema name="S"><Cube name="C"><Table name="f"/>
+      <Dimension name="D" type="Calendar"><Hierarchy><Level name="L" column="c"/></Hierarchy></Dimension>
+      <Measure name="M" column="m" aggregator="sum"/></Cube></Schema>)")
+                .cubes[0]
+                .error,
+            "Schema line 2: the dimension 'D' has the type 'Calendar' (StandardDimension or TimeDimension).");
+}
+
 TEST(SchemaReaderTest, RefusesWhatIsNotASchema) {
   struct Case {
     std::string xml;
