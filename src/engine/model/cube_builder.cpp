@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 
 #include "engine/model/cube_state.h"
 #include "engine/model/engine_error.h"
@@ -239,6 +240,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
 }
 
 void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
+  std::set<std::string> placed;  // hierarchy, parent and name of each member, lower case
   for (const auto& definition : definition_.calculated_members) {
     if (OnMeasures(definition)) continue;
     std::string where = "Schema line " + std::to_string(definition.line) + ": the calculated member '" +
@@ -262,6 +264,8 @@ void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
       }
     }
     if (!hierarchy) throw EngineError(where + "names '" + definition.dimension + "', which is not a dimension of the cube.");
+    std::string place = ToLower(hierarchy->unique_name() + "\n" + definition.parent + "\n" + definition.name);
+    if (!placed.insert(place).second) throw EngineError(where + "is defined twice in one place.");
     auto member = std::make_unique<CalculatedMemberDef>();
     member->name = definition.name;
     member->unique_name = (definition.parent.empty() ? hierarchy->unique_name() : definition.parent) + "." +

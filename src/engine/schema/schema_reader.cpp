@@ -511,7 +511,7 @@ class Reader {
   // A whole number within what a solve order needs; nullopt for anything else.
   static std::optional<int> ParseInteger(const std::string& text) {
     std::string trimmed = Trim(text);
-    if (trimmed.empty() || trimmed.size() > 10) return std::nullopt;
+    if (trimmed.empty() || trimmed.size() > 11) return std::nullopt;
     size_t start = trimmed[0] == '-' || trimmed[0] == '+' ? 1 : 0;
     if (start == trimmed.size()) return std::nullopt;
     for (size_t index = start; index < trimmed.size(); ++index) {

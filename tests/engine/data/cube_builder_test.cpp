@@ -225,6 +225,11 @@ TEST(CubeBuilderTest, ACubeThatCannotBeMappedFailsAloneWithAReason) {
       {R"(<Dimension name="A" foreignKey="region_id"><Hierarchy primaryKey="region_id"><Table name="zone" alias="f"/>
           <Level name="L" column="zone_name"/></Hierarchy></Dimension>)",
        "Schema line 1: the table alias 'f' stands for two tables, 'facts' and 'zone'"},
+      {R"(<Dimension name="S"><Hierarchy><Level name="S" column="shop"/></Hierarchy></Dimension>
+          <CalculatedMember name="X" dimension="S" formula="1"/><CalculatedMember name="x" hierarchy="[S]" formula="2"/>)",
+       "Schema line 2: the calculated member 'x' is defined twice in one place."},
+      {R"(<CalculatedMember name="X" dimension="Nowhere" formula="1"/>)",
+       "the calculated member 'X' names 'Nowhere', which is not a dimension of the cube."},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.expected);
