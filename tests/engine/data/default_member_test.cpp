@@ -89,7 +89,7 @@ TEST(DefaultMemberTest, AHierarchyOfSeveralTakesItsDimensionsNameAsPrefix) {
 TEST(DefaultMemberTest, ARetailSchemaWithABareAllMemberNameLoadsAndAnswers) {
   orvex::testing::TempDir root;
   const char* schema = R"(<?xml version="1.0"?>
-<Schema name="FoodMart">
+<Schema name="Retail">
   <Dimension name="Store">
     <Hierarchy hasAll="true" primaryKey="store_id">
       <Table name="store"/>
@@ -97,7 +97,7 @@ TEST(DefaultMemberTest, ARetailSchemaWithABareAllMemberNameLoadsAndAnswers) {
     </Hierarchy>
   </Dimension>
   <Cube name="Sales" defaultMeasure="Unit Sales">
-    <Table name="sales_fact_1997"/>
+    <Table name="sales_fact"/>
     <DimensionUsage name="Store" source="Store" foreignKey="store_id"/>
     <Dimension name="Promotion Media" foreignKey="promotion_id">
       <Hierarchy hasAll="true" allMemberName="All Media" primaryKey="promotion_id" defaultMember="All Media">
@@ -120,10 +120,10 @@ CREATE TABLE store (store_id INTEGER, store_country VARCHAR);
 INSERT INTO store VALUES (1, 'USA'), (2, 'Mexico');
 CREATE TABLE promotion (promotion_id INTEGER, media_type VARCHAR, promotion_name VARCHAR);
 INSERT INTO promotion VALUES (0, 'No Media', 'No Promotion'), (1, 'Radio', 'Spring'), (2, 'TV', 'Summer');
-CREATE TABLE sales_fact_1997 (store_id INTEGER, promotion_id INTEGER, unit_sales INTEGER);
-INSERT INTO sales_fact_1997 VALUES (1, 0, 3), (1, 1, 4), (2, 2, 5), (2, 0, 6);
+CREATE TABLE sales_fact (store_id INTEGER, promotion_id INTEGER, unit_sales INTEGER);
+INSERT INTO sales_fact VALUES (1, 0, 3), (1, 1, 4), (2, 2, 5), (2, 0, 6);
 )";
-  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "FoodMart", schema, data));
+  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "Retail", schema, data));
   ASSERT_TRUE(catalog->failed_cubes().empty());
   const Cube& cube = catalog->FindCube("Sales");
   EXPECT_EQ(cube.FindHierarchy("[Promotion Media]")->default_member()->unique_name, "[Promotion Media].[All Media]");
