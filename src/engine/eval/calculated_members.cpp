@@ -110,7 +110,9 @@ const Member* CalculatedMembers::Find(std::string_view unique_name) const {
 }
 
 std::vector<const Member*> CalculatedMembers::MembersOf(const Hierarchy& hierarchy) const {
+  // The cube's own first, as its schema defines them; then the statement's.
   std::vector<const Member*> result;
+  if (!hierarchy.is_measures()) result = hierarchy.CalculatedMembers();
   for (const auto& member : members_) {
     if (&HierarchyOf(*member) == &hierarchy) result.push_back(member.get());
   }
@@ -129,9 +131,11 @@ const Calculation& CalculatedMembers::CalculationOf(const Member& member) {
     throw EngineError("The formula of the calculated member " + definition->unique_name +
                          " does not parse: " + error.description());
   }
-  int sequence = std::numeric_limits<int>::min() / 2 + static_cast<int>(calculations_.size());
+  // In schema order, not in the order of first use, so that a tie is decided
+  // the same way in every statement; all before the statement's own.
+  int sequence = std::numeric_limits<int>::min() / 2 + definition->schema_order;
   cube_formulas_.push_back(formula);
-  return calculations_.emplace(definition, Calculation{formula.get(), 0, sequence, definition->format_string})
+  return calculations_.emplace(definition, Calculation{formula.get(), definition->solve_order, sequence, definition->format_string})
       .first->second;
 }
 

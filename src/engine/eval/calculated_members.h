@@ -40,7 +40,8 @@ class CalculatedMembers {
 
   // A statement member by unique name, without regard to case; nullptr when absent.
   const Member* Find(std::string_view unique_name) const;
-  // The statement members of `hierarchy`, in definition order.
+  // The calculated members of `hierarchy`: the cube's own (not for the
+  // measures, whose members list them), then the statement's, in definition order.
   std::vector<const Member*> MembersOf(const Hierarchy& hierarchy) const;
 
   // How to compute `member`, which must be calculated (member.calculated set).

@@ -7,8 +7,10 @@
 
 #include "engine/eval/function_table.h"
 #include "engine/eval/set_algebra.h"
+#include "engine/eval/statement_cache.h"
 #include "engine/mdx/lexer.h"
 #include "engine/model/engine_error.h"
+#include "engine/model/member_loader.h"
 #include "platform/com/variant.h"
 
 namespace orvex::engine {
@@ -63,9 +65,10 @@ Evaluator::Evaluator(const Cube& cube, const mdx::Statement* statement, Calculat
                      StatementBudget& budget)
     : cube_(cube), statement_(statement), calculated_(calculated), names_(names), cells_(cells), options_(options),
       budget_(budget), base_(DefaultContext()) {
-  size_t formulas = statement ? statement->formulas.size() : 0;
+  size_t formulas = (statement ? statement->formulas.size() : 0) + cube.named_sets().size();
   named_sets_.resize(formulas);
   evaluating_sets_.resize(formulas, false);
+  cube_set_formulas_.resize(cube.named_sets().size());
   axis_sets_.resize(statement ? statement->axes.size() : 0);
 }
 
@@ -139,15 +142,49 @@ Value Evaluator::EvalName(const mdx::Name& name) {
 TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
   size_t index = ref.formula_index;
   if (named_sets_[index]) return *named_sets_[index];
-  const mdx::Formula& formula = statement_->formulas[index];
-  if (evaluating_sets_[index]) Fail(at, "The set " + mdx::FormatName(formula.name) + " refers to itself");
+  size_t statement_formulas = statement_ ? statement_->formulas.size() : 0;
+  const mdx::Node* expression = nullptr;
+  std::string name;
+  const engine::NamedSet* cube_set = nullptr;
+  if (index < statement_formulas) {
+    const mdx::Formula& formula = statement_->formulas[index];
+    name = mdx::FormatName(formula.name);
+    expression = formula.expression.get();
+  } else {
+    // A named set of the cube's schema: parsed once per process, by its text.
+    size_t cube_index = index - statement_formulas;
+    cube_set = &cube_.named_sets()[cube_index];
+    name = MemberLoader::Bracket(cube_set->name);
+    auto& parsed = cube_set_formulas_[cube_index];
+    if (!parsed) {
+      try {
+        parsed = StatementCache::Shared().Expression(cube_set->formula);
+      } catch (const ComError& error) {
+        throw EngineError("The formula of the named set " + name + " (schema line " + std::to_string(cube_set->line) +
+                          ") does not parse: " + error.description());
+      }
+    }
+    expression = parsed.get();
+  }
+  if (evaluating_sets_[index]) Fail(at, "The set " + name + " refers to itself");
   if (formula_depth_ >= kMaxFormulaDepth) Fail(at, "Named sets refer to each other more than 128 deep");
   evaluating_sets_[index] = true;
   TupleSet set;
   {
     DepthGuard guard(formula_depth_);
     // Named sets are evaluated once, where the statement starts: at the slicer.
-    set = EvalSet(*formula.expression, base_);
+    if (!cube_set) {
+      set = EvalSet(*expression, base_);
+    } else {
+      try {
+        set = EvalSet(*expression, base_);
+      } catch (const ComError& error) {
+        evaluating_sets_[index] = false;
+        const std::string prefix = "In the named set " + name + ": ";
+        if (error.description().rfind(prefix, 0) == 0) throw;
+        throw EngineError(prefix + error.description());
+      }
+    }
   }
   evaluating_sets_[index] = false;
   budget_.Charge(StatementBudget::SetBytes(set.tuples.size(), set.hierarchies.size()), "a named set");

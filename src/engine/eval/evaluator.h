@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -107,7 +108,10 @@ class Evaluator {
   const EngineOptions& options_;
   StatementBudget& budget_;
   Context base_;
-  std::vector<std::optional<TupleSet>> named_sets_;  // by formula index, evaluated on first use
+  // By formula index, then the cube's named sets after the statement's
+  // formulas (NamedSetRef), evaluated on first use.
+  std::vector<std::optional<TupleSet>> named_sets_;
+  std::vector<std::shared_ptr<const mdx::Node>> cube_set_formulas_;  // parsed on first use, by cube set
   std::vector<bool> evaluating_sets_;
   std::vector<std::optional<TupleSet>> axis_sets_;
   size_t axes_built_ = 0;

@@ -39,8 +39,8 @@ bool HasKeyPart(const std::vector<mdx::NamePart>& parts) {
 
 NameResolver::NameResolver(const Cube& cube, const CalculatedMembers& calculated, const mdx::Statement* statement)
     : cube_(cube), calculated_(calculated) {
-  if (!statement) return;
-  for (size_t index = 0; index < statement->formulas.size(); ++index) {
+  size_t formulas = statement ? statement->formulas.size() : 0;
+  for (size_t index = 0; index < formulas; ++index) {
     const mdx::Formula& formula = statement->formulas[index];
     if (formula.kind != mdx::Formula::Kind::kSet) continue;
     std::string name = formula.name.size() == 1 ? formula.name.front().text : mdx::FormatName(formula.name);
@@ -48,6 +48,10 @@ NameResolver::NameResolver(const Cube& cube, const CalculatedMembers& calculated
       throw EngineError("The set " + mdx::FormatName(formula.name) + " is defined twice.");
     }
   }
+  // The cube's named sets come after the statement's formulas; a statement set
+  // of the same name hides one.
+  const auto& cube_sets = cube.named_sets();
+  for (size_t index = 0; index < cube_sets.size(); ++index) sets_.emplace(cube_sets[index].name, formulas + index);
 }
 
 const NameTarget& NameResolver::Resolve(const mdx::Name& name) {

@@ -14,7 +14,8 @@ namespace orvex::engine {
 
 class CalculatedMembers;
 
-// A named set of the statement's WITH clause, by its place among the formulas.
+// A named set of the statement's WITH clause, by its place among the formulas;
+// the cube's named sets are numbered on after the statement's formulas.
 struct NamedSetRef {
   size_t formula_index;
 };

@@ -5,7 +5,10 @@
 #include "engine/eval/evaluator.h"
 #include "engine/eval/function_table.h"
 #include "engine/eval/level_aggregates.h"
+#include "engine/model/level.h"
+#include "engine/store/row_set.h"
 #include "platform/com/variant.h"
+#include "platform/text.h"
 
 namespace orvex::engine {
 
@@ -219,6 +222,65 @@ Value OrdinalFunction(Evaluator& evaluator, const Call& call, const Context& con
   return Scalar(static_cast<double>(evaluator.EvalLevel(*call.args[0], context)->depth()));
 }
 
+// A member property's value as a cell shows it: numbers and truth values for
+// Numeric, Integer and Boolean properties, text otherwise.
+Scalar PropertyScalar(LevelProperty::Type type, const KeyValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return Scalar();
+  double number = 0;
+  switch (type) {
+    case LevelProperty::Type::kNumeric:
+    case LevelProperty::Type::kInteger:
+      if (ToDouble(value, number)) return Scalar(number);
+      break;
+    case LevelProperty::Type::kBoolean: {
+      if (ToDouble(value, number)) return Scalar(number != 0);
+      std::string text = ToLower(ToText(value));
+      if (text == "true" || text == "t") return Scalar(true);
+      if (text == "false" || text == "f") return Scalar(false);
+      break;
+    }
+    default:
+      break;
+  }
+  return Scalar(ToText(value));
+}
+
+// member.Properties("name"): a property the schema declares on the member's
+// level, or one every member has (KEY, NAME, CAPTION, MEMBER_UNIQUE_NAME, ...).
+Value PropertiesFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  const Member* member = evaluator.EvalMember(*call.args[0], context);
+  std::string name = ScalarText(evaluator.EvalScalar(*call.args[1], context));
+  if (!member) return Scalar();
+  std::string upper = ToUpper(name);
+  if (upper == "KEY") {
+    if (std::holds_alternative<std::monostate>(member->key)) return Scalar();
+    double number = 0;
+    if (ToDouble(member->key, number)) return Scalar(number);
+    return Scalar(ToText(member->key));
+  }
+  if (upper == "NAME" || upper == "MEMBER_NAME") return Scalar(member->name);
+  if (upper == "CAPTION" || upper == "MEMBER_CAPTION") return Scalar(member->caption);
+  if (upper == "MEMBER_UNIQUE_NAME") return Scalar(member->unique_name);
+  if (upper == "LEVEL_NUMBER") return Scalar(static_cast<double>(member->depth()));
+  if (upper == "LEVEL_UNIQUE_NAME") return Scalar(member->level->unique_name());
+  if (upper == "HIERARCHY_UNIQUE_NAME") return Scalar(member->level->hierarchy().unique_name());
+  if (upper == "CHILDREN_CARDINALITY") return Scalar(static_cast<double>(member->children.size()));
+  if (upper == "PARENT_UNIQUE_NAME") return Scalar(member->parent ? member->parent->unique_name : std::string());
+  const auto& declared = member->level->properties();
+  for (size_t index = 0; index < declared.size(); ++index) {
+    if (!EqualsIgnoreCase(declared[index].name, name)) continue;
+    return index < member->properties.size() ? PropertyScalar(declared[index].type, member->properties[index])
+                                              : Scalar();
+  }
+  // A property of another level of the hierarchy is empty here; one no level has is a mistake.
+  for (const auto& level : member->level->hierarchy().levels()) {
+    for (const auto& property : level->properties()) {
+      if (EqualsIgnoreCase(property.name, name)) return Scalar();
+    }
+  }
+  evaluator.Fail(call, "The member " + member->unique_name + " has no property '" + name + "'");
+}
+
 Value ValueFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   return evaluator.EvalScalar(*call.args[0], context);
 }
@@ -240,6 +302,7 @@ void AddValueFunctions(FunctionTable& table) {
   table.Add("Caption", {CaptionFunction, 1, 1, CallForms::kMember});
   table.Add("Ordinal", {OrdinalFunction, 1, 1, CallForms::kMember});
   table.Add("Value", {ValueFunction, 1, 1, CallForms::kMember});
+  table.Add("Properties", {PropertiesFunction, 2, 2, CallForms::kMember});
 }
 
 }  // namespace orvex::engine

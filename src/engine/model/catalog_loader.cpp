@@ -1,9 +1,13 @@
 #include "engine/model/catalog_loader.h"
 
+#include <optional>
+
 #include "engine/model/catalog_state.h"
 #include "engine/model/cube_builder.h"
 #include "engine/model/engine_error.h"
+#include "engine/model/store_columns.h"
 #include "engine/schema/schema_reader.h"
+#include "errors/event_log.h"
 #include "engine/store/store_config.h"
 #include "platform/text.h"
 
@@ -21,15 +25,22 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
     schema::SchemaDef schema = SchemaReader::Read(folder / "schema.xml");
     std::shared_ptr<const Store> store = StoreConfig::Read(folder).Open();
 
+    std::optional<detail::StoreColumns> columns = detail::StoreColumns::Read(*store);
     std::shared_ptr<Catalog> catalog(new Catalog());
     catalog->state_->name = name;
     catalog->state_->store = store;
     for (const auto& cube : schema.cubes) {
+      if (!cube.notes.empty()) {
+        EventLog log;
+        for (const auto& note : cube.notes) {
+          log.LogEvent("Catalog " + name + ", cube " + cube.name + ": " + note, EventLog::kInformation);
+        }
+      }
       try {
         for (const auto& loaded : catalog->state_->cubes) {
           if (EqualsIgnoreCase(loaded->name(), cube.name)) throw EngineError("A cube of this name is defined twice.");
         }
-        catalog->state_->cubes.push_back(CubeBuilder::Build(cube, store));
+        catalog->state_->cubes.push_back(CubeBuilder::Build(cube, store, {}, columns ? &*columns : nullptr));
       } catch (const ComError& failure) {
         catalog->state_->failed_cubes[cube.name] = failure.description();
       }

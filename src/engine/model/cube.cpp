@@ -16,6 +16,7 @@ const std::vector<const Measure*>& Cube::measures() const { return state_->measu
 const std::vector<const CalculatedMemberDef*>& Cube::calculated_members() const {
   return state_->calculated_members;
 }
+const std::vector<NamedSet>& Cube::named_sets() const { return state_->named_sets; }
 const Member* Cube::default_measure() const { return state_->default_measure; }
 CellReader& Cube::cells() const { return *state_->cells; }
 

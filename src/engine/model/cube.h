@@ -7,6 +7,7 @@
 #include "engine/model/dimension.h"
 #include "engine/model/hierarchy.h"
 #include "engine/model/measure.h"
+#include "engine/model/named_set.h"
 
 namespace orvex::engine {
 
@@ -29,6 +30,8 @@ class Cube {
   const std::vector<const Measure*>& measures() const;
   const std::vector<const CalculatedMemberDef*>& calculated_members() const;
   const Member* default_measure() const;
+  // The schema's named sets for this cube, the cube's own first.
+  const std::vector<NamedSet>& named_sets() const;
 
   // Lookups without regard to case; nullptr when absent.
   const Dimension* FindDimension(std::string_view name) const;

@@ -1,6 +1,8 @@
 #include "engine/model/cube_builder.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 
 #include "engine/model/cube_state.h"
 #include "engine/model/engine_error.h"
@@ -24,6 +26,36 @@ std::string AggregateSql(const std::string& aggregator, const std::string& expre
   return "SUM(" + expression + ")";
 }
 
+bool OnMeasures(const schema::CalculatedMemberDef& definition) {
+  return EqualsIgnoreCase(definition.dimension, "Measures") || EqualsIgnoreCase(definition.dimension, "[Measures]");
+}
+
+LevelProperty::Type PropertyType(const std::string& type) {
+  static const std::pair<const char*, LevelProperty::Type> kTypes[] = {
+      {"Numeric", LevelProperty::Type::kNumeric}, {"Integer", LevelProperty::Type::kInteger},
+      {"Boolean", LevelProperty::Type::kBoolean}, {"Date", LevelProperty::Type::kDate},
+      {"Time", LevelProperty::Type::kTime},       {"Timestamp", LevelProperty::Type::kTimestamp}};
+  for (const auto& [name, value] : kTypes) {
+    if (type == name) return value;
+  }
+  return LevelProperty::Type::kString;
+}
+
+// A schema's levelType; nullopt for a name this engine does not know.
+std::optional<LevelType> ToLevelType(const std::string& type) {
+  static const std::pair<const char*, LevelType> kTypes[] = {
+      {"Regular", LevelType::kRegular},         {"TimeYears", LevelType::kTimeYears},
+      {"TimeHalfYears", LevelType::kTimeHalfYears}, {"TimeHalfYear", LevelType::kTimeHalfYears},
+      {"TimeQuarters", LevelType::kTimeQuarters}, {"TimeMonths", LevelType::kTimeMonths},
+      {"TimeWeeks", LevelType::kTimeWeeks},     {"TimeDays", LevelType::kTimeDays},
+      {"TimeHours", LevelType::kTimeHours},     {"TimeMinutes", LevelType::kTimeMinutes},
+      {"TimeSeconds", LevelType::kTimeSeconds}, {"TimeUndefined", LevelType::kTimeUndefined}};
+  for (const auto& [name, value] : kTypes) {
+    if (EqualsIgnoreCase(type, name)) return value;
+  }
+  return std::nullopt;
+}
+
 Aggregator ToAggregator(const std::string& aggregator) {
   if (aggregator == "distinct-count") return Aggregator::kDistinctCount;
   if (aggregator == "count") return Aggregator::kCount;
@@ -36,15 +68,18 @@ Aggregator ToAggregator(const std::string& aggregator) {
 }  // namespace
 
 std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
-                                               const SqlCellReader::Options& options) {
+                                               const SqlCellReader::Options& options,
+                                               const detail::StoreColumns* columns) {
   if (!definition.error.empty()) throw EngineError(definition.error);
-  CubeBuilder builder(definition, std::move(store));
+  CubeBuilder builder(definition, std::move(store), columns);
   std::shared_ptr<Cube> cube(new Cube());
   auto& state = *cube->state_;
   state.name = definition.name;
   state.description = definition.description;
   state.store = builder.store_;
-  if (definition.fact->kind != schema::Relation::Kind::kTable) throw EngineError("The fact table must be a <Table>.");
+  if (definition.fact->kind == schema::Relation::Kind::kJoin) {
+    throw EngineError("The fact table must be a <Table>, <View> or <InlineTable>, not a <Join>.");
+  }
   builder.AddRelation(*definition.fact, builder.fact_);
   builder.fact_alias_ = definition.fact->alias;
 
@@ -54,6 +89,10 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
     state.dimensions_by_name.emplace(dimension->name(), dimension);
     state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
   }
+  builder.BuildCalculatedMembers(state);
+  for (const auto& set : definition.named_sets) {
+    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
+  }
   state.cells = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
   return cube;
@@ -61,6 +100,58 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
 
 std::string CubeBuilder::Column(const std::string& table, const std::string& column) const {
   return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
+}
+
+std::string CubeBuilder::InlineTableSql(const Relation& relation) const {
+  auto sql_type = [](const std::string& type) -> std::string {
+    if (type == "Numeric") return "DOUBLE PRECISION";
+    if (type == "Integer") return "BIGINT";
+    if (type == "Boolean") return "BOOLEAN";
+    if (type == "Date") return "DATE";
+    if (type == "Time") return "TIME";
+    if (type == "Timestamp") return "TIMESTAMP";
+    return "VARCHAR";
+  };
+  auto select = [&](const std::vector<std::optional<std::string>>* row) {
+    std::string sql = "SELECT ";
+    for (size_t index = 0; index < relation.columns.size(); ++index) {
+      if (index > 0) sql += ", ";
+      const std::optional<std::string>* value = row ? &(*row)[index] : nullptr;
+      sql += "CAST(" + (value && *value ? store_->QuoteLiteral(**value) : std::string("NULL")) + " AS " +
+             sql_type(relation.columns[index].second) + ") AS " + store_->QuoteIdentifier(relation.columns[index].first);
+    }
+    return sql;
+  };
+  // No rows: the columns alone, so that the table joins and answers nothing.
+  if (relation.rows.empty()) return select(nullptr) + " WHERE 1 = 0";
+  std::string sql;
+  for (const auto& row : relation.rows) {
+    if (!sql.empty()) sql += " UNION ALL ";
+    sql += select(&row);
+  }
+  return sql;
+}
+
+std::string CubeBuilder::CheckedColumn(const std::string& alias, const std::string& column, int line,
+                                       const std::string& what) const {
+  auto inline_table = inline_columns_.find(alias);
+  if (inline_table != inline_columns_.end()) {
+    bool known = std::any_of(inline_table->second.begin(), inline_table->second.end(),
+                             [&](const std::string& name) { return EqualsIgnoreCase(name, column); });
+    if (!known) {
+      throw EngineError("Schema line " + std::to_string(line) + ": " + what + " names the column '" + column +
+                        "', which the inline table '" + alias + "' does not have.");
+    }
+    return Column(alias, column);
+  }
+  if (unchecked_aliases_.count(alias) > 0) return Column(alias, column);
+  auto table = alias_tables_.find(alias);
+  if (columns_ && table != alias_tables_.end() &&
+      !columns_->HasColumn(table->second.first, table->second.second, column)) {
+    throw EngineError("Schema line " + std::to_string(line) + ": " + what + " names the column '" + column +
+                      "', which the table '" + table->second.second + "' does not have.");
+  }
+  return Column(alias, column);
 }
 
 void CubeBuilder::BuildMeasures(Cube::State& state) {
@@ -92,11 +183,13 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     measure->caption = definition.caption;
     measure->aggregator = ToAggregator(definition.aggregator);
     measure->format_string = definition.format_string;
+    measure->datatype = definition.datatype;
     measure->visible = definition.visible;
     std::string expression;
     if (!definition.column.empty()) {
       measure->column = definition.column;
-      expression = Column(fact_alias_, definition.column);
+      expression = CheckedColumn(fact_alias_, definition.column, definition.line,
+                                 "the measure '" + definition.name + "'");
     } else {
       measure->sql_expression = ExpressionSql(definition.expression, "the measure '" + definition.name + "'");
       expression = measure->sql_expression;
@@ -107,12 +200,15 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     state.owned_measures.push_back(std::move(measure));
   }
   for (const auto& definition : definition_.calculated_members) {
+    if (!OnMeasures(definition)) continue;
     auto member = std::make_unique<CalculatedMemberDef>();
     member->name = definition.name;
     member->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
     member->caption = definition.caption;
     member->formula = definition.formula;
     member->format_string = definition.format_string;
+    member->solve_order = definition.solve_order;
+    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
     member->visible = definition.visible;
     member->hierarchy = hierarchy.get();
     add_member(definition.name, definition.caption).calculated = member.get();
@@ -143,9 +239,57 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
   state.owned_hierarchies.push_back(std::move(hierarchy));
 }
 
+void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
+  std::set<std::string> placed;  // hierarchy, parent and name of each member, lower case
+  for (const auto& definition : definition_.calculated_members) {
+    if (OnMeasures(definition)) continue;
+    std::string where = "Schema line " + std::to_string(definition.line) + ": the calculated member '" +
+                        definition.name + "' ";
+    // The attribute names a hierarchy ("[Time].[Weekly]") or a dimension, meaning its first hierarchy.
+    const Hierarchy* hierarchy = nullptr;
+    auto by_hierarchy = state.hierarchies_by_name.find(definition.dimension);
+    if (by_hierarchy != state.hierarchies_by_name.end()) {
+      hierarchy = by_hierarchy->second;
+    } else {
+      std::string bracketed = definition.dimension.empty() || definition.dimension.front() == '['
+                                  ? definition.dimension
+                                  : MemberLoader::Bracket(definition.dimension);
+      by_hierarchy = state.hierarchies_by_name.find(bracketed);
+      if (by_hierarchy != state.hierarchies_by_name.end()) {
+        hierarchy = by_hierarchy->second;
+      } else {
+        auto dimension = state.dimensions_by_name.find(definition.dimension);
+        if (dimension == state.dimensions_by_name.end()) dimension = state.dimensions_by_name.find(bracketed);
+        if (dimension != state.dimensions_by_name.end()) hierarchy = dimension->second->hierarchies().front();
+      }
+    }
+    if (!hierarchy) throw EngineError(where + "names '" + definition.dimension + "', which is not a dimension of the cube.");
+    std::string place = ToLower(hierarchy->unique_name() + "\n" + definition.parent + "\n" + definition.name);
+    if (!placed.insert(place).second) throw EngineError(where + "is defined twice in one place.");
+    auto member = std::make_unique<CalculatedMemberDef>();
+    member->name = definition.name;
+    member->unique_name = (definition.parent.empty() ? hierarchy->unique_name() : definition.parent) + "." +
+                          MemberLoader::Bracket(definition.name);
+    member->caption = definition.caption;
+    member->formula = definition.formula;
+    member->format_string = definition.format_string;
+    member->solve_order = definition.solve_order;
+    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
+    member->visible = definition.visible;
+    member->hierarchy = hierarchy;
+    member->parent_name = definition.parent;
+    for (auto& owned : state.owned_hierarchies) {
+      if (owned.get() == hierarchy) owned->state_->calculated_definitions.push_back(member.get());
+    }
+    state.calculated_members.push_back(member.get());
+    state.owned_calculated_members.push_back(std::move(member));
+  }
+}
+
 void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef& definition) {
   std::string dimension_name = MemberLoader::Bracket(definition.name);
   auto dimension = std::make_unique<Dimension>(definition.name, dimension_name, definition.caption, false);
+  dimension->SetTime(definition.type == "TimeDimension");
   bool several = definition.hierarchies.size() > 1;
   for (const auto& hierarchy_definition : definition.hierarchies) {
     std::unique_ptr<Hierarchy> hierarchy(new Hierarchy());
@@ -171,9 +315,20 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
     }
     for (const auto& level : hierarchy_definition.levels) {
       int depth = static_cast<int>(h.levels.size());
-      h.levels.push_back(std::make_unique<Level>(hierarchy.get(), level.name,
-                                                 h.unique_name + "." + MemberLoader::Bracket(level.name), level.caption,
-                                                 depth, false));
+      auto built = std::make_unique<Level>(hierarchy.get(), level.name,
+                                           h.unique_name + "." + MemberLoader::Bracket(level.name), level.caption,
+                                           depth, false);
+      for (const auto& property : level.properties) {
+        built->properties_.push_back(
+            LevelProperty{property.name, property.caption, property.description, PropertyType(property.type)});
+      }
+      auto type = ToLevelType(level.level_type);
+      if (!type) {
+        throw EngineError("Schema line " + std::to_string(level.line) + ": the level '" + level.name +
+                          "' has the levelType '" + level.level_type + "', which is not known.");
+      }
+      built->type_ = *type;
+      h.levels.push_back(std::move(built));
     }
     Map(h, definition, hierarchy_definition);
     CheckSharedTables(definition.name, h.mapping);
@@ -203,7 +358,7 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     default_table = fact_alias_;
   } else {
     AddRelation(*relation, mapping.relation);
-    if (relation->kind == Relation::Kind::kTable) default_table = relation->alias;
+    if (relation->kind != Relation::Kind::kJoin) default_table = relation->alias;
     if (dimension.foreign_key.empty()) throw EngineError(what + " has no foreignKey to join the fact table with.");
     std::string key_table = !definition.primary_key_table.empty() ? definition.primary_key_table : default_table;
     if (key_table.empty()) throw EngineError("A hierarchy of " + what + " joins several tables and needs primaryKeyTable.");
@@ -214,7 +369,9 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     if (primary_key.empty()) primary_key = definition.levels.back().key.column;
     if (primary_key.empty()) throw EngineError("A hierarchy of " + what + " has no primaryKey.");
     mapping.fact_link = detail::RelationSql::Condition{
-        fact_alias_, key_table, Column(fact_alias_, dimension.foreign_key) + " = " + Column(key_table, primary_key)};
+        fact_alias_, key_table,
+        CheckedColumn(fact_alias_, dimension.foreign_key, dimension.line, "the foreignKey of " + what) + " = " +
+            CheckedColumn(key_table, primary_key, definition.line, "the primaryKey of " + what)};
   }
 
   mapping.levels.resize(hierarchy.has_all ? 1 : 0);
@@ -233,6 +390,17 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
       level_mapping.ordinal_sql = LevelSql(level.ordinal_expression, table, mapping.relation, level_what);
     }
     level_mapping.unique_members = level.unique_members;
+    for (const auto& property : level.properties) {
+      std::string sql = LevelSql(property.expression, table, mapping.relation,
+                                 "the property '" + property.name + "' of " + level_what);
+      // Dates and times are read as their ISO text, which every store gives alike.
+      auto type = PropertyType(property.type);
+      if (type == LevelProperty::Type::kDate || type == LevelProperty::Type::kTime ||
+          type == LevelProperty::Type::kTimestamp) {
+        sql = "CAST(" + sql + " AS VARCHAR)";
+      }
+      level_mapping.property_sql.push_back(std::move(sql));
+    }
     mapping.levels.push_back(std::move(level_mapping));
   }
 }
@@ -243,7 +411,7 @@ std::string CubeBuilder::LevelSql(const Expression& expression, const std::strin
   std::string table = expression.table.empty() ? default_table : expression.table;
   if (table.empty()) throw EngineError(what + " needs a table attribute: its hierarchy joins several tables.");
   if (!tables.HasAlias(table)) throw EngineError(what + " names the table '" + table + "', which its hierarchy does not join.");
-  return Column(table, expression.column);
+  return CheckedColumn(table, expression.column, expression.line, what);
 }
 
 std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::string& what) const {
@@ -256,10 +424,45 @@ std::string CubeBuilder::ExpressionSql(const Expression& expression, const std::
                     store_->dialects().front() + "' or 'generic').");
 }
 
-void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) const {
+void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tables) {
+  std::string where = "Schema line " + std::to_string(relation.line) + ": ";
+  auto remember = [&](std::pair<std::string, std::string> table) {
+    auto [known, added] = alias_tables_.emplace(relation.alias, table);
+    if (!added && known->second != table) {
+      throw EngineError(where + "the table alias '" + relation.alias + "' stands for two tables, '" +
+                        known->second.second + "' and '" + table.second + "'; give one of them its own alias.");
+    }
+  };
+  std::string alias = store_->QuoteIdentifier(relation.alias);
+  if (relation.kind == Relation::Kind::kView) {
+    // A view's columns are whatever its SELECT gives: the store checks them.
+    remember({"", "(view " + relation.alias + ")"});
+    unchecked_aliases_.insert(relation.alias);
+    std::string sql = ExpressionSql(relation.sql, "the <View> '" + relation.alias + "'");
+    tables.AddTable({relation.alias, sql + " AS " + alias});
+    return;
+  }
+  if (relation.kind == Relation::Kind::kInline) {
+    remember({"", "(inline " + relation.alias + ")"});
+    std::vector<std::string> names;
+    for (const auto& column : relation.columns) names.push_back(column.first);
+    inline_columns_[relation.alias] = names;
+    tables.AddTable({relation.alias, "(" + InlineTableSql(relation) + ") AS " + alias});
+    return;
+  }
   if (relation.kind == Relation::Kind::kTable) {
+    if (columns_ && !columns_->HasTable(relation.schema, relation.name)) {
+      throw EngineError(where + "the table '" + (relation.schema.empty() ? "" : relation.schema + ".") +
+                        relation.name + "' does not exist in the store.");
+    }
+    remember({relation.schema, relation.name});
     std::string sql = relation.schema.empty() ? "" : store_->QuoteIdentifier(relation.schema) + ".";
-    sql += store_->QuoteIdentifier(relation.name) + " AS " + store_->QuoteIdentifier(relation.alias);
+    sql += store_->QuoteIdentifier(relation.name) + " AS " + alias;
+    if (!relation.sql.empty()) {
+      // A filter on the table: only its rows that pass count, for members and cells alike.
+      sql = "(SELECT * FROM " + sql + " WHERE " +
+            ExpressionSql(relation.sql, "the filter of the table '" + relation.name + "'") + ") AS " + alias;
+    }
     tables.AddTable({relation.alias, sql});
     return;
   }
@@ -269,8 +472,8 @@ void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tab
     if (!tables.HasAlias(*alias)) throw EngineError("A <Join> names the table '" + *alias + "', which it does not join.");
   }
   tables.AddCondition({relation.left_alias, relation.right_alias,
-                       Column(relation.left_alias, relation.left_key) + " = " +
-                           Column(relation.right_alias, relation.right_key)});
+                       CheckedColumn(relation.left_alias, relation.left_key, relation.line, "a <Join>") + " = " +
+                           CheckedColumn(relation.right_alias, relation.right_key, relation.line, "a <Join>")});
 }
 
 void CubeBuilder::CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping) {

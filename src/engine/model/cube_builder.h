@@ -1,5 +1,7 @@
 #pragma once
 #include <map>
+#include <set>
+#include <vector>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -8,6 +10,7 @@
 #include "engine/cells/sql_cell_reader.h"
 #include "engine/model/cube.h"
 #include "engine/model/hierarchy_mapping.h"
+#include "engine/model/store_columns.h"
 #include "engine/schema/schema_def.h"
 
 namespace orvex::engine {
@@ -20,25 +23,41 @@ class Store;
 class CubeBuilder {
  public:
   // Throws ComError naming what is wrong (an unknown table alias, a missing
-  // foreign key, a SQL expression with no dialect for this store, ...).
+  // foreign key, a SQL expression with no dialect for this store, ...). With
+  // `columns` (borrowed for the call), every table and column the schema
+  // names is checked against the store's own, and a misspelt one is refused
+  // with its schema line.
   static std::shared_ptr<const Cube> Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
-                                           const SqlCellReader::Options& options = {});
+                                           const SqlCellReader::Options& options = {},
+                                           const detail::StoreColumns* columns = nullptr);
 
  private:
-  CubeBuilder(const schema::CubeDef& definition, std::shared_ptr<const Store> store)
-      : definition_(definition), store_(std::move(store)) {}
+  CubeBuilder(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
+              const detail::StoreColumns* columns)
+      : definition_(definition), store_(std::move(store)), columns_(columns) {}
   void BuildMeasures(Cube::State& state);
   void BuildDimension(Cube::State& state, const schema::DimensionDef& definition);
+  // The calculated members of hierarchies other than the measures.
+  void BuildCalculatedMembers(Cube::State& state);
   void Map(Hierarchy::State& hierarchy, const schema::DimensionDef& dimension, const schema::HierarchyDef& definition);
   std::string LevelSql(const schema::Expression& expression, const std::string& default_table,
                        const detail::RelationSql& tables, const std::string& what) const;
   std::string ExpressionSql(const schema::Expression& expression, const std::string& what) const;
-  void AddRelation(const schema::Relation& relation, detail::RelationSql& tables) const;
+  void AddRelation(const schema::Relation& relation, detail::RelationSql& tables);
   std::string Column(const std::string& table, const std::string& column) const;
+  // An <InlineTable>'s rows as a SELECT: one UNION ALL branch per row, each value cast to its column's type.
+  std::string InlineTableSql(const schema::Relation& relation) const;
+  // Column(), after checking that the table behind `alias` has `column`.
+  std::string CheckedColumn(const std::string& alias, const std::string& column, int line, const std::string& what) const;
   void CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping);
 
   const schema::CubeDef& definition_;
   std::shared_ptr<const Store> store_;
+  const detail::StoreColumns* columns_;  // nullptr: names are not checked
+  // The (database schema, table name) behind each alias met so far.
+  std::map<std::string, std::pair<std::string, std::string>> alias_tables_;
+  std::map<std::string, std::vector<std::string>> inline_columns_;  // the columns of each inline table's alias
+  std::set<std::string> unchecked_aliases_;                         // views: the store knows their columns
   detail::RelationSql fact_;
   std::string fact_alias_;
   std::unordered_map<const Measure*, std::string> aggregates_;

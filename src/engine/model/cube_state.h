@@ -27,6 +27,7 @@ struct Cube::State {
   std::vector<const Measure*> measures;
   std::vector<const CalculatedMemberDef*> calculated_members;
   const Member* default_measure = nullptr;
+  std::vector<NamedSet> named_sets;
   std::unordered_map<std::string, const Dimension*, CaseInsensitiveHash, CaseInsensitiveEqual> dimensions_by_name;
   std::unordered_map<std::string, const Hierarchy*, CaseInsensitiveHash, CaseInsensitiveEqual> hierarchies_by_name;
 

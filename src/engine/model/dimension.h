@@ -20,6 +20,9 @@ class Dimension {
   const std::string& unique_name() const { return unique_name_; }  // "[Time]"
   const std::string& caption() const { return caption_; }
   bool is_measures() const { return is_measures_; }
+  // True for a schema's type="TimeDimension", whose levels say what they count.
+  bool is_time() const { return is_time_; }
+  void SetTime(bool is_time) { is_time_ = is_time; }
   const std::vector<const Hierarchy*>& hierarchies() const { return hierarchies_; }
   void AddHierarchy(const Hierarchy* hierarchy) { hierarchies_.push_back(hierarchy); }
 
@@ -28,6 +31,7 @@ class Dimension {
   std::string unique_name_;
   std::string caption_;
   bool is_measures_;
+  bool is_time_ = false;
   std::vector<const Hierarchy*> hierarchies_;
 };
 

@@ -5,7 +5,51 @@
 #include "engine/model/member_loader.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace orvex::engine {
+namespace {
+
+// The parts of a member name as a schema writes it: "[a].[b]" (brackets, "]]"
+// inside one) or a bare name, which is one part even with dots or blanks in it.
+std::vector<std::string> NameParts(std::string_view text) {
+  std::vector<std::string> parts;
+  std::string trimmed = Trim(text);
+  std::string_view rest = trimmed;
+  if (rest.empty() || rest.front() != '[') {
+    if (!rest.empty()) parts.emplace_back(rest);
+    return parts;
+  }
+  size_t position = 0;
+  while (position < rest.size()) {
+    if (rest[position] != '[') return {};  // neither bracketed nor bare: names nothing
+    std::string part;
+    size_t index = position + 1;
+    for (; index < rest.size(); ++index) {
+      if (rest[index] != ']') {
+        part += rest[index];
+      } else if (index + 1 < rest.size() && rest[index + 1] == ']') {
+        part += ']';
+        ++index;
+      } else {
+        break;
+      }
+    }
+    if (index >= rest.size()) return {};  // an unclosed bracket
+    parts.push_back(std::move(part));
+    position = index + 1;
+    if (position < rest.size()) {
+      if (rest[position] != '.') return {};
+      ++position;
+    }
+  }
+  return parts;
+}
+
+}  // namespace
+
 Hierarchy::Hierarchy() : state_(std::make_unique<State>()) {}
 Hierarchy::~Hierarchy() = default;
 
@@ -42,7 +86,46 @@ const Member* Hierarchy::all_member() const {
 }
 
 const Member* Hierarchy::FindMember(std::string_view unique_name) const {
-  return Tree().Find(unique_name);
+  if (const Member* member = Tree().Find(unique_name)) return member;
+  for (const Member* member : state_->calculated_members) {
+    if (EqualsIgnoreCase(member->unique_name, unique_name)) return member;
+  }
+  return nullptr;
+}
+
+const std::vector<const Member*>& Hierarchy::CalculatedMembers() const {
+  Tree();
+  return state_->calculated_members;
+}
+
+void Hierarchy::AddCalculatedMembers(const detail::MemberTree& tree) const {
+  State& state = *state_;
+  const Member* all = state.has_all && !tree.roots().empty() ? tree.roots().front() : nullptr;
+  for (const CalculatedMemberDef* definition : state.calculated_definitions) {
+    const Member* parent = all;
+    if (!definition->parent_name.empty()) {
+      parent = ResolveName(tree, definition->parent_name);
+      if (!parent) {
+        throw EngineError("The parent " + definition->parent_name + " of the calculated member '" + definition->name +
+                          "' is not a member of the hierarchy " + state.unique_name + ".");
+      }
+    }
+    Member member;
+    member.name = definition->name;
+    member.caption = definition->caption;
+    // Named like a real member at its place: the all member is left out.
+    member.unique_name = (parent && !parent->is_all ? parent->unique_name : state.unique_name) + "." +
+                         MemberLoader::Bracket(definition->name);
+    member.parent = parent;
+    size_t depth = parent ? static_cast<size_t>(parent->depth()) + 1 : 0;
+    member.level = state.levels[std::min(depth, state.levels.size() - 1)].get();
+    // Sorts right after its parent, as a member defined in a statement does.
+    member.order = parent ? parent->order : 0;
+    member.index_in_level = -1;
+    member.calculated = definition;
+    state.calculated.push_back(std::move(member));
+    state.calculated_members.push_back(&state.calculated.back());
+  }
 }
 
 const Member* Hierarchy::FindChild(const Member* parent, std::string_view name) const {
@@ -54,9 +137,55 @@ const Member* Hierarchy::FindChild(const Member* parent, std::string_view name) 
   for (const Member* child : candidates) {
     if (EqualsIgnoreCase(child->caption, name)) return child;
   }
+  for (const Member* member : state_->calculated_members) {
+    if (member->parent == parent && EqualsIgnoreCase(member->name, name)) return member;
+  }
   // The all member is optional in a name path: [Store].[USA] is a child of [All Stores].
   if (!parent && state_->has_all && !tree.roots().empty()) return FindChild(tree.roots().front(), name);
   return nullptr;
+}
+
+const Member* Hierarchy::ResolveDefaultMember(const detail::MemberTree& tree) const {
+  return ResolveName(tree, state_->default_member_name);
+}
+
+const Member* Hierarchy::ResolveName(const detail::MemberTree& tree, const std::string& written) const {
+  if (const Member* member = tree.Find(written)) return member;
+  std::vector<std::string> parts = NameParts(written);
+  // The name may start with its hierarchy's own name, or only with its
+  // dimension's: "[Time].[Weekly].[2020]", "[Store].[USA]", "[USA]", "USA".
+  std::vector<std::string> prefix = NameParts(state_->unique_name);
+  auto starts_with = [&](const std::vector<std::string>& head) {
+    if (head.empty() || head.size() >= parts.size()) return false;
+    for (size_t index = 0; index < head.size(); ++index) {
+      if (!EqualsIgnoreCase(head[index], parts[index])) return false;
+    }
+    return true;
+  };
+  if (starts_with(prefix)) {
+    parts.erase(parts.begin(), parts.begin() + static_cast<ptrdiff_t>(prefix.size()));
+  } else if (prefix.size() > 1 && starts_with({prefix.front()})) {
+    parts.erase(parts.begin());
+  }
+  if (parts.empty()) return nullptr;
+  const Member* member = nullptr;
+  const auto& roots = tree.roots();
+  for (const auto& part : parts) {
+    const auto& candidates = member ? member->children : roots;
+    const Member* next = nullptr;
+    for (const Member* child : candidates) {
+      if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
+    }
+    // The all member is optional at the top of a path: "[USA]" under [All Stores].
+    if (!next && !member && state_->has_all && !roots.empty()) {
+      for (const Member* child : roots.front()->children) {
+        if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
+      }
+    }
+    if (!next) return nullptr;
+    member = next;
+  }
+  return member;
 }
 
 const detail::MemberTree& Hierarchy::Tree() const {
@@ -78,9 +207,12 @@ const detail::MemberTree& Hierarchy::Tree() const {
   }
   MemberLoader::Load(*this, *state.store, all, *tree);
   tree->Finish();
+  state.calculated.clear();
+  state.calculated_members.clear();
+  AddCalculatedMembers(*tree);
 
   if (!state.default_member_name.empty()) {
-    state.default_member = tree->Find(state.default_member_name);
+    state.default_member = ResolveDefaultMember(*tree);
   } else if (!tree->roots().empty()) {
     state.default_member = tree->roots().front();
   }

@@ -50,6 +50,11 @@ class Hierarchy {
   // The members at level `depth`, in member order, loading them on first use;
   // an empty list for a depth the hierarchy does not have.
   const std::vector<const Member*>& LevelMembers(int depth) const;
+  // The calculated members the schema defines on this hierarchy (not the
+  // measures'), in schema order, loading members on first use. They are in
+  // no level's member list nor among their parent's children; FindMember and
+  // FindChild find them.
+  const std::vector<const Member*>& CalculatedMembers() const;
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 
@@ -64,6 +69,14 @@ class Hierarchy {
   friend class CubeBuilder;  // the data layer builds hierarchies
   Hierarchy();
   const detail::MemberTree& Tree() const;  // the members, loaded on first use
+  // The member the schema's defaultMember names: a unique name, a path below
+  // the hierarchy ("[All Media]", "[USA].[CA]") or a bare name ("All Media");
+  // nullptr when it names none.
+  const Member* ResolveDefaultMember(const detail::MemberTree& tree) const;
+  // A member by a name as a schema writes it, as for the default member.
+  const Member* ResolveName(const detail::MemberTree& tree, const std::string& written) const;
+  // Makes the members of the schema's calculated members once `tree` is read.
+  void AddCalculatedMembers(const detail::MemberTree& tree) const;
   struct State;  // defined by the data layer
   std::unique_ptr<State> state_;
 };

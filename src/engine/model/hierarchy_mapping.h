@@ -15,6 +15,7 @@ struct LevelMapping {
   std::string caption_sql;  // equals name_sql without a caption column
   std::string ordinal_sql;  // "" orders by the key
   bool unique_members = false;
+  std::vector<std::string> property_sql;  // one per Level::properties(), in order
 };
 
 // How a hierarchy maps onto the store: its own tables, how the fact table

@@ -1,6 +1,7 @@
 #pragma once
 // Hierarchy's private state; included only by the data layer's .cpp files.
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "engine/model/hierarchy.h"
 #include "engine/model/hierarchy_mapping.h"
+#include "engine/model/measure.h"
 #include "engine/model/member_tree.h"
 
 namespace orvex::engine {
@@ -32,6 +34,11 @@ struct Hierarchy::State {
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`
   const Member* default_member = nullptr;    // set with `tree`; nullptr when defaultMember names no member
+  // The schema's calculated members of this hierarchy (owned by the cube), and
+  // their members, made with `tree` once their parents can be found.
+  std::vector<const CalculatedMemberDef*> calculated_definitions;
+  std::deque<Member> calculated;  // guarded by load_mutex until published through `loaded`
+  std::vector<const Member*> calculated_members;
   // The frozen tree, published once it is complete; read without locking.
   std::atomic<const detail::MemberTree*> loaded{nullptr};
 };

@@ -7,6 +7,20 @@ namespace orvex::engine {
 class Hierarchy;
 struct Member;
 
+// A member property a schema declares on a level. Its values are in
+// Member::properties, in the order of Level::properties().
+struct LevelProperty {
+  enum class Type { kString, kNumeric, kInteger, kBoolean, kDate, kTime, kTimestamp };
+  std::string name;
+  std::string caption;
+  std::string description;
+  Type type = Type::kString;
+};
+
+// What a schema's levelType says a level counts, for time functions.
+enum class LevelType { kRegular, kTimeYears, kTimeHalfYears, kTimeQuarters, kTimeMonths, kTimeWeeks, kTimeDays,
+                       kTimeHours, kTimeMinutes, kTimeSeconds, kTimeUndefined };
+
 // A level of a hierarchy. Immutable once its cube is built.
 class Level {
  public:
@@ -26,8 +40,14 @@ class Level {
   // The members at this level, in member order; loads the hierarchy's members
   // on first use (throws ComError if the store fails).
   const std::vector<const Member*>& members() const;
+  // The member properties the schema declares here (none for the all level).
+  const std::vector<LevelProperty>& properties() const { return properties_; }
+  LevelType type() const { return type_; }
 
  private:
+  friend class CubeBuilder;  // sets the properties and type while it builds the cube
+  std::vector<LevelProperty> properties_;
+  LevelType type_ = LevelType::kRegular;
   const Hierarchy* hierarchy_;
   std::string name_;
   std::string unique_name_;

@@ -31,6 +31,9 @@ struct Member {
   // This member's key at its level, as the store returned it; the data layer
   // builds its filters from the keys of the member and its ancestors.
   KeyValue key;
+  // The values of the level's member properties, in the order of
+  // Level::properties(); null where the store has none.
+  std::vector<KeyValue> properties;
   // For members of the measures hierarchy: the stored measure, or the
   // calculated member's definition. Both null for other members.
   const Measure* measure = nullptr;

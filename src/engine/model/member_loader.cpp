@@ -29,6 +29,7 @@ class SelectList {
 
 struct LevelColumns {
   size_t key, name, caption;
+  std::vector<size_t> properties;
 };
 
 // A child of `parent` (nullptr for the top) with `key`.
@@ -66,7 +67,10 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
   std::string order_by;
   for (size_t depth = first; depth < levels.size(); ++depth) {
     const auto& level = mapping.levels[depth];
-    LevelColumns column{select.Add(level.key_sql), select.Add(level.name_sql), select.Add(level.caption_sql)};
+    LevelColumns column{select.Add(level.key_sql), select.Add(level.name_sql), select.Add(level.caption_sql), {}};
+    // Properties come with the members, in the same query: a property that
+    // varies within one member gives extra rows, of which the first counts.
+    for (const auto& property : level.property_sql) column.properties.push_back(select.Add(property));
     columns.push_back(column);
     if (!level.ordinal_sql.empty()) {
       order_by += std::to_string(select.Add(level.ordinal_sql) + 1) + " NULLS LAST, ";
@@ -101,6 +105,7 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
           (parent && !parent->is_all ? parent->unique_name : hierarchy.unique_name()) + "." + Bracket(member.name);
       member.level = levels[first + index].get();
       member.parent = parent;
+      for (size_t property : columns[index].properties) member.properties.push_back(rows.at(row, property));
       const Member& added = tree.Add(std::move(member));
       children.emplace(ChildKey{parent, &added.key}, &added);
       parent = &added;

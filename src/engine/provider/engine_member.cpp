@@ -3,8 +3,49 @@
 #include "engine/model/hierarchy.h"
 #include "engine/model/level.h"
 #include "engine/provider/lazy_collection.h"
+#include "engine/store/row_set.h"
+#include "platform/text.h"
+
+#include <climits>
 
 namespace orvex::engine {
+namespace {
+
+Variant KeyVariant(const KeyValue& key) {
+  if (const auto* integer = std::get_if<int64_t>(&key)) {
+    if (*integer >= INT32_MIN && *integer <= INT32_MAX) return Variant(static_cast<int32_t>(*integer));
+    return Variant(static_cast<double>(*integer));
+  }
+  if (const auto* number = std::get_if<double>(&key)) return Variant(*number);
+  if (const auto* text = std::get_if<std::string>(&key)) return Variant(*text);
+  return Variant::Null();
+}
+
+}  // namespace
+
+Variant PropertyVariant(LevelProperty::Type type, const KeyValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return Variant::Null();
+  double number = 0;
+  switch (type) {
+    case LevelProperty::Type::kNumeric:
+      if (ToDouble(value, number)) return Variant(number);
+      break;
+    case LevelProperty::Type::kInteger:
+      if (ToDouble(value, number)) return KeyVariant(KeyValue(static_cast<int64_t>(number)));
+      break;
+    case LevelProperty::Type::kBoolean: {
+      if (ToDouble(value, number)) return Variant(number != 0);
+      std::string text = ToLower(ToText(value));
+      if (text == "true" || text == "t" || text == "1") return Variant(true);
+      if (text == "false" || text == "f" || text == "0") return Variant(false);
+      break;
+    }
+    default:
+      return Variant(ToText(value));
+  }
+  // A value that does not fit its declared type is shown as the store gave it.
+  return KeyVariant(value);
+}
 
 EngineMember::EngineMember(std::shared_ptr<const void> owner, const engine::Member& member)
     : owner_(std::move(owner)), member_(member), properties_([this] {
@@ -19,6 +60,16 @@ EngineMember::EngineMember(std::shared_ptr<const void> owner, const engine::Memb
                        Variant(m.level ? m.level->hierarchy().unique_name() : std::string()));
         properties.Add("PARENT_UNIQUE_NAME", Variant(m.parent ? m.parent->unique_name : std::string()));
         properties.Add("CHILDREN_CARDINALITY", Variant(static_cast<int32_t>(m.children.size())));
+        properties.Add("KEY", KeyVariant(m.key));
+        properties.Add("NAME", Variant(m.name));
+        properties.Add("CAPTION", Variant(m.caption));
+        // The properties the schema declares on the member's level, typed as declared.
+        if (m.level) {
+          const auto& declared = m.level->properties();
+          for (size_t index = 0; index < declared.size() && index < m.properties.size(); ++index) {
+            properties.Add(declared[index].name, PropertyVariant(declared[index].type, m.properties[index]));
+          }
+        }
         return properties;
       }) {}
 

@@ -2,11 +2,17 @@
 #include <memory>
 #include <string>
 
+#include "engine/model/level.h"
 #include "engine/model/member.h"
 #include "engine/provider/lazy_properties.h"
 #include "provider/metadata.h"
 
 namespace orvex::engine {
+
+// A member property's value as the provider API shows it: a number for
+// Numeric and Integer, a truth value for Boolean, text otherwise (dates and
+// times as ISO text); null where the store holds none.
+Variant PropertyVariant(LevelProperty::Type type, const KeyValue& value);
 
 // A member of the engine as the provider API hands it out: a small wrapper
 // made on demand. `owner` keeps alive what the member belongs to (its catalog,
@@ -27,7 +33,8 @@ class EngineMember final : public provider::Member {
   // Looks children up by unique name first (in constant time), then by name or caption.
   std::shared_ptr<provider::Members> Children() const override;
   // MEMBER_NAME, MEMBER_UNIQUE_NAME, MEMBER_CAPTION, LEVEL_NUMBER, LEVEL_UNIQUE_NAME,
-  // HIERARCHY_UNIQUE_NAME, PARENT_UNIQUE_NAME, CHILDREN_CARDINALITY.
+  // HIERARCHY_UNIQUE_NAME, PARENT_UNIQUE_NAME, CHILDREN_CARDINALITY, KEY, NAME,
+  // CAPTION, then the properties the schema declares on the member's level.
   const provider::Properties& GetProperties() const override { return properties_.Get(); }
 
  private:

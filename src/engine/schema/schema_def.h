@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,18 +14,37 @@ struct Expression {
   std::string table;   // the column's table alias; "" takes the level's or hierarchy's table
   std::string column;  // a column name, or
   std::vector<std::pair<std::string, std::string>> sql;  // (dialect, SQL text) in schema order
+  int line = 0;  // where the schema writes it, for messages
   bool empty() const { return column.empty() && sql.empty(); }
 };
 
-// A <Table> or a <Join> of two relations (a snowflake).
+// A <Table>, a <View> (a SELECT per dialect), an <InlineTable> (rows written
+// in the schema) or a <Join> of two relations (a snowflake).
 struct Relation {
-  enum class Kind { kTable, kJoin };
+  enum class Kind { kTable, kJoin, kView, kInline };
   Kind kind = Kind::kTable;
   std::string name;    // table name
   std::string schema;  // database schema of the table, "" for the default
   std::string alias;   // the alias, else the table name
+  Expression sql;      // a <View>'s SELECT, or a <Table>'s filter (<SQL> inside it): per dialect
+  // An <InlineTable>: its columns (name, type) and rows, a value per column,
+  // nullopt where a row gives none (NULL).
+  std::vector<std::pair<std::string, std::string>> columns;
+  std::vector<std::vector<std::optional<std::string>>> rows;
   std::string left_alias, left_key, right_alias, right_key;  // join condition
   std::shared_ptr<const Relation> left, right;
+  int line = 0;
+};
+
+// A member property of a level (<Property>): a column (or expression) read
+// with the members.
+struct PropertyDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  Expression expression;
+  std::string type = "String";  // String, Numeric, Integer, Boolean, Date, Time or Timestamp
+  int line = 0;
 };
 
 struct LevelDef {
@@ -36,6 +56,8 @@ struct LevelDef {
   std::string type = "String";
   bool unique_members = false;
   std::string level_type = "Regular";
+  std::vector<PropertyDef> properties;
+  int line = 0;
 };
 
 struct HierarchyDef {
@@ -51,6 +73,7 @@ struct HierarchyDef {
   std::string default_member;
   std::shared_ptr<const Relation> relation;  // null: the levels' columns are on the fact table
   std::vector<LevelDef> levels;
+  int line = 0;
 };
 
 struct DimensionDef {
@@ -60,6 +83,7 @@ struct DimensionDef {
   std::string foreign_key;  // fact column joined to the hierarchies' primary keys
   std::string type = "StandardDimension";
   std::vector<HierarchyDef> hierarchies;
+  int line = 0;  // of the <Dimension>, or of the <DimensionUsage> that brings in a shared one
 };
 
 struct MeasureDef {
@@ -69,16 +93,30 @@ struct MeasureDef {
   Expression expression;  // a MeasureExpression
   std::string aggregator;
   std::string format_string;
+  std::string datatype = "Numeric";  // String, Numeric or Integer
   bool visible = true;
+  int line = 0;
 };
 
 struct CalculatedMemberDef {
   std::string name;
   std::string caption;
-  std::string dimension;
+  std::string dimension;  // the dimension or hierarchy attribute as written: "Measures", "[Store]", "[Time].[Weekly]"
+  std::string parent;     // the parent member's name as written; "" for the hierarchy's top
   std::string formula;
   std::string format_string;
+  int solve_order = 0;
   bool visible = true;
+  int line = 0;
+};
+
+// A <NamedSet>: a set formula in MDX, named for statements to use.
+struct NamedSetDef {
+  std::string name;
+  std::string caption;
+  std::string description;
+  std::string formula;
+  int line = 0;
 };
 
 struct CubeDef {
@@ -90,6 +128,11 @@ struct CubeDef {
   std::vector<DimensionDef> dimensions;  // in schema order, usages resolved
   std::vector<MeasureDef> measures;
   std::vector<CalculatedMemberDef> calculated_members;
+  // The cube's own named sets, then the schema's whose names the cube does not use.
+  std::vector<NamedSetDef> named_sets;
+  // What the engine leaves out but the cube loads without (a formatter class
+  // it cannot run, ...), each with its schema line: for the event log.
+  std::vector<std::string> notes;
   // Why the cube cannot be loaded ("" when it can): it names the construct
   // that is broken or not supported.
   std::string error;

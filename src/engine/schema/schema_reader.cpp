@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -23,6 +24,7 @@ using schema::Expression;
 using schema::HierarchyDef;
 using schema::LevelDef;
 using schema::MeasureDef;
+using schema::NamedSetDef;
 using schema::Relation;
 using schema::SchemaDef;
 using Node = pugi::xml_node;
@@ -31,7 +33,7 @@ using Node = pugi::xml_node;
 const std::set<std::string, std::less<>> kDescriptive = {
     "Annotations", "Annotation", "Property", "AggName", "AggPattern", "AggExclude", "AggFactCount",
     "AggIgnoreColumn", "AggForeignKey", "AggMeasure", "AggLevel", "Hint", "MemberFormatter", "CellFormatter",
-    "PropertyFormatter", "Closure", "NamedSet"};
+    "PropertyFormatter", "Closure"};
 
 bool IsDescriptive(const pugi::xml_node& node) {
   return node.type() != pugi::node_element || kDescriptive.count(node.name()) > 0;
@@ -76,11 +78,32 @@ class Reader {
     SchemaDef result;
     result.name = root.attribute("name").value();
     for (const auto& node : root.children("Dimension")) shared_dimensions_[node.attribute("name").value()] = node;
+    // Schema-wide named sets serve every cube; a broken one fails the cubes, not the schema.
+    std::vector<NamedSetDef> schema_sets;
+    std::string schema_sets_error;
+    try {
+      Names names;
+      for (const auto& node : root.children("NamedSet")) {
+        schema_sets.push_back(ReadNamedSet(node));
+        if (!names.Add(schema_sets.back().name)) {
+          Fail(node, "the named set '" + schema_sets.back().name + "' is defined twice.");
+        }
+      }
+    } catch (const ComError& error) {
+      schema_sets_error = error.description();
+    }
     for (const auto& node : root.children()) {
       std::string_view name = node.name();
       if (name == "Cube") {
         if (!Flag(node, "enabled", true)) continue;
         result.cubes.push_back(ReadCubeOrError(node));
+        CubeDef& cube = result.cubes.back();
+        if (cube.error.empty()) cube.error = schema_sets_error;
+        for (const auto& set : schema_sets) {
+          bool overridden = std::any_of(cube.named_sets.begin(), cube.named_sets.end(),
+                                        [&](const NamedSetDef& own) { return EqualsIgnoreCase(own.name, set.name); });
+          if (!overridden) cube.named_sets.push_back(set);
+        }
       } else if (name == "VirtualCube") {
         CubeDef cube;
         cube.name = node.attribute("name").value();
@@ -97,12 +120,28 @@ class Reader {
   CubeDef ReadCubeOrError(const pugi::xml_node& node) {
     CubeDef cube;
     cube.name = node.attribute("name").value();
+    notes_.clear();
     try {
       ReadCube(node, cube);
     } catch (const ComError& error) {
       cube.error = error.description();
     }
+    cube.notes = notes_;
     return cube;
+  }
+
+  // A formatter names a class of foreign code, which this engine cannot run:
+  // the value is shown with the format string instead, and the log says so.
+  void NoteFormatter(const pugi::xml_node& node, const std::string& what) {
+    std::string formatter = node.attribute("formatter").value();
+    for (const char* element : {"CellFormatter", "MemberFormatter", "PropertyFormatter"}) {
+      pugi::xml_node child = node.child(element);
+      if (child && formatter.empty()) formatter = child.attribute("className").value();
+      if (child && formatter.empty()) formatter = "(a script)";
+    }
+    if (formatter.empty()) return;
+    notes_.push_back(Where(node) + "the formatter " + formatter + " of " + what +
+                     " cannot run here; its format string is used instead.");
   }
 
   void ReadCube(const pugi::xml_node& node, CubeDef& cube) {
@@ -111,21 +150,31 @@ class Reader {
     cube.description = node.attribute("description").value();
     cube.default_measure = node.attribute("defaultMeasure").value();
     Names dimension_names;
+    Names set_names;
+    auto read_fact = [&](const Node& child) {
+      if (cube.fact) Fail(child, "the cube has more than one fact table.");
+      cube.fact = ReadRelation(child);
+    };
     auto add_dimension = [&](const Node& child, DimensionDef dimension) {
       if (!dimension_names.Add(dimension.name)) Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
       cube.dimensions.push_back(std::move(dimension));
     };
     ReadChildren(node, {
-        {"Table",
-         [&](const Node& child) {
-           if (cube.fact) Fail(child, "the cube has more than one fact table.");
-           cube.fact = ReadRelation(child);
-         }},
+        {"Table", read_fact},
+        {"View", read_fact},
+        {"InlineTable", read_fact},
         {"Dimension", [&](const Node& child) { add_dimension(child, ReadDimension(child, false)); }},
         {"DimensionUsage", [&](const Node& child) { add_dimension(child, ReadUsage(child)); }},
         {"Measure", [&](const Node& child) { cube.measures.push_back(ReadMeasure(child)); }},
         {"CalculatedMember",
          [&](const Node& child) { cube.calculated_members.push_back(ReadCalculatedMember(child)); }},
+        {"NamedSet",
+         [&](const Node& child) {
+           cube.named_sets.push_back(ReadNamedSet(child));
+           if (!set_names.Add(cube.named_sets.back().name)) {
+             Fail(child, "the named set '" + cube.named_sets.back().name + "' is defined twice.");
+           }
+         }},
     });
     if (!cube.fact) Fail(node, "the cube '" + cube.name + "' has no fact <Table>.");
     if (cube.measures.empty()) Fail(node, "the cube '" + cube.name + "' has no <Measure>.");
@@ -135,7 +184,9 @@ class Reader {
       if (!member_names.Add(name)) Fail(node, "the measure '" + name + "' is defined twice.");
     };
     for (const auto& measure : cube.measures) add_member(measure.name);
-    for (const auto& member : cube.calculated_members) add_member(member.name);
+    for (const auto& member : cube.calculated_members) {
+      if (IsMeasures(member.dimension)) add_member(member.name);
+    }
   }
 
   DimensionDef ReadUsage(const pugi::xml_node& node) {
@@ -148,6 +199,7 @@ class Reader {
     if (!node.attribute("level").empty()) Unsupported(node, "the attribute level of <DimensionUsage>");
     DimensionDef dimension = ReadDimension(shared->second, true);
     if (!node.attribute("name").empty()) dimension.name = node.attribute("name").value();
+    dimension.line = Line(node);
     dimension.caption = CaptionOf(node, dimension.name);
     dimension.foreign_key = node.attribute("foreignKey").value();
     return dimension;
@@ -156,10 +208,15 @@ class Reader {
   DimensionDef ReadDimension(const pugi::xml_node& node, bool shared) {
     DimensionDef dimension;
     dimension.name = NameOf(node);
+    dimension.line = Line(node);
     dimension.caption = CaptionOf(node, dimension.name);
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
     if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
+    if (dimension.type != "StandardDimension" && dimension.type != "TimeDimension") {
+      Fail(node, "the dimension '" + dimension.name + "' has the type '" + dimension.type +
+                     "' (StandardDimension or TimeDimension).");
+    }
     auto read_hierarchy = [&](const Node& child) {
       dimension.hierarchies.push_back(ReadHierarchy(child, dimension.name));
       if (shared && !dimension.hierarchies.back().relation) {
@@ -181,6 +238,7 @@ class Reader {
   HierarchyDef ReadHierarchy(const pugi::xml_node& node, const std::string& dimension) {
     HierarchyDef hierarchy;
     hierarchy.name = node.attribute("name").value();
+    hierarchy.line = Line(node);
     hierarchy.caption = node.attribute("caption").value();
     hierarchy.description = node.attribute("description").value();
     hierarchy.has_all = Flag(node, "hasAll", true);
@@ -198,6 +256,8 @@ class Reader {
     ReadChildren(node, {
         {"Table", read_relation},
         {"Join", read_relation},
+        {"View", read_relation},
+        {"InlineTable", read_relation},
         {"Level", [&](const Node& child) { hierarchy.levels.push_back(ReadLevel(child)); }},
     });
     if (hierarchy.levels.empty()) Fail(node, "a hierarchy of the dimension '" + dimension + "' has no <Level>.");
@@ -206,18 +266,34 @@ class Reader {
 
   std::shared_ptr<const Relation> ReadRelation(const pugi::xml_node& node) {
     auto relation = std::make_shared<Relation>();
-    if (std::string_view(node.name()) == "Table") {
+    relation->line = Line(node);
+    std::string_view element = node.name();
+    if (element == "Table") {
       relation->kind = Relation::Kind::kTable;
       relation->name = NameOf(node);
       relation->schema = node.attribute("schema").value();
       relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
-      ReadChildren(node, {{"SQL", [&](const Node& child) { Unsupported(child, "a filter (<SQL>) inside <Table>"); }}});
+      relation->sql.line = relation->line;
+      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }}});
+      return relation;
+    }
+    if (element == "View") {
+      relation->kind = Relation::Kind::kView;
+      relation->alias = node.attribute("alias").value();
+      if (relation->alias.empty()) Fail(node, "a <View> needs an alias.");
+      relation->sql.line = relation->line;
+      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }}});
+      if (relation->sql.sql.empty()) Fail(node, "the <View> '" + relation->alias + "' holds no <SQL>.");
+      return relation;
+    }
+    if (element == "InlineTable") {
+      ReadInlineTable(node, *relation);
       return relation;
     }
     relation->kind = Relation::Kind::kJoin;
     std::vector<std::shared_ptr<const Relation>> sides;
     auto read_side = [&](const Node& child) { sides.push_back(ReadRelation(child)); };
-    ReadChildren(node, {{"Table", read_side}, {"Join", read_side}});
+    ReadChildren(node, {{"Table", read_side}, {"Join", read_side}, {"View", read_side}, {"InlineTable", read_side}});
     if (sides.size() != 2) Fail(node, "a <Join> must hold exactly two relations.");
     relation->left = sides[0];
     relation->right = sides[1];
@@ -226,12 +302,12 @@ class Reader {
     if (relation->left_key.empty() || relation->right_key.empty()) Fail(node, "a <Join> needs leftKey and rightKey.");
     relation->left_alias = node.attribute("leftAlias").value();
     if (relation->left_alias.empty()) {
-      if (sides[0]->kind != Relation::Kind::kTable) Fail(node, "a <Join> whose left side is a join needs leftAlias.");
+      if (sides[0]->kind == Relation::Kind::kJoin) Fail(node, "a <Join> whose left side is a join needs leftAlias.");
       relation->left_alias = sides[0]->alias;
     }
     relation->right_alias = node.attribute("rightAlias").value();
     if (relation->right_alias.empty()) {
-      relation->right_alias = sides[1]->kind == Relation::Kind::kTable ? sides[1]->alias : sides[1]->left_alias;
+      relation->right_alias = sides[1]->kind != Relation::Kind::kJoin ? sides[1]->alias : sides[1]->left_alias;
     }
     return relation;
   }
@@ -239,6 +315,8 @@ class Reader {
   LevelDef ReadLevel(const pugi::xml_node& node) {
     LevelDef level;
     level.name = NameOf(node);
+    level.line = Line(node);
+    NoteFormatter(node, "the level '" + level.name + "'");
     level.caption = CaptionOf(node, level.name);
     level.description = node.attribute("description").value();
     level.table = node.attribute("table").value();
@@ -257,23 +335,69 @@ class Reader {
         {"NameExpression", [&](const Node& child) { level.name_expression = ReadExpression(child); }},
         {"CaptionExpression", [&](const Node& child) { level.caption_expression = ReadExpression(child); }},
         {"OrdinalExpression", [&](const Node& child) { level.ordinal_expression = ReadExpression(child); }},
+        {"Property", [&](const Node& child) { level.properties.push_back(ReadProperty(child, level)); }},
         {"ParentExpression",
          [&](const Node& child) { Unsupported(child, "parent-child levels (<ParentExpression>)"); }},
     });
     for (auto* expression : {&level.key, &level.name_expression, &level.caption_expression,
                              &level.ordinal_expression}) {
       if (!expression->column.empty()) expression->table = level.table;
+      if (expression->line == 0) expression->line = level.line;
     }
     if (level.key.empty()) Fail(node, "the level '" + level.name + "' has neither column nor <KeyExpression>.");
+    Names property_names;
+    for (const auto& property : level.properties) {
+      if (!property_names.Add(property.name)) {
+        Fail(node, "the level '" + level.name + "' has two properties named '" + property.name + "'.");
+      }
+    }
     return level;
+  }
+
+  // One <SQL> element: its text under its dialect ("generic" when it names none).
+  void AddSql(const pugi::xml_node& node, Expression& expression) {
+    std::string dialect = node.attribute("dialect").empty() ? "generic" : node.attribute("dialect").value();
+    expression.sql.emplace_back(ToLower(dialect), Text(node));
+  }
+
+  void ReadInlineTable(const pugi::xml_node& node, Relation& relation) {
+    relation.kind = Relation::Kind::kInline;
+    relation.alias = node.attribute("alias").value();
+    if (relation.alias.empty()) Fail(node, "an <InlineTable> needs an alias.");
+    static const std::set<std::string, std::less<>> kTypes = {"String", "Numeric", "Integer", "Boolean",
+                                                              "Date",   "Time",    "Timestamp"};
+    Names column_names;
+    auto read_column = [&](const Node& column) {
+      std::string name = NameOf(column);
+      std::string type = column.attribute("type").empty() ? "String" : column.attribute("type").value();
+      if (kTypes.count(type) == 0) Fail(column, "the column '" + name + "' has the type '" + type + "'.");
+      if (!column_names.Add(name)) Fail(column, "the column '" + name + "' is defined twice.");
+      relation.columns.emplace_back(name, type);
+    };
+    auto read_row = [&](const Node& row) {
+      std::vector<std::optional<std::string>> values(relation.columns.size());
+      ReadChildren(row, {{"Value", [&](const Node& value) {
+                            std::string column = value.attribute("column").value();
+                            auto found = std::find_if(relation.columns.begin(), relation.columns.end(),
+                                                      [&](const auto& def) { return def.first == column; });
+                            if (found == relation.columns.end()) {
+                              Fail(value, "the <Value> names the column '" + column + "', which <ColumnDefs> does not.");
+                            }
+                            values[static_cast<size_t>(found - relation.columns.begin())] = Text(value);
+                          }}});
+      relation.rows.push_back(std::move(values));
+    };
+    ReadChildren(node, {
+        {"ColumnDefs", [&](const Node& child) { ReadChildren(child, {{"ColumnDef", read_column}}); }},
+        {"Rows", [&](const Node& child) { ReadChildren(child, {{"Row", read_row}}); }},
+    });
+    if (relation.columns.empty()) Fail(node, "the <InlineTable> '" + relation.alias + "' has no <ColumnDef>.");
   }
 
   Expression ReadExpression(const pugi::xml_node& node) {
     Expression expression;
-    auto read_sql = [&](const Node& child) {
-      std::string dialect = child.attribute("dialect").empty() ? "generic" : child.attribute("dialect").value();
-      expression.sql.emplace_back(ToLower(dialect), Text(child));
-    };
+    expression.line = Line(node);
+    auto read_sql = [&](const Node& child) { AddSql(child, expression); };
     ReadChildren(node, {{"SQL", read_sql}});
     if (expression.sql.empty()) Fail(node, "<" + std::string(node.name()) + "> holds no <SQL>.");
     return expression;
@@ -282,6 +406,7 @@ class Reader {
   MeasureDef ReadMeasure(const pugi::xml_node& node) {
     MeasureDef measure;
     measure.name = NameOf(node);
+    measure.line = Line(node);
     measure.caption = CaptionOf(node, measure.name);
     measure.column = node.attribute("column").value();
     measure.aggregator = ToLower(node.attribute("aggregator").value());
@@ -294,6 +419,12 @@ class Reader {
     }
     measure.format_string = node.attribute("formatString").value();
     measure.visible = Flag(node, "visible", true);
+    if (!node.attribute("datatype").empty()) measure.datatype = node.attribute("datatype").value();
+    if (measure.datatype != "Numeric" && measure.datatype != "Integer" && measure.datatype != "String") {
+      Fail(node, "the measure '" + measure.name + "' has the datatype '" + measure.datatype +
+                     "' (Numeric, Integer or String).");
+    }
+    NoteFormatter(node, "the measure '" + measure.name + "'");
     ReadChildren(node, {
         {"MeasureExpression", [&](const Node& child) { measure.expression = ReadExpression(child); }},
         // A stored measure's properties do not change its cells.
@@ -308,27 +439,91 @@ class Reader {
   CalculatedMemberDef ReadCalculatedMember(const pugi::xml_node& node) {
     CalculatedMemberDef member;
     member.name = NameOf(node);
+    member.line = Line(node);
     member.caption = CaptionOf(node, member.name);
-    member.dimension = node.attribute("dimension").value();
-    if (member.dimension.empty()) member.dimension = node.attribute("hierarchy").value();
-    if (!EqualsIgnoreCase(member.dimension, "Measures") && !EqualsIgnoreCase(member.dimension, "[Measures]")) {
-      Unsupported(node, "the calculated member '" + member.name + "' on the dimension '" + member.dimension +
-                            "' (only calculated measures are)");
-    }
+    member.dimension = node.attribute("hierarchy").value();
+    if (member.dimension.empty()) member.dimension = node.attribute("dimension").value();
+    if (member.dimension.empty()) Fail(node, "the calculated member '" + member.name + "' names no dimension.");
+    member.parent = node.attribute("parent").value();
     member.formula = node.attribute("formula").value();
     member.format_string = node.attribute("formatString").value();
     member.visible = Flag(node, "visible", true);
+    NoteFormatter(node, "the calculated member '" + member.name + "'");
     ReadChildren(node, {
         {"Formula", [&](const Node& child) { member.formula = Text(child); }},
         {"CalculatedMemberProperty",
          [&](const Node& child) {
-           if (EqualsIgnoreCase(child.attribute("name").value(), "FORMAT_STRING")) {
-             member.format_string = child.attribute("value").value();
+           std::string name = child.attribute("name").value();
+           std::string value = child.attribute("value").value();
+           if (EqualsIgnoreCase(name, "FORMAT_STRING") || EqualsIgnoreCase(name, "FORMAT")) {
+             member.format_string = value;
+           } else if (EqualsIgnoreCase(name, "SOLVE_ORDER")) {
+             auto number = ParseInteger(value);
+             if (!number) Fail(child, "the SOLVE_ORDER of '" + member.name + "' must be a whole number, not '" + value + "'.");
+             member.solve_order = *number;
+           } else if (EqualsIgnoreCase(name, "VISIBLE")) {
+             std::string flag = ToLower(Trim(value));
+             if (flag != "true" && flag != "false") Fail(child, "the property VISIBLE must be true or false.");
+             member.visible = flag == "true";
+           } else if (EqualsIgnoreCase(name, "CAPTION")) {
+             member.caption = value;
            }
          }},
     });
     if (member.formula.empty()) Fail(node, "the calculated member '" + member.name + "' has no formula.");
     return member;
+  }
+
+  schema::PropertyDef ReadProperty(const pugi::xml_node& node, const LevelDef& level) {
+    schema::PropertyDef property;
+    property.name = NameOf(node);
+    property.line = Line(node);
+    NoteFormatter(node, "the property '" + property.name + "'");
+    property.caption = CaptionOf(node, property.name);
+    property.description = node.attribute("description").value();
+    property.expression.column = node.attribute("column").value();
+    property.expression.table = level.table;
+    property.expression.line = property.line;
+    if (!node.attribute("type").empty()) property.type = node.attribute("type").value();
+    static const std::set<std::string, std::less<>> kTypes = {"String", "Numeric", "Integer", "Boolean",
+                                                              "Date",   "Time",    "Timestamp"};
+    if (kTypes.count(property.type) == 0) {
+      Fail(node, "the property '" + property.name + "' has the type '" + property.type +
+                     "' (String, Numeric, Integer, Boolean, Date, Time or Timestamp).");
+    }
+    ReadChildren(node, {{"PropertyExpression", [&](const Node& child) { property.expression = ReadExpression(child); }}});
+    if (property.expression.empty()) Fail(node, "the property '" + property.name + "' has no column.");
+    return property;
+  }
+
+  NamedSetDef ReadNamedSet(const pugi::xml_node& node) {
+    NamedSetDef set;
+    set.name = NameOf(node);
+    set.line = Line(node);
+    set.caption = CaptionOf(node, set.name);
+    set.description = node.attribute("description").value();
+    set.formula = node.attribute("formula").value();
+    ReadChildren(node, {{"Formula", [&](const Node& child) { set.formula = Text(child); }}});
+    if (set.formula.empty()) Fail(node, "the named set '" + set.name + "' has no formula.");
+    return set;
+  }
+
+  // A whole number within what a solve order needs; nullopt for anything else.
+  static std::optional<int> ParseInteger(const std::string& text) {
+    std::string trimmed = Trim(text);
+    if (trimmed.empty() || trimmed.size() > 11) return std::nullopt;
+    size_t start = trimmed[0] == '-' || trimmed[0] == '+' ? 1 : 0;
+    if (start == trimmed.size()) return std::nullopt;
+    for (size_t index = start; index < trimmed.size(); ++index) {
+      if (trimmed[index] < '0' || trimmed[index] > '9') return std::nullopt;
+    }
+    long long value = std::stoll(trimmed);
+    if (value > 1000000000LL || value < -1000000000LL) return std::nullopt;
+    return static_cast<int>(value);
+  }
+
+  static bool IsMeasures(const std::string& dimension) {
+    return EqualsIgnoreCase(dimension, "Measures") || EqualsIgnoreCase(dimension, "[Measures]");
   }
 
   // Hands each child element of `node`, in document order, to the reader
@@ -374,9 +569,9 @@ class Reader {
     throw EngineError(Where(node) + message);
   }
 
-  std::string Where(const pugi::xml_node& node) const {
-    return "Schema line " + std::to_string(LineAt(node.offset_debug())) + ": ";
-  }
+  std::string Where(const pugi::xml_node& node) const { return "Schema line " + std::to_string(Line(node)) + ": "; }
+
+  int Line(const pugi::xml_node& node) const { return LineAt(node.offset_debug()); }
 
   int LineAt(ptrdiff_t offset) const {
     if (offset < 0) return 0;
@@ -385,6 +580,7 @@ class Reader {
   }
 
   std::string_view xml_;
+  std::vector<std::string> notes_;  // of the cube being read
   std::map<std::string, pugi::xml_node, std::less<>> shared_dimensions_;
 };
 

@@ -224,7 +224,12 @@ TEST(CubeBuilderTest, ACubeThatCannotBeMappedFailsAloneWithAReason) {
        "The dimensions 'A' and 'B' join the tables 'f' and 'region' in different ways"},
       {R"(<Dimension name="A" foreignKey="region_id"><Hierarchy primaryKey="region_id"><Table name="zone" alias="f"/>
           <Level name="L" column="zone_name"/></Hierarchy></Dimension>)",
-       "The dimension 'A': The table alias 'f' stands for two different tables."},
+       "Schema line 1: the table alias 'f' stands for two tables, 'facts' and 'zone'"},
+      {R"(<Dimension name="S"><Hierarchy><Level name="S" column="shop"/></Hierarchy></Dimension>
+          <CalculatedMember name="X" dimension="S" formula="1"/><CalculatedMember name="x" hierarchy="[S]" formula="2"/>)",
+       "Schema line 2: the calculated member 'x' is defined twice in one place."},
+      {R"(<CalculatedMember name="X" dimension="Nowhere" formula="1"/>)",
+       "the calculated member 'X' names 'Nowhere', which is not a dimension of the cube."},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.expected);
@@ -249,12 +254,59 @@ TEST(CubeBuilderTest, ACubeThatCannotBeMappedFailsAloneWithAReason) {
   }
 }
 
+TEST(CubeBuilderTest, AMisspeltTableOrColumnIsReportedAtLoadWithItsLine) {
+  struct Case {
+    std::string body;  // its second line is the culprit
+    std::string expected;
+  };
+  const std::string hierarchy = R"(<Hierarchy primaryKey="region_id"><Table name="region"/>)";
+  const Case cases[] = {
+      {"\n<Dimension name=\"R\" foreignKey=\"region_id\"><Hierarchy primaryKey=\"region_id\"><Table name=\"regoin\"/>"
+       "<Level name=\"L\" column=\"region_name\"/></Hierarchy></Dimension>",
+       "Schema line 2: the table 'regoin' does not exist in the store."},
+      {"<Dimension name=\"R\" foreignKey=\"region_id\">" + hierarchy +
+           "\n<Level name=\"L\" column=\"region_nam\"/></Hierarchy></Dimension>",
+       "Schema line 2: the level 'L' of the dimension 'R' names the column 'region_nam', which the table 'region' "
+       "does not have."},
+      {"\n<Dimension name=\"R\" foreignKey=\"regon_id\">" + hierarchy +
+           "<Level name=\"L\" column=\"region_name\"/></Hierarchy></Dimension>",
+       "Schema line 2: the foreignKey of the dimension 'R' names the column 'regon_id', which the table 'facts'"},
+      {"<Dimension name=\"R\" foreignKey=\"region_id\">\n<Hierarchy primaryKey=\"id\"><Table name=\"region\"/>"
+       "<Level name=\"L\" column=\"region_name\"/></Hierarchy></Dimension>",
+       "Schema line 2: the primaryKey of the dimension 'R' names the column 'id', which the table 'region'"},
+      {"<Dimension name=\"R\" foreignKey=\"region_id\"><Hierarchy primaryKey=\"region_id\" primaryKeyTable=\"region\">"
+       "\n<Join leftKey=\"area\" rightKey=\"area_id\"><Table name=\"region\"/><Table name=\"area\"/></Join>"
+       "<Level name=\"L\" table=\"area\" column=\"area_name\"/></Hierarchy></Dimension>",
+       "Schema line 2: a <Join> names the column 'area', which the table 'region' does not have."},
+      {"\n<Measure name=\"Typo\" column=\"amont\" aggregator=\"sum\"/>",
+       "Schema line 2: the measure 'Typo' names the column 'amont', which the table 'facts' does not have."},
+      {"<Dimension name=\"R\"><Hierarchy>\n<Level name=\"L\"><KeyExpression><SQL>shop</SQL></KeyExpression></Level>"
+       "</Hierarchy></Dimension><Dimension name=\"W\"><Hierarchy>"
+       "<Level name=\"L\" nameColumn=\"Weight\" column=\"wieght\"/></Hierarchy></Dimension>",
+       "names the column 'wieght'"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.expected);
+    orvex::testing::TempDir root;
+    auto folder = orvex::testing::WriteCatalog(
+        root.path(), "Typos",
+        R"(<Schema name="S"><Cube name="Fine"><Table name="facts"/><Measure name="M" column="amount" aggregator="sum"/></Cube>)" +
+            ShapesCube(test.body).substr(std::string(R"(<Schema name="S">)").size()),
+        kShapesData);
+    auto catalog = CatalogLoader::Load(folder);
+    EXPECT_DOUBLE_EQ(*Cell(catalog->FindCube("Fine"), "M", {}), 45);
+    ASSERT_EQ(catalog->failed_cubes().count("C"), 1u);
+    const std::string& reason = catalog->failed_cubes().at("C");
+    EXPECT_NE(reason.find(test.expected), std::string::npos) << reason;
+  }
+}
+
 TEST(CubeBuilderTest, StoreFailuresAndUnknownDefaultMembersSurfaceWhenMembersAreRead) {
   orvex::testing::TempDir root;
   auto folder = orvex::testing::WriteCatalog(
       root.path(), "Late", ShapesCube(R"(
         <Dimension name="R" foreignKey="region_id"><Hierarchy primaryKey="region_id"><Table name="region"/>
-          <Level name="L" column="no_such_column"/></Hierarchy></Dimension>
+          <Level name="L"><KeyExpression><SQL>no_such_column</SQL></KeyExpression></Level></Hierarchy></Dimension>
         <Dimension name="S"><Hierarchy defaultMember="[S].[S9]"><Level name="S" column="shop"/></Hierarchy></Dimension>)"),
       kShapesData);
   auto catalog = CatalogLoader::Load(folder);

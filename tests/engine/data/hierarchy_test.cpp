@@ -179,3 +179,21 @@ TEST(HierarchyTest, DefaultMembersAndTheMeasures) {
 
 }  // namespace
 }  // namespace orvex::engine
+
+namespace orvex::engine {
+namespace {
+
+TEST(HierarchyTest, TimeDimensionsKeepWhatTheirLevelsCount) {
+  const Cube& cube = orvex::testing::TinySalesCube();
+  const Hierarchy& time = *cube.FindHierarchy("[Time]");
+  EXPECT_TRUE(time.dimension().is_time());
+  EXPECT_FALSE(cube.FindHierarchy("[Store]")->dimension().is_time());
+  ASSERT_EQ(time.levels().size(), 3u);
+  EXPECT_EQ(time.levels()[0]->type(), LevelType::kTimeYears);
+  EXPECT_EQ(time.levels()[1]->type(), LevelType::kTimeQuarters);
+  EXPECT_EQ(time.levels()[2]->type(), LevelType::kTimeMonths);
+  EXPECT_EQ(cube.FindHierarchy("[Store]")->levels()[1]->type(), LevelType::kRegular);
+}
+
+}  // namespace
+}  // namespace orvex::engine

@@ -81,8 +81,8 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
   const Case cases[] = {
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><InlineTable alias="x"/>
          <Level name="L" column="c"/></Hierarchy></Dimension>)" + kMeasure,
-       "<InlineTable> is not supported"},
-      {R"(<View alias="v"><SQL>select 1</SQL></View>)" + kMeasure, "<View> is not supported"},
+       "the <InlineTable> 'x' has no <ColumnDef>"},
+      {R"(<View><SQL>select 1</SQL></View>)" + kMeasure, "a <View> needs an alias"},
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><Table name="d"/>
          <Level name="L" column="c" parentColumn="p"/></Hierarchy></Dimension>)" + kMeasure,
        "parent-child levels (parentColumn) is not supported"},
@@ -90,11 +90,13 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
          <Level name="L" column="c" hideMemberIf="IfBlankName"/></Hierarchy></Dimension>)" + kMeasure,
        "hideMemberIf=\"IfBlankName\" is not supported"},
       {kFact + R"(<Measure name="M" column="m" aggregator="percentile"/>)", "aggregator 'percentile'"},
-      {kFact + kMeasure + R"(<CalculatedMember name="C" dimension="Store" formula="1"/>)",
-       "the calculated member 'C' on the dimension 'Store'"},
+      {kFact + kMeasure + R"(<CalculatedMember name="C" dimension="Store" formula="1">
+         <CalculatedMemberProperty name="SOLVE_ORDER" value="1.5"/></CalculatedMember>)",
+       "the SOLVE_ORDER of 'C' must be a whole number, not '1.5'"},
+      {kFact + kMeasure + R"(<CalculatedMember name="C" formula="1"/>)", "the calculated member 'C' names no dimension"},
       {kFact + R"(<DimensionUsage name="X" source="Nope" foreignKey="x"/>)" + kMeasure,
        "the shared dimension 'Nope', which the schema does not define"},
-      {R"(<Table name="fact"><SQL dialect="generic">x > 1</SQL></Table>)" + kMeasure, "a filter (<SQL>) inside <Table>"},
+      {R"(<Table name="fact"><Filter>x > 1</Filter></Table>)" + kMeasure, "<Filter> is not supported"},
       {kFact + R"(<Measure name="M" aggregator="sum"/>)", "neither column nor <MeasureExpression>"},
       {kMeasure, "has no fact <Table>"},
       {kFact + kMeasure + "<Frobnicate/>", "<Frobnicate> is not supported"},
@@ -197,6 +199,40 @@ TEST(SchemaReaderTest, ReadsExpressionsPerDialectAndSkipsDisabledCubes) {
   EXPECT_EQ(cube.measures[0].expression.sql[0].first, "duckdb");
   EXPECT_EQ(schema.cubes[1].name, "V");
   EXPECT_NE(schema.cubes[1].error.find("virtual cubes (<VirtualCube>) are not supported"), std::string::npos);
+}
+
+TEST(SchemaReaderTest, TimeLevelsAndMetadataOnlyElementsAreReadOrPassed) {
+  auto schema = SchemaReader::Parse(R"(<Schema name="S" description="d">
+    <Annotations><Annotation name="a">x</Annotation></Annotations>
+    <Cube name="C" caption="Cube" description="the cube"><Table name="f" approxRowCount="1000"/>
+      <Annotations><Annotation name="b">y</Annotation></Annotations>
+      <Dimension name="Time" type="TimeDimension" foreignKey="t" caption="When" description="time">
+        <Hierarchy primaryKey="t" description="h"><Table name="time"/>
+          <Level name="Year" column="y" levelType="TimeYears" approxRowCount="3" description="l"/>
+          <Level name="Half" column="h" levelType="TimeHalfYears"/>
+          <Level name="Week" column="w" levelType="TimeWeeks"/>
+          <Level name="Day" column="d" levelType="TimeDays"><Annotations/></Level>
+        </Hierarchy>
+      </Dimension>
+      <Measure name="M" column="m" aggregator="sum" description="m"><Annotations/></Measure>
+    </Cube></Schema>)");
+  ASSERT_EQ(schema.cubes.size(), 1u);
+  const auto& cube = schema.cubes[0];
+  ASSERT_EQ(cube.error, "");
+  EXPECT_EQ(cube.caption, "Cube");
+  EXPECT_EQ(cube.description, "the cube");
+  EXPECT_EQ(cube.dimensions[0].type, "TimeDimension");
+  EXPECT_EQ(cube.dimensions[0].caption, "When");
+  const auto& levels = cube.dimensions[0].hierarchies[0].levels;
+  ASSERT_EQ(levels.size(), 4u);
+  EXPECT_EQ(levels[1].level_type, "TimeHalfYears");
+  EXPECT_EQ(levels[3].level_type, "TimeDays");
+  EXPECT_EQ(SchemaReader::Parse(R"(<Schema name="S"><Cube name="C"><Table name="f"/>
+      <Dimension name="D" type="Calendar"><Hierarchy><Level name="L" column="c"/></Hierarchy></Dimension>
+      <Measure name="M" column="m" aggregator="sum"/></Cube></Schema>)")
+                .cubes[0]
+                .error,
+            "Schema line 2: the dimension 'D' has the type 'Calendar' (StandardDimension or TimeDimension).");
 }
 
 TEST(SchemaReaderTest, RefusesWhatIsNotASchema) {
