@@ -65,6 +65,24 @@ Aggregator ToAggregator(const std::string& aggregator) {
   return Aggregator::kSum;
 }
 
+// A schema's calculated member as the cube holds it; its place among the
+// schema's calculated members breaks ties of solve order.
+std::unique_ptr<CalculatedMemberDef> NewCalculatedMember(const schema::CalculatedMemberDef& definition,
+                                                         const std::vector<schema::CalculatedMemberDef>& all,
+                                                         std::string unique_name, const Hierarchy* hierarchy) {
+  auto member = std::make_unique<CalculatedMemberDef>();
+  member->name = definition.name;
+  member->unique_name = std::move(unique_name);
+  member->caption = definition.caption;
+  member->formula = definition.formula;
+  member->format_string = definition.format_string;
+  member->solve_order = definition.solve_order;
+  member->schema_order = static_cast<int>(&definition - all.data());
+  member->visible = definition.visible;
+  member->hierarchy = hierarchy;
+  return member;
+}
+
 }  // namespace
 
 std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
@@ -201,16 +219,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
   }
   for (const auto& definition : definition_.calculated_members) {
     if (!OnMeasures(definition)) continue;
-    auto member = std::make_unique<CalculatedMemberDef>();
-    member->name = definition.name;
-    member->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
-    member->caption = definition.caption;
-    member->formula = definition.formula;
-    member->format_string = definition.format_string;
-    member->solve_order = definition.solve_order;
-    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
-    member->visible = definition.visible;
-    member->hierarchy = hierarchy.get();
+    auto member = NewCalculatedMember(definition, definition_.calculated_members, "[Measures]." + MemberLoader::Bracket(definition.name), hierarchy.get());
     add_member(definition.name, definition.caption).calculated = member.get();
     state.calculated_members.push_back(member.get());
     state.owned_calculated_members.push_back(std::move(member));
@@ -266,17 +275,11 @@ void CubeBuilder::BuildCalculatedMembers(Cube::State& state) {
     if (!hierarchy) throw EngineError(where + "names '" + definition.dimension + "', which is not a dimension of the cube.");
     std::string place = ToLower(hierarchy->unique_name() + "\n" + definition.parent + "\n" + definition.name);
     if (!placed.insert(place).second) throw EngineError(where + "is defined twice in one place.");
-    auto member = std::make_unique<CalculatedMemberDef>();
-    member->name = definition.name;
-    member->unique_name = (definition.parent.empty() ? hierarchy->unique_name() : definition.parent) + "." +
-                          MemberLoader::Bracket(definition.name);
-    member->caption = definition.caption;
-    member->formula = definition.formula;
-    member->format_string = definition.format_string;
-    member->solve_order = definition.solve_order;
-    member->schema_order = static_cast<int>(&definition - definition_.calculated_members.data());
-    member->visible = definition.visible;
-    member->hierarchy = hierarchy;
+    auto member = NewCalculatedMember(
+        definition, definition_.calculated_members,
+        (definition.parent.empty() ? hierarchy->unique_name() : definition.parent) + "." +
+            MemberLoader::Bracket(definition.name),
+        hierarchy);
     member->parent_name = definition.parent;
     for (auto& owned : state.owned_hierarchies) {
       if (owned.get() == hierarchy) owned->state_->calculated_definitions.push_back(member.get());
