@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/page_compare.h"
+#include "support/server_process.h"
 
 extern char** environ;
 
@@ -103,29 +104,10 @@ class ServerProcess {
     std::ofstream(dir_ / "secret.txt") << "secret";
     fs::create_directory_symlink(dir_, web_root() / "leak");
 
-    std::vector<std::string> arguments = {std::string(ORVEX_BINARY_DIR) + "/bin/orvex-server", "--port", "0",
-                                          "--web-root", web_root().string(), "--views-dir", dir_.string()};
+    std::vector<std::string> arguments = {"--port", "0", "--web-root", web_root().string(), "--views-dir",
+                                          dir_.string()};
     arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    // The first line names the address: "Orvex is serving http://127.0.0.1:PORT/".
-    std::string line;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(out[0]);
-    size_t colon = line.rfind(':');
-    if (colon != std::string::npos) port_ = std::atoi(line.c_str() + colon + 1);
+    port_ = testing::SpawnServer(arguments, pid_);
   }
 
   ~ServerProcess() {

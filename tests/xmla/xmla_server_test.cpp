@@ -13,10 +13,10 @@
 
 #include "host/server_settings.h"
 #include "host/users.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "tiny_catalog.h"
 
-extern char** environ;
 
 namespace orvex {
 namespace {
@@ -25,29 +25,11 @@ namespace {
 class Server {
  public:
   explicit Server(std::vector<std::string> extra) {
-    std::vector<std::string> arguments = {std::string(ORVEX_BINARY_DIR) + "/bin/orvex-server", "--port", "0",
-                                          "--web-root", std::string(ORVEX_SOURCE_DIR) + "/web",
+    std::vector<std::string> arguments = {"--port", "0", "--web-root", std::string(ORVEX_SOURCE_DIR) + "/web",
                                           "--data-source", "Tiny=" + testing::TinyCatalogsRoot().string(),
                                           "--default-data-source", "Tiny"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string line;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(out[0]);
-    size_t colon = line.rfind(':');
-    if (colon != std::string::npos) port_ = std::atoi(line.c_str() + colon + 1);
+    port_ = testing::SpawnServer(arguments, pid_);
   }
   ~Server() {
     if (pid_ > 0) {
