@@ -31,8 +31,19 @@ int TopKeyDepth(const Hierarchy& hierarchy, int depth) {
   return top;
 }
 
-// A member's key path: its keys from the top level down to its own.
+// A parent-child hierarchy's one level, below the all level if any.
+const detail::LevelMapping* ParentChildLevel(const Hierarchy& hierarchy) {
+  const auto& levels = hierarchy.mapping().levels;
+  return !levels.empty() && levels.back().parent_child() ? &levels.back() : nullptr;
+}
+
+// A member's key path: its keys from the top level down to its own. A
+// parent-child member's key alone names it, whatever its depth.
 void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector<KeyValue>& keys) {
+  if (ParentChildLevel(hierarchy)) {
+    keys.push_back(member.key);
+    return;
+  }
   int top = PathTop(hierarchy);
   size_t start = keys.size();
   for (const Member* step = &member; step && step->depth() >= top; step = step->parent) keys.push_back(step->key);
@@ -106,7 +117,8 @@ SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& re
                         hierarchies_[position]->unique_name() + ".");
     }
     cell.key.levels.push_back(static_cast<int32_t>(position));
-    cell.key.levels.push_back(member->depth());
+    // Parent-child members of every depth share one column, and so one query.
+    cell.key.levels.push_back(ParentChildLevel(*hierarchies_[position]) ? member->level->depth() : member->depth());
     AppendKeyPath(*hierarchies_[position], *member, cell.key.keys);
     cell.members.push_back(member);
   }
@@ -131,6 +143,10 @@ void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellV
       for (const Member* member : cell.members) {
         const Hierarchy& hierarchy = member->level->hierarchy();
         group.hierarchies.push_back(&hierarchy);
+        if (ParentChildLevel(hierarchy)) {
+          group.columns.emplace_back(hierarchy.index(), member->level->depth());
+          continue;
+        }
         for (int depth = PathTop(hierarchy); depth <= member->depth(); ++depth) {
           group.columns.emplace_back(hierarchy.index(), depth);
         }
@@ -255,6 +271,10 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     from.Merge(mapping.relation);
     if (mapping.fact_link) from.AddCondition(*mapping.fact_link);
 
+    if (const auto* parent_child = ParentChildLevel(hierarchy)) {
+      AddParentChildColumn(group, level, *parent_child, column_index++, from, key_columns, filters, plan);
+      continue;
+    }
     int depth = group.cells.front().members[level]->depth();
     int top_key = TopKeyDepth(hierarchy, depth);
     for (int key_depth = PathTop(hierarchy); key_depth < top_key; ++key_depth, ++column_index) {
@@ -305,6 +325,47 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     }
   }
   return plan;
+}
+
+void SqlCellReader::AddParentChildColumn(const Group& group, size_t level, const detail::LevelMapping& mapping,
+                                         size_t column_index, detail::RelationSql& from,
+                                         std::vector<std::string>& key_columns, std::vector<std::string>& filters,
+                                         Plan& plan) const {
+  // A member's cell holds its own fact rows and all its descendants': the
+  // fact rows are joined to (ancestor, descendant) pairs and grouped by the
+  // ancestor. The closure table holds the pairs; without one they are listed
+  // from the member tree for the members asked for only.
+  SegmentColumn column{group.columns[column_index].first, group.columns[column_index].second, true, {}};
+  for (const auto& cell : group.cells) column.allowed.insert(cell.members[level]->key);
+  std::string ancestor;
+  if (!mapping.closure_table.empty()) {
+    from.AddTable({mapping.closure_alias, mapping.closure_table});
+    from.AddCondition({mapping.key_table, mapping.closure_alias, mapping.key_sql + " = " + mapping.closure_child_sql});
+    ancestor = mapping.closure_parent_sql;
+    // Beyond the list's limit every ancestor is grouped; the column still
+    // holds only the members asked for, so it is never added up further.
+    if (column.allowed.size() <= options_.max_filter_values) filters.push_back(FilterSql(ancestor, column.allowed));
+  } else {
+    std::set<const Member*> asked;
+    for (const auto& cell : group.cells) asked.insert(cell.members[level]);
+    std::string pairs;
+    for (const Member* member : asked) {
+      std::vector<const Member*> below{member};
+      while (!below.empty()) {
+        const Member* descendant = below.back();
+        below.pop_back();
+        pairs += (pairs.empty() ? "" : ", ") + std::string("(") + store_.Literal(member->key) + ", " +
+                 store_.Literal(descendant->key) + ")";
+        below.insert(below.end(), descendant->children.begin(), descendant->children.end());
+      }
+    }
+    from.AddTable({"orvex_closure", "(VALUES " + pairs + ") AS \"orvex_closure\"(\"ancestor\", \"descendant\")"});
+    from.AddCondition({mapping.key_table, "orvex_closure", mapping.key_sql + " = \"orvex_closure\".\"descendant\""});
+    ancestor = "\"orvex_closure\".\"ancestor\"";
+  }
+  plan.sources.push_back({key_columns.size(), nullptr, column.depth});
+  key_columns.push_back(ancestor);
+  plan.columns.push_back(std::move(column));
 }
 
 std::string SqlCellReader::FilterSql(const std::string& column, const std::set<KeyValue>& keys) const {

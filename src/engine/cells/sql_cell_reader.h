@@ -13,6 +13,7 @@
 #include "engine/cells/cell_cache.h"
 #include "engine/cells/cell_reader.h"
 #include "engine/model/hierarchy.h"
+#include "engine/model/hierarchy_mapping.h"
 #include "engine/model/relation_sql.h"
 
 namespace orvex::engine {
@@ -62,6 +63,11 @@ class SqlCellReader final : public CellReader {
   void Answer(Group& group, std::span<CellValue> values, Deadline deadline);
   Plan MakePlan(const Group& group);
   std::string FilterSql(const std::string& column, const std::set<KeyValue>& keys) const;
+  // Adds a parent-child hierarchy's column to `plan`: each member asked for
+  // groups the fact rows of its whole subtree.
+  void AddParentChildColumn(const Group& group, size_t level, const detail::LevelMapping& mapping, size_t column_index,
+                            detail::RelationSql& from, std::vector<std::string>& key_columns,
+                            std::vector<std::string>& filters, Plan& plan) const;
   // The keys of the members at one depth of a hierarchy: how many differ, and
   // the member each stands for (the first, should two share one).
   struct LevelKeys {

@@ -393,6 +393,7 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
       level_mapping.ordinal_sql = LevelSql(level.ordinal_expression, table, mapping.relation, level_what);
     }
     level_mapping.unique_members = level.unique_members;
+    if (!level.parent_column.empty()) MapParentChild(level, definition.levels.size(), table, mapping, level_mapping, level_what);
     for (const auto& property : level.properties) {
       std::string sql = LevelSql(property.expression, table, mapping.relation,
                                  "the property '" + property.name + "' of " + level_what);
@@ -406,6 +407,41 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     }
     mapping.levels.push_back(std::move(level_mapping));
   }
+}
+
+void CubeBuilder::MapParentChild(const schema::LevelDef& level, size_t level_count, const std::string& table,
+                                 detail::HierarchyMapping& mapping, detail::LevelMapping& level_mapping,
+                                 const std::string& what) {
+  // Members of any depth come from the one level, so the tree is all the
+  // hierarchy has below its all member.
+  if (mapping.levels.size() > 1 || level_count != 1) {
+    throw EngineError("Schema line " + std::to_string(level.line) + ": " + what +
+                      " has a parentColumn; a parent-child level must be its hierarchy's only level below the all level.");
+  }
+  Expression parent;
+  parent.column = level.parent_column;
+  parent.table = level.table;
+  parent.line = level.line;
+  level_mapping.parent_sql = LevelSql(parent, table, mapping.relation, "the parentColumn of " + what);
+  level_mapping.null_parent_value = level.null_parent_value;
+  if (!level.key.sql.empty()) {
+    throw EngineError("Schema line " + std::to_string(level.line) + ": " + what + " needs a key column, not a <KeyExpression>.");
+  }
+  level_mapping.key_table = level.key.table.empty() ? table : level.key.table;
+  // Every member is its own key's only holder: cells are filtered by the key alone.
+  level_mapping.unique_members = true;
+  if (!level.closure) return;
+  if (level.closure->kind != Relation::Kind::kTable) {
+    throw EngineError("Schema line " + std::to_string(level.line) + ": the <Closure> of " + what + " must hold a <Table>.");
+  }
+  detail::RelationSql closure;
+  AddRelation(*level.closure, closure);
+  level_mapping.closure_table = closure.tables().front().sql;
+  level_mapping.closure_alias = level.closure->alias;
+  level_mapping.closure_parent_sql = CheckedColumn(level.closure->alias, level.closure_parent_column,
+                                                   level.closure->line, "the <Closure> of " + what);
+  level_mapping.closure_child_sql = CheckedColumn(level.closure->alias, level.closure_child_column,
+                                                  level.closure->line, "the <Closure> of " + what);
 }
 
 std::string CubeBuilder::LevelSql(const Expression& expression, const std::string& default_table,

@@ -40,6 +40,10 @@ class CubeBuilder {
   // The calculated members of hierarchies other than the measures.
   void BuildCalculatedMembers(Cube::State& state);
   void Map(Hierarchy::State& hierarchy, const schema::DimensionDef& dimension, const schema::HierarchyDef& definition);
+  // Fills a parent-child level's parent column and closure table; throws
+  // ComError, naming the schema line, for a misplaced level or missing column.
+  void MapParentChild(const schema::LevelDef& level, size_t level_count, const std::string& table,
+                      detail::HierarchyMapping& mapping, detail::LevelMapping& level_mapping, const std::string& what);
   std::string LevelSql(const schema::Expression& expression, const std::string& default_table,
                        const detail::RelationSql& tables, const std::string& what) const;
   std::string ExpressionSql(const schema::Expression& expression, const std::string& what) const;

@@ -16,6 +16,14 @@ struct LevelMapping {
   std::string ordinal_sql;  // "" orders by the key
   bool unique_members = false;
   std::vector<std::string> property_sql;  // one per Level::properties(), in order
+  // A parent-child level: the parent key column ("" for a regular level), the
+  // text that marks a top member besides NULL, and the closure table's FROM
+  // item and columns ("" without a closure table).
+  std::string parent_sql;
+  std::string key_table, closure_alias;  // unquoted aliases, for join conditions
+  std::string null_parent_value;
+  std::string closure_table, closure_parent_sql, closure_child_sql;
+  bool parent_child() const { return !parent_sql.empty(); }
 };
 
 // How a hierarchy maps onto the store: its own tables, how the fact table

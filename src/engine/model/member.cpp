@@ -4,7 +4,7 @@
 
 namespace orvex::engine {
 
-int Member::depth() const { return level ? level->depth() : 0; }
+int Member::depth() const { return (level ? level->depth() : 0) + below_level; }
 
 bool Member::IsAncestorOf(const Member& other) const {
   for (const Member* above = other.parent; above; above = above->parent) {

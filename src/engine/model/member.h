@@ -28,6 +28,9 @@ struct Member {
   // Position among the members of its level, in member order.
   int32_t index_in_level = 0;
   bool is_all = false;
+  // In a parent-child hierarchy every member belongs to its one level but
+  // sits this many steps below that level's depth.
+  int32_t below_level = 0;
   // This member's key at its level, as the store returned it; the data layer
   // builds its filters from the keys of the member and its ancestors.
   KeyValue key;
@@ -39,7 +42,8 @@ struct Member {
   const Measure* measure = nullptr;
   const CalculatedMemberDef* calculated = nullptr;
 
-  int depth() const;  // the level's depth: 0 at the top level (the all level where there is one)
+  // The level's depth (plus below_level): 0 at the top level (the all level where there is one).
+  int depth() const;
   bool IsAncestorOf(const Member& other) const;  // strictly above `other` on its path
 };
 

@@ -44,6 +44,61 @@ struct ChildKeyHash {
   }
 };
 
+// A parent-child level's members: one row each, with its parent's key. The
+// tree is built from the rows that reach a top member; a row whose parent is
+// missing counts as a top member, and rows in a cycle reach none and are left out.
+void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Member* all_member,
+                     detail::MemberTree& tree) {
+  size_t depth = hierarchy.has_all() ? 1 : 0;
+  const auto& level = hierarchy.mapping().levels[depth];
+  SelectList select;
+  size_t key = select.Add(level.key_sql), name = select.Add(level.name_sql), caption = select.Add(level.caption_sql);
+  size_t parent_column = select.Add(level.parent_sql);
+  std::vector<size_t> properties;
+  for (const auto& property : level.property_sql) properties.push_back(select.Add(property));
+  std::string order_by = level.ordinal_sql.empty() ? "" : std::to_string(select.Add(level.ordinal_sql) + 1) + " NULLS LAST, ";
+  order_by += std::to_string(key + 1) + " NULLS LAST";
+  std::string sql = "SELECT DISTINCT ";
+  for (size_t index = 0; index < select.expressions().size(); ++index) {
+    sql += (index > 0 ? ", " : "") + select.expressions()[index];
+  }
+  sql += " FROM " + hierarchy.mapping().relation.FromClause() + " ORDER BY " + order_by;
+  RowSet rows = store.Query(sql);
+
+  std::unordered_map<KeyValue, size_t> row_of_key;
+  for (size_t row = 0; row < rows.row_count(); ++row) row_of_key.emplace(rows.at(row, key), row);
+  std::vector<std::vector<size_t>> children(rows.row_count());
+  std::vector<size_t> tops;
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    if (row_of_key.at(rows.at(row, key)) != row) continue;  // a key read twice counts once
+    const KeyValue& parent = rows.at(row, parent_column);
+    auto found = std::holds_alternative<std::monostate>(parent) || ToText(parent) == level.null_parent_value
+                     ? row_of_key.end()
+                     : row_of_key.find(parent);
+    (found == row_of_key.end() ? tops : children[found->second]).push_back(row);
+  }
+  // Depth first without recursion: a chain of members may be very deep.
+  std::vector<std::pair<size_t, const Member*>> stack;
+  for (auto top = tops.rbegin(); top != tops.rend(); ++top) stack.emplace_back(*top, all_member);
+  while (!stack.empty()) {
+    auto [row, parent] = stack.back();
+    stack.pop_back();
+    Member member;
+    member.key = rows.at(row, key);
+    member.name = ToText(rows.at(row, name));
+    member.caption = ToText(rows.at(row, caption));
+    bool below_top = parent && !parent->is_all;
+    member.unique_name = (below_top ? parent->unique_name : hierarchy.unique_name()) + "." +
+                         MemberLoader::Bracket(member.name);
+    member.level = hierarchy.levels()[depth].get();
+    member.parent = parent;
+    member.below_level = below_top ? parent->below_level + 1 : 0;
+    for (size_t property : properties) member.properties.push_back(rows.at(row, property));
+    const Member& added = tree.Add(std::move(member));
+    for (auto child = children[row].rbegin(); child != children[row].rend(); ++child) stack.emplace_back(*child, &added);
+  }
+}
+
 }  // namespace
 
 std::string MemberLoader::Bracket(std::string_view name) {
@@ -61,6 +116,10 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
   const auto& mapping = hierarchy.mapping();
   const auto& levels = hierarchy.levels();
   size_t first = hierarchy.has_all() ? 1 : 0;
+  if (first < mapping.levels.size() && mapping.levels[first].parent_child()) {
+    LoadParentChild(hierarchy, store, all_member, tree);
+    return;
+  }
 
   SelectList select;
   std::vector<LevelColumns> columns;

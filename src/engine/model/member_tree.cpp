@@ -21,16 +21,22 @@ void MemberTree::Finish() {
   for (const Member* root : roots_) Visit(root);
 }
 
-void MemberTree::Visit(const Member* member) {
-  auto& mutable_member = const_cast<Member&>(*member);
-  mutable_member.order = static_cast<int32_t>(members_.size());
-  members_.push_back(member);
-  size_t depth = static_cast<size_t>(member->depth());
-  if (depth >= levels_.size()) levels_.resize(depth + 1);
-  mutable_member.index_in_level = static_cast<int32_t>(levels_[depth].size());
-  levels_[depth].push_back(member);
-  by_unique_name_.emplace(member->unique_name, member);
-  for (const Member* child : member->children) Visit(child);
+void MemberTree::Visit(const Member* root) {
+  // Without recursion: a parent-child hierarchy may be a chain of any length.
+  std::vector<const Member*> stack{root};
+  while (!stack.empty()) {
+    const Member* member = stack.back();
+    stack.pop_back();
+    auto& mutable_member = const_cast<Member&>(*member);
+    mutable_member.order = static_cast<int32_t>(members_.size());
+    members_.push_back(member);
+    size_t depth = static_cast<size_t>(member->depth());
+    if (depth >= levels_.size()) levels_.resize(depth + 1);
+    mutable_member.index_in_level = static_cast<int32_t>(levels_[depth].size());
+    levels_[depth].push_back(member);
+    by_unique_name_.emplace(member->unique_name, member);
+    stack.insert(stack.end(), member->children.rbegin(), member->children.rend());
+  }
 }
 
 const std::vector<const Member*>& MemberTree::level(int depth) const {

@@ -57,6 +57,14 @@ struct LevelDef {
   bool unique_members = false;
   std::string level_type = "Regular";
   std::vector<PropertyDef> properties;
+  // A parent-child level: the column holding each member's parent key, the
+  // value (besides NULL) that marks a member with no parent, and optionally
+  // a <Closure> table listing every (ancestor, descendant) pair, each member
+  // with itself included.
+  std::string parent_column;
+  std::string null_parent_value;
+  std::shared_ptr<const Relation> closure;  // null without a <Closure>
+  std::string closure_parent_column, closure_child_column;
   int line = 0;
 };
 

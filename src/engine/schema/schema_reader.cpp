@@ -327,7 +327,8 @@ class Reader {
     if (!node.attribute("type").empty()) level.type = node.attribute("type").value();
     level.unique_members = Flag(node, "uniqueMembers", false);
     if (!node.attribute("levelType").empty()) level.level_type = node.attribute("levelType").value();
-    if (!node.attribute("parentColumn").empty()) Unsupported(node, "parent-child levels (parentColumn)");
+    level.parent_column = node.attribute("parentColumn").value();
+    level.null_parent_value = node.attribute("nullParentValue").value();
     std::string hide = node.attribute("hideMemberIf").value();
     if (!hide.empty() && hide != "Never") Unsupported(node, "hideMemberIf=\"" + hide + "\"");
     ReadChildren(node, {
@@ -338,7 +339,11 @@ class Reader {
         {"Property", [&](const Node& child) { level.properties.push_back(ReadProperty(child, level)); }},
         {"ParentExpression",
          [&](const Node& child) { Unsupported(child, "parent-child levels (<ParentExpression>)"); }},
+        {"Closure", [&](const Node& child) { ReadClosure(child, level); }},
     });
+    if (level.closure && level.parent_column.empty()) {
+      Fail(node, "the level '" + level.name + "' has a <Closure> but no parentColumn.");
+    }
     for (auto* expression : {&level.key, &level.name_expression, &level.caption_expression,
                              &level.ordinal_expression}) {
       if (!expression->column.empty()) expression->table = level.table;
@@ -352,6 +357,17 @@ class Reader {
       }
     }
     return level;
+  }
+
+  void ReadClosure(const pugi::xml_node& node, LevelDef& level) {
+    level.closure_parent_column = node.attribute("parentColumn").value();
+    level.closure_child_column = node.attribute("childColumn").value();
+    if (level.closure_parent_column.empty() || level.closure_child_column.empty()) {
+      Fail(node, "the <Closure> of the level '" + level.name + "' needs parentColumn and childColumn.");
+    }
+    pugi::xml_node table = node.child("Table");
+    if (!table) Fail(node, "the <Closure> of the level '" + level.name + "' holds no <Table>.");
+    level.closure = ReadRelation(table);
   }
 
   // One <SQL> element: its text under its dialect ("generic" when it names none).

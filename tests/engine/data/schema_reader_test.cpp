@@ -84,8 +84,9 @@ TEST(SchemaReaderTest, ABrokenOrUnsupportedCubeNamesTheConstructAndLeavesTheOthe
        "the <InlineTable> 'x' has no <ColumnDef>"},
       {R"(<View><SQL>select 1</SQL></View>)" + kMeasure, "a <View> needs an alias"},
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><Table name="d"/>
-         <Level name="L" column="c" parentColumn="p"/></Hierarchy></Dimension>)" + kMeasure,
-       "parent-child levels (parentColumn) is not supported"},
+         <Level name="L" column="c" parentColumn="p"><Closure parentColumn="p" childColumn="c"/></Level>
+         </Hierarchy></Dimension>)" + kMeasure,
+       "the <Closure> of the level 'L' holds no <Table>."},
       {kFact + R"(<Dimension name="D" foreignKey="d"><Hierarchy><Table name="d"/>
          <Level name="L" column="c" hideMemberIf="IfBlankName"/></Hierarchy></Dimension>)" + kMeasure,
        "hideMemberIf=\"IfBlankName\" is not supported"},
