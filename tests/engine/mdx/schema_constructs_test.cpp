@@ -206,7 +206,9 @@ TEST(SchemaConstructsTest, TheProviderShowsDeclaredAndIntrinsicProperties) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.property + " of member " + std::to_string(test.member));
-    const auto& value = shops->Item(test.member)->GetProperties().Item(test.property).value;
+    // The member is held: its properties live as long as it does.
+    auto member = shops->Item(test.member);
+    const auto& value = member->GetProperties().Item(test.property).value;
     EXPECT_EQ(value.TypeName(), test.type);
     if (test.type != "Null") {
       EXPECT_EQ(value.ToString(), test.text);
