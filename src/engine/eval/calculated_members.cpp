@@ -71,8 +71,21 @@ void CalculatedMembers::AddStatementMembers(const mdx::Statement& statement, Nam
     definition->hierarchy = hierarchy;
     Calculation calculation{formula.expression.get(), 0, sequence++, ""};
     for (const mdx::FormulaProperty& property : formula.properties) {
+      bool is_format = EqualsIgnoreCase(property.name, "FORMAT_STRING") || EqualsIgnoreCase(property.name, "FORMAT");
+      bool is_color = EqualsIgnoreCase(property.name, "FORE_COLOR") || EqualsIgnoreCase(property.name, "BACK_COLOR");
+      bool literal = property.value->kind == mdx::NodeKind::kString || property.value->kind == mdx::NodeKind::kNumber;
+      if (is_color) {
+        (EqualsIgnoreCase(property.name, "FORE_COLOR") ? calculation.fore_color : calculation.back_color) =
+            property.value.get();
+        continue;
+      }
+      if (is_format && !literal) {
+        // A format that depends on the cell, as IIf(... , '0%', '#,##0').
+        calculation.format_expression = property.value.get();
+        continue;
+      }
       std::string text = LiteralText(property, unique_name);
-      if (EqualsIgnoreCase(property.name, "FORMAT_STRING") || EqualsIgnoreCase(property.name, "FORMAT")) {
+      if (is_format) {
         calculation.format_string = text;
       } else if (EqualsIgnoreCase(property.name, "SOLVE_ORDER")) {
         auto number = ParseNumber(text);

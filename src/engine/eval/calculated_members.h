@@ -21,6 +21,12 @@ struct Calculation {
   int solve_order = 0;
   int sequence = 0;
   std::string format_string;  // as given; "" when none was
+  // Properties written as expressions, evaluated at each cell the member
+  // wins: FORMAT_STRING (then format_string is ""), FORE_COLOR, BACK_COLOR.
+  // Null when absent; they point into the statement.
+  const mdx::Node* format_expression = nullptr;
+  const mdx::Node* fore_color = nullptr;
+  const mdx::Node* back_color = nullptr;
 };
 
 // The calculated members one statement can see: those of its WITH clause,

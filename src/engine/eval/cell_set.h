@@ -18,6 +18,14 @@ struct CellResult {
   std::string formatted_value;
 };
 
+// What CELL PROPERTIES asks for beyond the value: the format string a cell
+// was shown with and the colors its calculated member gives (empty when none).
+struct CellStyle {
+  std::string format_string;
+  Scalar fore_color;
+  Scalar back_color;
+};
+
 // The result of one statement. Cells are in ordinal order: axis 0 varies
 // fastest; a statement without axes has one cell. The filter axis has one
 // position holding, for every hierarchy on no axis, the slicer's or the
@@ -28,6 +36,10 @@ struct CellSet {
   std::vector<AxisResult> axes;
   AxisResult filter_axis;
   std::vector<CellResult> cells;
+  // By cell, in the order of `cells`, when the statement asked for
+  // FORMAT_STRING, FORE_COLOR or BACK_COLOR; else empty.
+  std::vector<CellStyle> styles;
+  std::vector<std::string> cell_properties;  // the statement's CELL PROPERTIES, upper case
   std::shared_ptr<const void> owner;
 };
 

@@ -84,6 +84,7 @@ class Evaluator {
   // built in a context it does not have yet) and for any axis in the slicer.
   TupleSet AxisSet(int64_t number, const mdx::Node& at);
   const Cube& cube() const { return cube_; }
+  NameResolver& names() { return names_; }
   CalculatedMembers& calculated() { return calculated_; }
   const EngineOptions& options() const { return options_; }
   StatementBudget& budget() { return budget_; }

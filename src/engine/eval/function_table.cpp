@@ -8,6 +8,11 @@ const FunctionTable& FunctionTable::Instance() {
     AddSetFunctions(built);
     AddMemberFunctions(built);
     AddValueFunctions(built);
+    AddTimeFunctions(built);
+    AddNumericFunctions(built);
+    AddStringFunctions(built);
+    AddLogicalFunctions(built);
+    AddSetLibraryFunctions(built);
     return built;
   }();
   return table;

@@ -44,5 +44,10 @@ class FunctionTable {
 void AddSetFunctions(FunctionTable& table);
 void AddMemberFunctions(FunctionTable& table);
 void AddValueFunctions(FunctionTable& table);
+void AddTimeFunctions(FunctionTable& table);
+void AddNumericFunctions(FunctionTable& table);
+void AddStringFunctions(FunctionTable& table);
+void AddLogicalFunctions(FunctionTable& table);
+void AddSetLibraryFunctions(FunctionTable& table);
 
 }  // namespace orvex::engine

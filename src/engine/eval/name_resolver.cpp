@@ -1,6 +1,8 @@
 #include "engine/eval/name_resolver.h"
 
 #include "engine/eval/calculated_members.h"
+#include "engine/eval/statement_cache.h"
+#include "engine/eval/value.h"
 #include "engine/mdx/lexer.h"
 #include "engine/model/engine_error.h"
 #include "platform/com/variant.h"
@@ -28,6 +30,33 @@ std::vector<mdx::NamePart> Prefix(const std::vector<mdx::NamePart>& parts, size_
   return {parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
+// True when `member` has the compound key `keys`: its own key last, its
+// ancestors' before it, nearest first from the back.
+bool HasCompoundKey(const Member* member, const std::vector<std::string>& keys) {
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+    if (!member || member->is_all || !EqualsIgnoreCase(KeyText(member->key), *key)) return false;
+    member = member->parent;
+  }
+  return true;
+}
+
+// The one member of `level` the part names (by name or caption, or by key);
+// nullptr when none does or when several do, as a name that is not unique
+// within its level says nothing about which is meant.
+const Member* FindInLevel(const Level& level, const mdx::NamePart& part) {
+  const Member* found = nullptr;
+  for (const Member* member : level.members()) {
+    bool match = !part.key                ? EqualsIgnoreCase(member->name, part.text) ||
+                                                EqualsIgnoreCase(member->caption, part.text)
+                 : part.compound.empty() ? EqualsIgnoreCase(KeyText(member->key), part.text)
+                                         : HasCompoundKey(member, part.compound);
+    if (!match) continue;
+    if (found) return nullptr;
+    found = member;
+  }
+  return found;
+}
+
 bool HasKeyPart(const std::vector<mdx::NamePart>& parts) {
   for (const auto& part : parts) {
     if (part.key) return true;
@@ -52,6 +81,12 @@ NameResolver::NameResolver(const Cube& cube, const CalculatedMembers& calculated
   // of the same name hides one.
   const auto& cube_sets = cube.named_sets();
   for (size_t index = 0; index < cube_sets.size(); ++index) sets_.emplace(cube_sets[index].name, formulas + index);
+  // A set defined with a hierarchy in its name ([Time].[Halves]) is also
+  // reached by its last part, unless that names another set.
+  for (size_t index = 0; index < formulas; ++index) {
+    const mdx::Formula& formula = statement->formulas[index];
+    if (formula.kind == mdx::Formula::Kind::kSet && formula.name.size() > 1) sets_.emplace(formula.name.back().text, index);
+  }
 }
 
 const NameTarget& NameResolver::Resolve(const mdx::Name& name) {
@@ -65,10 +100,21 @@ const NameTarget& NameResolver::Resolve(const mdx::Name& name) {
   return resolved_.emplace(&name, *target).first->second;
 }
 
+const mdx::Node& NameResolver::ParsedText(const std::string& text) {
+  auto found = parsed_texts_.find(text);
+  if (found != parsed_texts_.end()) return *found->second;
+  std::shared_ptr<const mdx::Node> parsed = StatementCache::Shared().Expression(text);
+  return *parsed_texts_.emplace(text, std::move(parsed)).first->second;
+}
+
 std::optional<NameTarget> NameResolver::Find(const std::vector<mdx::NamePart>& parts) const {
   if (parts.empty()) return std::nullopt;
   if (parts.size() == 1 && !parts[0].key) {
     auto set = sets_.find(parts[0].text);
+    if (set != sets_.end()) return NamedSetRef{set->second};
+  }
+  if (parts.size() > 1) {
+    auto set = sets_.find(mdx::FormatName(parts));
     if (set != sets_.end()) return NamedSetRef{set->second};
   }
   if (const Member* member = calculated_.Find(mdx::FormatName(parts))) return member;
@@ -95,11 +141,49 @@ std::optional<NameTarget> NameResolver::Find(const std::vector<mdx::NamePart>& p
       }
     }
   }
+  // [Time].[Time]: the hierarchy of a dimension that has no name of its own
+  // goes by the dimension's name, where the second part names no level or
+  // member of it.
+  if (parts.size() >= 2 && !first.key && !parts[1].key && EqualsIgnoreCase(first.text, parts[1].text)) {
+    if (const Dimension* dimension = cube_.FindDimension(first.text)) {
+      for (const Hierarchy* hierarchy : dimension->hierarchies()) {
+        if (!hierarchy->name().empty() && !EqualsIgnoreCase(hierarchy->name(), first.text)) continue;
+        if (auto target = FindInHierarchy(*hierarchy, parts, 2)) return target;
+      }
+    }
+  }
   // A path of names or captions without the dimension: [USA].[CA], [All Stores].[USA].
   for (const Hierarchy* hierarchy : cube_.hierarchies()) {
     if (const Member* member = WalkPath(*hierarchy, parts, 0)) return member;
   }
   if (const Member* member = WalkPath(cube_.measures_hierarchy(), parts, 0)) return member;
+  return FindCalculatedByPath(parts);
+}
+
+std::optional<NameTarget> NameResolver::FindCalculatedByPath(const std::vector<mdx::NamePart>& parts) const {
+  // A calculated member by any name that reaches it: [Time].[1st Half] for
+  // one defined as [Time].[Time].[1st Half], [Store].[USA].[West] for one
+  // defined under [Store].[All Stores].[USA].
+  if (parts.size() < 2 || parts.back().key) return std::nullopt;
+  std::optional<NameTarget> above = Find(Prefix(parts, parts.size() - 1));
+  if (!above) return std::nullopt;
+  const Hierarchy* hierarchy = nullptr;
+  const Member* parent = nullptr;
+  if (const auto* member = std::get_if<const Member*>(&*above)) {
+    parent = *member;
+    if (parent) hierarchy = &HierarchyOf(*parent);
+  } else if (const auto* found = std::get_if<const Hierarchy*>(&*above)) {
+    hierarchy = *found;
+  } else if (const auto* dimension = std::get_if<const Dimension*>(&*above)) {
+    hierarchy = (*dimension)->hierarchies().front();
+  }
+  if (!hierarchy) return std::nullopt;
+  const Member* top = hierarchy->all_member();
+  for (const Member* member : calculated_.MembersOf(*hierarchy)) {
+    if (!EqualsIgnoreCase(member->name, parts.back().text)) continue;
+    bool under = parent ? member->parent == parent : (member->parent == nullptr || member->parent == top);
+    if (under) return member;
+  }
   return std::nullopt;
 }
 
@@ -116,15 +200,33 @@ std::optional<NameTarget> NameResolver::FindInHierarchy(const Hierarchy& hierarc
     }
   }
   if (const Member* member = WalkPath(hierarchy, parts, first)) return member;
+  // A member through its level, [Time].[Year].[1997] or [Time].[Quarter].&[1997]&[Q1];
+  // after the path, which wins where a name reads both ways.
+  if (first + 2 == parts.size() && !parts[first].key) {
+    for (const auto& level : hierarchy.levels()) {
+      if (!EqualsIgnoreCase(level->name(), parts[first].text)) continue;
+      if (const Member* member = FindInLevel(*level, parts[first + 1])) return member;
+    }
+  }
   return std::nullopt;
 }
 
 const Member* NameResolver::WalkPath(const Hierarchy& hierarchy, const std::vector<mdx::NamePart>& parts,
-                                     size_t first) const {
-  const Member* current = nullptr;
+                                     size_t first, const Member* start) const {
+  const Member* current = start;
   for (size_t index = first; index < parts.size(); ++index) {
     const mdx::NamePart& part = parts[index];
     const Member* next = nullptr;
+    if (!part.compound.empty()) {
+      // A compound key walks down one level per key.
+      for (const std::string& key : part.compound) {
+        mdx::NamePart step{key, true, true, {}};
+        const Member* below = WalkPath(hierarchy, {step}, 0, current);
+        if (!below) return nullptr;
+        current = below;
+      }
+      continue;
+    }
     if (part.key) {
       const auto& candidates = current ? current->children : hierarchy.levels().front()->members();
       next = FindByKey(candidates, part.text);

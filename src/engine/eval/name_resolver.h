@@ -28,9 +28,12 @@ using NameTarget = std::variant<const Member*, const Level*, const Hierarchy*, c
 //  - [Measures] and its members;
 //  - a hierarchy by unique name ([Time], [Time].[Fiscal]) or its dimension,
 //    followed by nothing (the hierarchy), a level name ([Product].[Product Family])
-//    or a member path ([Time].[1997].[Q1], the all member optional, &[key] parts by key);
+//    or a member path ([Time].[1997].[Q1], the all member optional, &[key] parts by key,
+//    &[1997]&[Q1] one step per key), or a level and a member unique in it
+//    ([Time].[Year].[1997], [Time].[Quarter].&[1997]&[Q1]);
 //  - else a path of member names or captions without dimension ([USA].[CA],
-//    [All Stores].[USA]), tried in every hierarchy in cube order.
+//    [All Stores].[USA]), tried in every hierarchy in cube order;
+//  - last, a calculated member under whatever the rest of the name reaches.
 // Names compare without regard to case. Results of Resolve are remembered per
 // syntax node. One statement, one thread.
 class NameResolver {
@@ -48,15 +51,24 @@ class NameResolver {
 
   const Cube& cube() const { return cube_; }
 
+  // The expression in `text` (what StrToMember and its kind read), parsed
+  // once per statement and kept as long as this resolver, which remembers
+  // names by node. Throws ComError when the text does not parse.
+  const mdx::Node& ParsedText(const std::string& text);
+
  private:
   std::optional<NameTarget> FindInHierarchy(const Hierarchy& hierarchy, const std::vector<mdx::NamePart>& parts,
                                             size_t first) const;
-  const Member* WalkPath(const Hierarchy& hierarchy, const std::vector<mdx::NamePart>& parts, size_t first) const;
+  // The member the path from `first` names below `start` (the top when nullptr).
+  const Member* WalkPath(const Hierarchy& hierarchy, const std::vector<mdx::NamePart>& parts, size_t first,
+                         const Member* start = nullptr) const;
+  std::optional<NameTarget> FindCalculatedByPath(const std::vector<mdx::NamePart>& parts) const;
 
   const Cube& cube_;
   const CalculatedMembers& calculated_;
   std::unordered_map<std::string, size_t, CaseInsensitiveHash, CaseInsensitiveEqual> sets_;
   std::unordered_map<const mdx::Node*, NameTarget> resolved_;
+  std::unordered_map<std::string, std::shared_ptr<const mdx::Node>> parsed_texts_;
 };
 
 }  // namespace orvex::engine

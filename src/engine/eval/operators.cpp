@@ -42,6 +42,17 @@ Scalar Arithmetic(mdx::BinaryOp op, const Scalar& left, const Scalar& right, con
     case mdx::BinaryOp::kMultiply:
       if (!a || !b) return Scalar();
       return Scalar(*a * *b);
+    case mdx::BinaryOp::kPower:
+      if (!a || !b) return Scalar();
+      return Scalar(std::pow(*a, *b));
+    case mdx::BinaryOp::kMod: {
+      // As VBA's Mod: both sides rounded to whole numbers first, halves to
+      // even; the remainder takes the sign of the left side.
+      if (!a || !b) return Scalar();
+      double divisor = std::nearbyint(*b);
+      if (divisor == 0) return Scalar();
+      return Scalar(std::fmod(std::nearbyint(*a), divisor));
+    }
     default:
       // Division by zero or by an empty cell has no value rather than an infinity.
       if (!a || !b || *b == 0) return Scalar();

@@ -138,7 +138,8 @@ class StatementRun {
     DropEmptyPositions(evaluator, axes);
     if (cells_.HasPending()) return std::nullopt;
     CellSet result;
-    result.cells = ComputeCells(evaluator, axes);
+    result.cells = ComputeCells(evaluator, axes, result.styles);
+    result.cell_properties = statement_.cell_properties;
     if (cells_.HasPending()) return std::nullopt;
     result.filter_axis = FilterAxis(evaluator.base_context(), axes);
     result.axes = std::move(axes);
@@ -234,7 +235,12 @@ class StatementRun {
     }
   }
 
-  std::vector<CellResult> ComputeCells(Evaluator& evaluator, const std::vector<AxisResult>& axes) {
+  std::vector<CellResult> ComputeCells(Evaluator& evaluator, const std::vector<AxisResult>& axes,
+                                       std::vector<CellStyle>& styles) {
+    bool styled = std::any_of(statement_.cell_properties.begin(), statement_.cell_properties.end(),
+                              [](const std::string& name) {
+                                return name == "FORMAT_STRING" || name == "FORE_COLOR" || name == "BACK_COLOR";
+                              });
     CheckCellCount(axes);
     int64_t count = 1;
     for (const AxisResult& axis : axes) count *= static_cast<int64_t>(axis.positions.size());
@@ -246,16 +252,32 @@ class StatementRun {
     std::vector<CellResult> cells;
     ForEachCombination(all, evaluator.base_context(), [&](const Context& context) {
       Scalar value = evaluator.CellValue(context);
-      std::string formatted = IsEmpty(value) ? "" : FormatCellValue(value, FormatAt(context));
+      const Calculation* winning = WinningCalculation(context);
+      std::string format = FormatAt(evaluator, winning, context);
+      std::string formatted = IsEmpty(value) ? "" : FormatCellValue(value, format);
       cells.push_back(CellResult{std::move(value), std::move(formatted)});
+      if (styled) {
+        CellStyle style{std::move(format), Scalar(), Scalar()};
+        if (winning && winning->fore_color) style.fore_color = evaluator.EvalScalar(*winning->fore_color, context);
+        if (winning && winning->back_color) style.back_color = evaluator.EvalScalar(*winning->back_color, context);
+        styles.push_back(std::move(style));
+      }
       return true;
     });
     return cells;
   }
 
   // The format of a cell: that of the winning calculated member when it names
-  // one, else its measure's.
-  std::string FormatAt(const Context& context) {
+  // one (a format written as an expression is evaluated at the cell), else its measure's.
+  std::string FormatAt(Evaluator& evaluator, const Calculation* winning, const Context& context) {
+    if (winning && winning->format_expression) {
+      return ScalarText(evaluator.EvalScalar(*winning->format_expression, context));
+    }
+    if (winning && !winning->format_string.empty()) return winning->format_string;
+    return formats_.FormatOf(context.measure());
+  }
+
+  const Calculation* WinningCalculation(const Context& context) {
     const Calculation* winning = nullptr;
     for (const Member* member : context.all()) {
       if (!member || !member->calculated) continue;
@@ -265,8 +287,7 @@ class StatementRun {
         winning = &calculation;
       }
     }
-    if (winning && !winning->format_string.empty()) return winning->format_string;
-    return formats_.FormatOf(context.measure());
+    return winning;
   }
 
   AxisResult FilterAxis(const Context& base, const std::vector<AxisResult>& axes) const {

@@ -14,6 +14,8 @@ const char* OperatorText(BinaryOp op) {
     case BinaryOp::kMultiply: return " * ";
     case BinaryOp::kDivide: return " / ";
     case BinaryOp::kConcat: return " || ";
+    case BinaryOp::kPower: return " ^ ";
+    case BinaryOp::kMod: return " MOD ";
     case BinaryOp::kEqual: return " = ";
     case BinaryOp::kNotEqual: return " <> ";
     case BinaryOp::kLess: return " < ";
@@ -44,6 +46,10 @@ std::string FormatName(const std::vector<NamePart>& parts) {
   std::string text;
   for (const NamePart& part : parts) {
     if (!text.empty()) text += '.';
+    if (!part.compound.empty()) {
+      for (const std::string& key : part.compound) text += "&[" + ReplaceAll(key, "]", "]]") + "]";
+      continue;
+    }
     text += part.key ? "&[" : "[";
     text += ReplaceAll(part.text, "]", "]]");
     text += ']';

@@ -46,10 +46,13 @@ struct NamePart {
   std::string text;
   bool quoted = false;
   bool key = false;
+  // A compound key &[1997]&[Q1]: the keys from the outermost ancestor's down
+  // to the member's own, which is also `text`. Empty for a single key.
+  std::vector<std::string> compound;
 };
 
 // "[Time].[1997]" from its parts, with "]" doubled inside each part; key parts
-// are written "&[...]".
+// are written "&[...]", a compound key "&[...]&[...]".
 std::string FormatName(const std::vector<NamePart>& parts);
 
 // A compound name: a cube object or a named set, resolved by the evaluator.
@@ -91,7 +94,7 @@ struct Unary : Node {
 };
 
 enum class BinaryOp {
-  kAdd, kSubtract, kMultiply, kDivide, kConcat,
+  kAdd, kSubtract, kMultiply, kDivide, kConcat, kPower, kMod,
   kEqual, kNotEqual, kLess, kLessEqual, kGreater, kGreaterEqual, kIs,
   kAnd, kOr, kXor,
   kRange,  // a : b
@@ -134,6 +137,9 @@ struct Statement {
   std::vector<NamePart> cube;
   SourcePos cube_pos;
   NodePtr slicer;  // null without WHERE
+  // CELL PROPERTIES as written, upper-cased and known (VALUE, FORMAT_STRING, ...);
+  // empty without the clause.
+  std::vector<std::string> cell_properties;
 };
 
 }  // namespace orvex::engine::mdx

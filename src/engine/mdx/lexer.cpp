@@ -161,7 +161,7 @@ Token Lexer::ReadSymbol(SourcePos start) {
     Advance(2);
     return Token{TokenKind::kSymbol, std::string{c, next}, start, nullptr};
   }
-  static constexpr std::string_view kSingle = "(){},.:+-*/=<>";
+  static constexpr std::string_view kSingle = "(){},.:+-*/=<>^";
   if (kSingle.find(c) == std::string_view::npos) {
     throw EngineError("MDX syntax error at " + DescribePosition(start) + ": unexpected character '" +
                          std::string(1, c) + "'.");

@@ -107,7 +107,7 @@ bool IsNamePart(const Token& token) {
 }
 
 NamePart ToNamePart(const Token& token) {
-  return NamePart{token.text, token.kind != TokenKind::kIdentifier, token.kind == TokenKind::kKeyIdentifier};
+  return NamePart{token.text, token.kind != TokenKind::kIdentifier, token.kind == TokenKind::kKeyIdentifier, {}};
 }
 
 }  // namespace
@@ -172,8 +172,17 @@ std::unique_ptr<Statement> Parser::WholeStatement() {
   if (TakeKeyword("WHERE")) statement->slicer = Expression();
   if (TakeKeyword("CELL")) {
     ExpectKeyword("PROPERTIES", " after CELL");
+    static constexpr std::array<std::string_view, 12> kCellProperties = {
+        "VALUE",     "FORMATTED_VALUE", "FORMAT_STRING", "FORE_COLOR", "BACK_COLOR",  "CELL_ORDINAL",
+        "FONT_NAME", "FONT_SIZE",       "FONT_FLAGS",    "LANGUAGE",   "ACTION_TYPE", "UPDATEABLE"};
     do {
-      CompoundName("a cell property name");
+      SourcePos at = Current().pos;
+      std::vector<NamePart> name = CompoundName("a cell property name");
+      if (name.size() != 1 || !IsOneOf(kCellProperties, name.front().text)) {
+        throw EngineError("MDX error at " + DescribePosition(at) + ": " + FormatName(name) +
+                          " is not a cell property (VALUE, FORMATTED_VALUE, FORMAT_STRING, FORE_COLOR, BACK_COLOR, ...).");
+      }
+      statement->cell_properties.push_back(ToUpper(name.front().text));
     } while (TakeSymbol(","));
   }
   ExpectEnd();
@@ -279,14 +288,25 @@ int Parser::AxisNumber() {
   return number;
 }
 
+NamePart Parser::TakeNamePart() {
+  NamePart part = ToNamePart(Take());
+  // Keys written one after another, &[1997]&[Q1], are one compound key.
+  if (part.key && Current().kind == TokenKind::kKeyIdentifier) {
+    part.compound.push_back(part.text);
+    while (Current().kind == TokenKind::kKeyIdentifier) part.compound.push_back(Take().text);
+    part.text = part.compound.back();
+  }
+  return part;
+}
+
 std::vector<NamePart> Parser::CompoundName(const char* what) {
   if (!IsNamePart(Current()) || (Current().kind == TokenKind::kIdentifier && IsOneOf(kReserved, Current().text))) {
     Fail(what);
   }
-  std::vector<NamePart> parts{ToNamePart(Take())};
+  std::vector<NamePart> parts{TakeNamePart()};
   while (AtSymbol(".") && IsNamePart(Next())) {
     Take();
-    parts.push_back(ToNamePart(Take()));
+    parts.push_back(TakeNamePart());
   }
   return parts;
 }
@@ -381,9 +401,9 @@ NodePtr Parser::Additive() {
 
 NodePtr Parser::Multiplicative() {
   NodePtr left = Signed();
-  while (AtSymbol("*") || AtSymbol("/")) {
+  while (AtSymbol("*") || AtSymbol("/") || AtKeyword("MOD")) {
     SourcePos pos = Current().pos;
-    BinaryOp op = AtSymbol("*") ? BinaryOp::kMultiply : BinaryOp::kDivide;
+    BinaryOp op = AtSymbol("*") ? BinaryOp::kMultiply : AtSymbol("/") ? BinaryOp::kDivide : BinaryOp::kMod;
     Take();
     left = Built(std::make_unique<Binary>(pos, op, std::move(left), Signed()));
   }
@@ -398,7 +418,35 @@ NodePtr Parser::Signed() {
     Take();
     return Built(std::make_unique<Unary>(pos, op, Signed()));
   }
-  return Range();
+  return Power();
+}
+
+// a ^ b binds tighter than a sign, so -2 ^ 2 is -4; several ^ go left to right.
+NodePtr Parser::Power() {
+  NodePtr left = Range();
+  while (AtSymbol("^")) {
+    SourcePos pos = Take().pos;
+    left = Built(std::make_unique<Binary>(pos, BinaryOp::kPower, std::move(left), Range()));
+  }
+  return left;
+}
+
+NodePtr Parser::Case() {
+  Nesting nesting(*this);
+  SourcePos pos = Take().pos;  // CASE
+  std::vector<NodePtr> args;
+  bool simple = !AtKeyword("WHEN");
+  if (simple) args.push_back(Expression());
+  if (!AtKeyword("WHEN")) Fail("WHEN after CASE");
+  while (TakeKeyword("WHEN")) {
+    args.push_back(Expression());
+    ExpectKeyword("THEN", " after the WHEN expression");
+    args.push_back(Expression());
+  }
+  if (TakeKeyword("ELSE")) args.push_back(Expression());
+  ExpectKeyword("END", " to close CASE");
+  return Built(std::make_unique<Call>(pos, std::string(simple ? kSimpleCase : kSearchedCase), CallStyle::kFunction,
+                                      std::move(args)));
 }
 
 NodePtr Parser::Range() {
@@ -419,12 +467,12 @@ NodePtr Parser::Postfix() {
     bool is_name = node->kind == NodeKind::kName;
     if (token.kind != TokenKind::kIdentifier) {
       if (!is_name) Fail("a property or method name after '.'");
-      static_cast<Name&>(*node).parts.push_back(ToNamePart(Take()));
+      static_cast<Name&>(*node).parts.push_back(TakeNamePart());
       continue;
     }
     bool method = Next().kind == TokenKind::kSymbol && Next().text == "(";
     if (!method && is_name && !IsOneOf(kProperties, token.text)) {
-      static_cast<Name&>(*node).parts.push_back(ToNamePart(Take()));
+      static_cast<Name&>(*node).parts.push_back(TakeNamePart());
       continue;
     }
     SourcePos pos = token.pos;
@@ -469,9 +517,10 @@ NodePtr Parser::Primary() {
     }
     case TokenKind::kString: return Built(std::make_unique<StringLiteral>(pos, Take().text));
     case TokenKind::kQuotedIdentifier:
-    case TokenKind::kKeyIdentifier: return Built(std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())}));
+    case TokenKind::kKeyIdentifier: return Built(std::make_unique<Name>(pos, std::vector<NamePart>{TakeNamePart()}));
     case TokenKind::kIdentifier: {
       if (IsOneOf(kReserved, token.text)) Fail("an expression");
+      if (EqualsIgnoreCase(token.text, "CASE")) return Case();
       if (EqualsIgnoreCase(token.text, "NULL")) {
         Take();
         return Built(std::make_unique<NullLiteral>(pos));
@@ -480,7 +529,7 @@ NodePtr Parser::Primary() {
         std::string function = Take().text;
         return Built(std::make_unique<Call>(pos, std::move(function), CallStyle::kFunction, Arguments()));
       }
-      return Built(std::make_unique<Name>(pos, std::vector<NamePart>{ToNamePart(Take())}));
+      return Built(std::make_unique<Name>(pos, std::vector<NamePart>{TakeNamePart()}));
     }
     case TokenKind::kSymbol:
       if (TakeSymbol("(")) {

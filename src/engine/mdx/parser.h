@@ -17,6 +17,12 @@ class Parser {
   static constexpr size_t kMaxStatementBytes = 4 << 20;
   static constexpr size_t kMaxTokens = 500000;
   static constexpr int kMaxNesting = 200;
+  // The function names CASE is parsed into: no statement can write them as
+  // calls, since they hold a blank. Searched CASE: the conditions and results
+  // in turn, then the ELSE result when there is one; simple CASE: the same
+  // after the value compared.
+  static constexpr std::string_view kSearchedCase = "CASE WHEN";
+  static constexpr std::string_view kSimpleCase = "CASE VALUE";
 
   // A whole statement: [WITH ...] SELECT [axes] FROM cube [WHERE slicer].
   static std::unique_ptr<Statement> ParseStatement(std::string_view text);
@@ -34,6 +40,8 @@ class Parser {
   AxisClause Axis();
   int AxisNumber();
   std::vector<NamePart> CompoundName(const char* what);
+  // The name part at the current token, with the keys after a key (a compound key).
+  NamePart TakeNamePart();
 
   NodePtr Expression();
   NodePtr Or();
@@ -43,7 +51,9 @@ class Parser {
   NodePtr Additive();
   NodePtr Multiplicative();
   NodePtr Signed();
+  NodePtr Power();
   NodePtr Range();
+  NodePtr Case();
   NodePtr Postfix();
   NodePtr Primary();
   std::vector<NodePtr> Arguments();

@@ -21,7 +21,7 @@ enum class TokenKind {
   kKeyIdentifier,     // &[1997], a member key
   kNumber,
   kString,            // 'text' or "text", with doubled quotes undoubled
-  kSymbol,            // ( ) { } , . : + - * / = <> < > <= >= ||
+  kSymbol,            // ( ) { } , . : + - * / ^ = <> < > <= >= ||
 };
 
 struct Token {

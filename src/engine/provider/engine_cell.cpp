@@ -20,6 +20,15 @@ EngineCell::EngineCell(std::shared_ptr<const CellSet> cell_set, int ordinal)
         properties.Add("VALUE", ToVariant(cell_.value));
         properties.Add("FORMATTED_VALUE", Variant(cell_.formatted_value));
         properties.Add("CELL_ORDINAL", Variant(static_cast<int32_t>(ordinal_)));
+        // What CELL PROPERTIES asked for beyond these, in its order.
+        if (!cell_set_->styles.empty()) {
+          const CellStyle& style = cell_set_->styles[static_cast<size_t>(ordinal_)];
+          for (const std::string& name : cell_set_->cell_properties) {
+            if (name == "FORMAT_STRING") properties.Add(name, Variant(style.format_string));
+            if (name == "FORE_COLOR") properties.Add(name, ToVariant(style.fore_color));
+            if (name == "BACK_COLOR") properties.Add(name, ToVariant(style.back_color));
+          }
+        }
         return properties;
       }) {}
 

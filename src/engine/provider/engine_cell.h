@@ -17,7 +17,8 @@ class EngineCell final : public provider::Cell {
   Variant Value() const override;
   std::string FormattedValue() const override { return cell_.formatted_value; }
   int Ordinal() const override { return ordinal_; }
-  // VALUE, FORMATTED_VALUE and CELL_ORDINAL.
+  // VALUE, FORMATTED_VALUE and CELL_ORDINAL, then FORMAT_STRING, FORE_COLOR
+  // and BACK_COLOR where the statement's CELL PROPERTIES names them.
   const provider::Properties& GetProperties() const override { return properties_.Get(); }
 
  private:

@@ -1,8 +1,9 @@
 // orvex-mdx: runs one MDX statement against a catalog and prints the result.
 //   orvex-mdx [--catalogs DIR] [--data-source NAME | NAME=DIR] [--catalog NAME]
 //             [--format table|json] [--max-cells N] [--query-timeout SECONDS]
-//             [--max-statement-memory BYTES] ["STATEMENT"]
-// Without a statement argument the statement is read from standard input.
+//             [--max-statement-memory BYTES] [--] ["STATEMENT"]
+// Without a statement argument the statement is read from standard input;
+// "--" ends the options, so a statement that starts with a comment may follow it.
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
     if (!error.empty()) std::cerr << "orvex-mdx: " << error << "\n";
     std::cerr << "Usage: orvex-mdx [--catalogs DIR] [--data-source NAME | NAME=DIR] [--catalog NAME]\n"
                  "                 [--format table|json] [--max-cells N] [--query-timeout SECONDS]\n"
-                 "                 [--max-statement-memory BYTES] [STATEMENT]\n"
+                 "                 [--max-statement-memory BYTES] [--] [STATEMENT]\n"
                  "Runs one MDX statement (the last argument, or standard input) and prints the result.\n"
                  "--catalogs DIR is the folder of catalogs that localhost names (default data/catalogs);\n"
                  "--catalog picks a catalog (default: the first); --format json prints one JSON object.\n";

@@ -20,13 +20,24 @@ const std::set<std::string> kWithValue = {"--catalogs", "--data-source", "--cata
 }  // namespace
 
 std::string ParseMdxArguments(int argc, char** argv, MdxRequest& request, bool& help) {
-  // The statement is the last argument unless it is an option or an option's value.
+  // "--" ends the options: the argument after it, if any, is the statement.
+  // Without it the statement is the last argument unless that is an option
+  // or an option's value; a statement may itself start with "--" (a comment),
+  // which an option name never follows with a blank.
   int options_end = argc;
-  if (argc > 1) {
+  for (int index = 1; index < argc; ++index) {
+    if (std::string(argv[index]) != "--") continue;
+    if (index + 2 < argc) return "Only one statement may follow '--'.";
+    if (index + 1 < argc) request.statement = argv[index + 1];
+    options_end = index;
+    break;
+  }
+  if (options_end == argc && argc > 1) {
     std::string last = argv[argc - 1];
     std::string before = argc > 2 ? argv[argc - 2] : "";
     bool is_value = kWithValue.count(before) > 0;
-    if (last.rfind("--", 0) != 0 && !is_value) {
+    bool is_option = last.rfind("--", 0) == 0 && last.find_first_of(" \t\r\n") == std::string::npos;
+    if (!is_option && !is_value) {
       request.statement = last;
       options_end = argc - 1;
     }

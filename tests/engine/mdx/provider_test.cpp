@@ -132,5 +132,37 @@ TEST(EmbeddedProviderTest, CellsetThroughTheConnection) {
   EXPECT_THROW((void)cellset.Item(2), ComError);
 }
 
+// The winning calculated member's format and colors are expressions
+// evaluated at each cell; the cells show them only when asked.
+TEST(EmbeddedProviderTest, CellPropertiesGiveFormatAndColorsOfEachCell) {
+  provider::Cellset cellset;
+  cellset.SetActiveConnection(OpenTiny());
+  cellset.Open("WITH MEMBER [Measures].[Share] AS [Measures].[Unit Sales] / 95, "
+               "format_string = IIf([Measures].[Unit Sales] > 50, '0%', '0.0%'), "
+               "Fore_Color = IIf([Measures].[Unit Sales] > 50, 255, 0), BACK_COLOR = 65535 "
+               "SELECT {[Time].[1997], [Time].[1998]} ON 0 FROM [Sales] WHERE [Measures].[Share] "
+               "cell properties VALUE, formatted_value, FORMAT_STRING, FORE_COLOR, BACK_COLOR");
+  struct Expected {
+    const char* formatted;
+    const char* format;
+    double fore;
+  };
+  const Expected expected[] = {{"82%", "0%", 255}, {"17.9%", "0.0%", 0}};
+  for (int ordinal = 0; ordinal < 2; ++ordinal) {
+    SCOPED_TRACE(ordinal);
+    auto cell = cellset.Item(ordinal);
+    EXPECT_EQ(cell->FormattedValue(), expected[ordinal].formatted);
+    const provider::Properties& properties = cell->GetProperties();
+    EXPECT_EQ(properties.Item("FORMAT_STRING").value.ToString(), expected[ordinal].format);
+    EXPECT_EQ(properties.Item("FORE_COLOR").value.ToDouble(), expected[ordinal].fore);
+    EXPECT_EQ(properties.Item("BACK_COLOR").value.ToDouble(), 65535);
+  }
+  provider::Cellset plain;
+  plain.SetActiveConnection(OpenTiny());
+  plain.Open("SELECT {[Time].[1997]} ON 0 FROM [Sales]");
+  EXPECT_THROW((void)plain.Item(0)->GetProperties().Item("FORMAT_STRING"), ComError);
+  EXPECT_THROW(plain.Open("SELECT FROM [Sales] CELL PROPERTIES VALUE, COLOUR"), ComError);
+}
+
 }  // namespace
 }  // namespace orvex::engine::testing

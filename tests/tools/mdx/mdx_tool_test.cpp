@@ -41,6 +41,31 @@ TEST(MdxToolTest, TheStatementIsTheLastArgumentThatIsNoOptionValue) {
   }
 }
 
+TEST(MdxToolTest, AStatementMayStartWithACommentOrFollowTheEndOfOptions) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string statement;
+    std::string format;
+  };
+  const Case cases[] = {
+      {{"--format", "json", "-- totals\nSELECT FROM [Sales]"}, "-- totals\nSELECT FROM [Sales]", "json"},
+      {{"--format", "json", "--", "--help"}, "--help", "json"},
+      {{"--format", "json", "--"}, "", "json"},
+      {{"--", "SELECT FROM [Sales]"}, "SELECT FROM [Sales]", "table"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.statement);
+    std::string error;
+    MdxRequest request = Parse(c.arguments, &error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(request.statement, c.statement);
+    EXPECT_EQ(request.format, c.format);
+  }
+  std::string error;
+  Parse({"--", "SELECT 1", "SELECT 2"}, &error);
+  EXPECT_NE(error, "");
+}
+
 TEST(MdxToolTest, JsonOutputIsOneObjectWithAxesFilterAxisAndCells) {
   MdxRequest request;
   request.catalogs = orvex::testing::TinyCatalogsRoot();
