@@ -132,6 +132,38 @@ std::vector<const Member*> CalculatedMembers::MembersOf(const Hierarchy& hierarc
   return result;
 }
 
+const Member* CalculatedMembers::VisualTotal(const Member& base, const std::vector<const Member*>& parts,
+                                             const std::string& caption) {
+  std::string formula = "Aggregate({";
+  for (size_t index = 0; index < parts.size(); ++index) formula += (index ? ", " : "") + parts[index]->unique_name;
+  formula += "})";
+  std::string key = base.unique_name + "\n" + caption + "\n" + formula;
+  auto found = visual_totals_by_parts_.find(key);
+  if (found != visual_totals_by_parts_.end()) return found->second;
+  std::shared_ptr<const mdx::Node> parsed = StatementCache::Shared().Expression(formula);
+  auto definition = std::make_unique<CalculatedMemberDef>();
+  definition->name = base.name;
+  definition->unique_name = base.unique_name;
+  definition->caption = caption.empty() ? base.caption : caption;
+  definition->formula = formula;
+  definition->hierarchy = &HierarchyOf(base);
+  auto member = std::make_unique<Member>(base);
+  member->caption = definition->caption;
+  member->index_in_level = -1;
+  member->calculated = definition.get();
+  member->measure = nullptr;
+  // After every calculated member of the statement, so that on equal solve
+  // orders the total is taken over whatever the others compute at the parts.
+  calculations_.emplace(definition.get(),
+                        Calculation{parsed.get(), 0, std::numeric_limits<int>::max() / 2, base.calculated ? base.calculated->format_string : ""});
+  cube_formulas_.push_back(std::move(parsed));
+  definitions_.push_back(std::move(definition));
+  const Member* result = member.get();
+  visual_totals_.push_back(std::move(member));
+  visual_totals_by_parts_.emplace(std::move(key), result);
+  return result;
+}
+
 const Calculation& CalculatedMembers::CalculationOf(const Member& member) {
   const CalculatedMemberDef* definition = member.calculated;
   auto found = calculations_.find(definition);

@@ -50,6 +50,13 @@ class CalculatedMembers {
   // measures, whose members list them), then the statement's, in definition order.
   std::vector<const Member*> MembersOf(const Hierarchy& hierarchy) const;
 
+  // The visual total of `base` over `parts` (members of its hierarchy below
+  // it): a member in base's place, named as base or after `caption` when that
+  // is not "", whose value is the aggregate of the parts. Made once per
+  // statement for each base and list of parts; owned here. Listed by no
+  // MembersOf; it wins over the statement's calculated members of equal solve order.
+  const Member* VisualTotal(const Member& base, const std::vector<const Member*>& parts, const std::string& caption);
+
   // How to compute `member`, which must be calculated (member.calculated set).
   // Throws ComError when a cube formula does not parse.
   const Calculation& CalculationOf(const Member& member);
@@ -61,6 +68,8 @@ class CalculatedMembers {
   std::unordered_map<std::string, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual> by_name_;
   std::unordered_map<const CalculatedMemberDef*, Calculation> calculations_;
   std::vector<std::shared_ptr<const mdx::Node>> cube_formulas_;  // keeps parsed cube formulas alive
+  std::vector<std::unique_ptr<Member>> visual_totals_;
+  std::unordered_map<std::string, const Member*> visual_totals_by_parts_;
 };
 
 }  // namespace orvex::engine

@@ -13,6 +13,7 @@ const FunctionTable& FunctionTable::Instance() {
     AddStringFunctions(built);
     AddLogicalFunctions(built);
     AddSetLibraryFunctions(built);
+    AddMemberLibraryFunctions(built);
     return built;
   }();
   return table;

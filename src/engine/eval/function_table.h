@@ -49,5 +49,6 @@ void AddNumericFunctions(FunctionTable& table);
 void AddStringFunctions(FunctionTable& table);
 void AddLogicalFunctions(FunctionTable& table);
 void AddSetLibraryFunctions(FunctionTable& table);
+void AddMemberLibraryFunctions(FunctionTable& table);
 
 }  // namespace orvex::engine

@@ -97,7 +97,6 @@ Value ExistsFunction(Evaluator& evaluator, const Call& call, const Context& cont
         break;
       }
     }
-    if (filter.tuples.empty() && !with_facts) exists = filter.hierarchies.empty();
     if (exists) kept.push_back(std::move(tuple));
   }
   set.tuples = std::move(kept);
@@ -500,6 +499,50 @@ Value AddCalculatedMembersFunction(Evaluator& evaluator, const Call& call, const
   return set;
 }
 
+// VisualTotals(set[, pattern]): each member of the set with descendants in
+// it replaced by its visual total, the aggregate of those descendants that
+// have none in the set themselves: so totals nest, a total over totals
+// being the total over their parts. The pattern names the totals:
+// "* - Total" puts the member's caption for the "*".
+Value VisualTotalsFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  TupleSet set = MemberSetArgument(evaluator, call, 0, context);
+  std::string pattern;
+  if (call.args.size() > 1) {
+    Scalar given = evaluator.EvalScalar(*call.args[1], context);
+    if (!std::holds_alternative<std::string>(given)) {
+      evaluator.Fail(*call.args[1], "VisualTotals takes a text pattern as argument 2");
+    }
+    pattern = std::get<std::string>(given);
+  }
+  // The members with descendants in the set; the others are the parts totals add up.
+  std::unordered_set<const Member*> above_others;
+  std::unordered_set<const Member*> in_set = MembersIn(set);
+  for (const Member* member : in_set) {
+    for (const Member* at = member->parent; at; at = at->parent) {
+      if (in_set.count(at)) above_others.insert(at);
+    }
+  }
+  const std::vector<Tuple> original = set.tuples;
+  for (Tuple& tuple : set.tuples) {
+    const Member* base = tuple.front();
+    if (!above_others.count(base)) continue;
+    std::vector<const Member*> parts;
+    for (const Tuple& other : original) {
+      const Member* candidate = other.front();
+      if (!base->IsAncestorOf(*candidate) || above_others.count(candidate)) continue;
+      if (std::find(parts.begin(), parts.end(), candidate) == parts.end()) parts.push_back(candidate);
+    }
+    if (parts.empty()) continue;
+    std::string caption;
+    if (!pattern.empty()) {
+      caption = pattern;
+      if (size_t star = caption.find('*'); star != std::string::npos) caption.replace(star, 1, base->caption);
+    }
+    tuple.front() = evaluator.calculated().VisualTotal(*base, parts, caption);
+  }
+  return set;
+}
+
 // Unorder(set): the set; the order it returns is allowed to be any, and the one it has is as good.
 Value UnorderFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   return evaluator.EvalSet(*call.args[0], context);
@@ -530,6 +573,7 @@ void AddSetLibraryFunctions(FunctionTable& table) {
   table.Add("StripCalculatedMembers", {StripCalculatedMembersFunction, 1, 1, CallForms::kFunction});
   table.Add("AddCalculatedMembers", {AddCalculatedMembersFunction, 1, 1, CallForms::kFunction});
   table.Add("Unorder", {UnorderFunction, 1, 1, CallForms::kFunction});
+  table.Add("VisualTotals", {VisualTotalsFunction, 1, 2, CallForms::kFunction});
 }
 
 }  // namespace orvex::engine

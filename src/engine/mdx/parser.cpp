@@ -19,10 +19,10 @@ constexpr std::array<std::string_view, 15> kReserved = {"SELECT", "FROM", "WHERE
 // Bare words after a dot that read as a property of what stands before them
 // rather than as the next part of a name. A member literally called so must be
 // written in brackets.
-constexpr std::array<std::string_view, 22> kProperties = {
+constexpr std::array<std::string_view, 23> kProperties = {
     "Children",  "Members",     "AllMembers", "Parent",      "FirstChild", "LastChild",  "PrevMember", "NextMember",
     "Siblings",  "CurrentMember", "DefaultMember", "Level",  "Hierarchy",  "Dimension",  "Name",       "UniqueName",
-    "Caption",   "Count",       "Ordinal",    "Value",       "FirstSibling", "LastSibling"};
+    "Caption",   "Count",       "Ordinal",    "Value",       "FirstSibling", "LastSibling", "DataMember"};
 
 template <size_t N>
 bool IsOneOf(const std::array<std::string_view, N>& words, std::string_view word) {

@@ -164,5 +164,16 @@ TEST(EmbeddedProviderTest, CellPropertiesGiveFormatAndColorsOfEachCell) {
   EXPECT_THROW(plain.Open("SELECT FROM [Sales] CELL PROPERTIES VALUE, COLOUR"), ComError);
 }
 
+TEST(EmbeddedProviderTest, VisualTotalsAreCaptionedByThePattern) {
+  provider::Cellset cellset;
+  cellset.SetActiveConnection(OpenTiny());
+  cellset.Open("SELECT VisualTotals({[Store].[USA], [Store].[USA].[OR]}, '* (shown)') ON 0 FROM [Sales]");
+  auto positions = cellset.GetAxes()->Item(0)->GetPositions();
+  EXPECT_EQ(positions->Item(0)->GetMembers()->Item(0)->Caption(), "USA (shown)");
+  EXPECT_EQ(positions->Item(0)->GetMembers()->Item(0)->UniqueName(), "[Store].[USA]");
+  EXPECT_EQ(positions->Item(1)->GetMembers()->Item(0)->Caption(), "OR");
+  EXPECT_EQ(cellset.Item(0)->FormattedValue(), "11.00");
+}
+
 }  // namespace
 }  // namespace orvex::engine::testing
