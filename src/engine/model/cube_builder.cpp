@@ -736,14 +736,15 @@ std::optional<AggregateTable> CubeBuilder::BuildAggregateTable(const Cube::State
     // An average is read from the fact table: its parts are not stored.
   };
   if (explicit_table) {
-    for (const auto& [measure_name, column] : definition.measures) {
+    for (const auto& given : definition.measures) {
+      const std::string& measure_name = given.first;
       auto found = std::find_if(state.measures.begin(), state.measures.end(), [&](const Measure* measure) {
         return EqualsIgnoreCase(measure->unique_name, measure_name) || EqualsIgnoreCase(measure->name, measure_name);
       });
       if (found == state.measures.end()) {
         throw EngineError(where + what + " names the measure " + measure_name + ", which the cube does not have.");
       }
-      add_measure(**found, column);
+      add_measure(**found, given.second);
     }
   } else {
     for (const Measure* measure : state.measures) {
