@@ -1,6 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/model/decimal.h"
@@ -15,9 +17,25 @@ namespace orvex::engine {
 // all level) is not filtered.
 using Coordinate = std::vector<const Member*>;
 
+// A set of tuples a cell is aggregated over, as a compound slicer or
+// Aggregate() asks for: the fact rows under any one of the tuples count once.
+// Each tuple holds one member per hierarchy of `hierarchies` (positions in
+// Cube::hierarchies(), ascending); an all member there filters nothing. The
+// coordinate of a cell with a filter holds no member (nullptr) at those
+// positions. `id` names the set canonically (equal sets, equal ids), so that
+// its cells can be cached across statements.
+struct TupleFilter {
+  std::vector<int32_t> hierarchies;
+  std::vector<std::vector<const Member*>> tuples;
+  std::string id;
+  // Sorts and deduplicates the tuples and fills `id`.
+  void Normalize();
+};
+
 struct CellRequest {
   const Measure* measure = nullptr;
   const Coordinate* coordinate = nullptr;  // must live until Fetch returns
+  const TupleFilter* filter = nullptr;     // likewise; nullptr: the coordinate alone
 };
 
 // A stored measure's value at a coordinate: a number (exact where the store

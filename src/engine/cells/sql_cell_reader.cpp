@@ -69,6 +69,7 @@ struct SqlCellReader::Pending {
   size_t request;
   CellKey key;
   std::vector<const Member*> members;  // the coordinate's members that are not aggregates
+  const TupleFilter* filter = nullptr;
 };
 
 // The cells of one level combination that the cache could not answer.
@@ -76,6 +77,7 @@ struct SqlCellReader::Group {
   std::vector<const Hierarchy*> hierarchies;  // one per level of the combination, in hierarchy order
   ColumnList columns;                         // the key columns: (hierarchy index, depth)
   std::vector<Pending> cells;
+  const TupleFilter* filter = nullptr;        // the same for every cell of the group
 };
 
 // One grouped query: its SQL, the key columns of its answer with their
@@ -108,10 +110,14 @@ SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& re
   if (!request.coordinate || request.coordinate->size() != hierarchies_.size()) {
     throw EngineError("A cell's coordinate does not have one member per hierarchy of the cube.");
   }
-  Pending cell{index, CellKey{request.measure, {}, {}}, {}};
+  Pending cell{index, CellKey{request.measure, {}, {}}, {}, request.filter};
   for (size_t position = 0; position < hierarchies_.size(); ++position) {
     const Member* member = (*request.coordinate)[position];
     if (IsAggregate(member)) continue;
+    if (request.filter && std::binary_search(request.filter->hierarchies.begin(), request.filter->hierarchies.end(),
+                                             static_cast<int32_t>(position))) {
+      continue;  // the filter's tuples decide this hierarchy
+    }
     if (&member->level->hierarchy() != hierarchies_[position]) {
       throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
                         hierarchies_[position]->unique_name() + ".");
@@ -122,24 +128,34 @@ SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& re
     AppendKeyPath(*hierarchies_[position], *member, cell.key.keys);
     cell.members.push_back(member);
   }
+  if (request.filter) {
+    // A cell over a set of tuples is cached apart from every plain cell.
+    cell.key.levels.push_back(kFilterMarker);
+    cell.key.keys.emplace_back(request.filter->id);
+  }
   return cell;
 }
 
 void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline deadline) {
   if (values.size() < requests.size()) throw EngineError("Fewer cell values than cell requests.");
-  std::map<std::vector<int32_t>, Group> groups;
+  std::map<std::pair<std::vector<int32_t>, std::string>, Group> groups;
   for (size_t index = 0; index < requests.size(); ++index) {
     // Placing a million requests takes a while: a statement out of time stops here too.
     if (index % 4096 == 4095 && deadline != kNoDeadline && std::chrono::steady_clock::now() >= deadline) {
       throw EngineError("The cells were not read: the statement's time was up.");
     }
     Pending cell = Locate(index, requests[index]);
+    if (cell.filter && cell.filter->tuples.empty()) {
+      values[index] = std::nullopt;  // aggregated over no tuple at all
+      continue;
+    }
     if (auto cached = cache_.Find(cell.key)) {
       values[index] = *cached;
       continue;
     }
-    Group& group = groups[cell.key.levels];
+    Group& group = groups[{cell.key.levels, cell.filter ? cell.filter->id : std::string()}];
     if (group.cells.empty()) {
+      group.filter = cell.filter;
       for (const Member* member : cell.members) {
         const Hierarchy& hierarchy = member->level->hierarchy();
         group.hierarchies.push_back(&hierarchy);
@@ -161,7 +177,8 @@ void SqlCellReader::Fetch(std::span<const CellRequest> requests, std::span<CellV
   std::stable_sort(order.begin(), order.end(),
                    [](const Group* a, const Group* b) { return a->columns.size() > b->columns.size(); });
   for (Group* group : order) {
-    RollUp(*group, cache_.Segments(), values);
+    // A cached answer holds no filter over tuples: a filtered cell cannot be added up from one.
+    if (!group->filter) RollUp(*group, cache_.Segments(), values);
     if (!group->cells.empty()) Answer(*group, values, deadline);
   }
 }
@@ -197,6 +214,11 @@ void SqlCellReader::RollUp(Group& group, const std::vector<std::shared_ptr<const
 
 void SqlCellReader::Answer(Group& group, std::span<CellValue> values, Deadline deadline) {
   Plan plan = MakePlan(group);
+  {
+    std::lock_guard lock(sql_log_mutex_);
+    if (sql_log_.size() == kSqlLogSize) sql_log_.erase(sql_log_.begin());
+    sql_log_.push_back(plan.sql);
+  }
   RowSet rows = store_.Query(plan.sql, deadline);
   query_count_.fetch_add(1);
 
@@ -226,6 +248,7 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values, Deadline d
   for (size_t row = 0; row < rows.row_count(); ++row) {
     std::vector<KeyValue> row_keys(keys.begin() + static_cast<ptrdiff_t>(row * columns),
                                    keys.begin() + static_cast<ptrdiff_t>((row + 1) * columns));
+    if (group.filter) row_keys.emplace_back(group.filter->id);
     for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
       answer.emplace(CellKey{plan.measures[measure], levels, row_keys}, numbers[row * plan.measures.size() + measure]);
     }
@@ -250,8 +273,9 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values, Deadline d
   }
   std::vector<std::pair<CellKey, CellValue>> cells(std::make_move_iterator(answer.begin()),
                                                    std::make_move_iterator(answer.end()));
-  cache_.Insert(std::move(cells),
-                std::make_shared<const Segment>(plan.columns, plan.measures, std::move(keys), std::move(numbers)));
+  cache_.Insert(std::move(cells), group.filter ? nullptr
+                                              : std::make_shared<const Segment>(plan.columns, plan.measures,
+                                                                                std::move(keys), std::move(numbers)));
 }
 
 SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
@@ -261,15 +285,14 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
       plan.measures.push_back(cell.key.measure);
     }
   }
-  detail::RelationSql from = fact_;
+  const AggregateTable* table = AggregateFor(group, plan.measures);
+  detail::RelationSql from = table ? table->relation : fact_;
   std::vector<std::string> key_columns;
   std::vector<std::string> filters;
   size_t column_index = 0;
   for (size_t level = 0; level < group.hierarchies.size(); ++level) {
     const Hierarchy& hierarchy = *group.hierarchies[level];
-    const auto& mapping = hierarchy.mapping();
-    from.Merge(mapping.relation);
-    if (mapping.fact_link) from.AddCondition(*mapping.fact_link);
+    Join(hierarchy, from, table);
 
     if (const auto* parent_child = ParentChildLevel(hierarchy)) {
       AddParentChildColumn(group, level, *parent_child, column_index++, from, key_columns, filters, plan);
@@ -283,7 +306,7 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
       plan.columns.push_back({group.columns[column_index].first, key_depth, false, {}});
     }
     for (int key_depth = top_key; key_depth <= depth; ++key_depth, ++column_index) {
-      const std::string& column = mapping.levels[static_cast<size_t>(key_depth)].key_sql;
+      const std::string& column = KeySql(hierarchy, key_depth, table);
       plan.sources.push_back({key_columns.size(), nullptr, key_depth});
       key_columns.push_back(column);
       // Each key column from the nearest unique level down is filtered to the
@@ -305,11 +328,16 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     }
   }
 
+  if (group.filter) filters.push_back(TupleFilterSql(*group.filter, from, table));
+
   plan.sql_keys = key_columns.size();
   plan.sql = "SELECT ";
   for (const auto& column : key_columns) plan.sql += column + ", ";
   for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
-    plan.sql += (measure > 0 ? ", " : "") + aggregates_.at(plan.measures[measure]);
+    const Measure* asked = plan.measures[measure];
+    const std::string* sql = &aggregates_.at(asked);
+    if (table) sql = table->aggregates.count(asked) ? &table->aggregates.at(asked) : &table->exact.at(asked);
+    plan.sql += (measure > 0 ? ", " : "") + *sql;
   }
   plan.sql += " FROM " + from.FromClause();
   for (size_t index = 0; index < filters.size(); ++index) {
@@ -368,6 +396,123 @@ void SqlCellReader::AddParentChildColumn(const Group& group, size_t level, const
   plan.columns.push_back(std::move(column));
 }
 
+const AggregateTable* SqlCellReader::AggregateFor(const Group& group, const std::vector<const Measure*>& measures) const {
+  for (const AggregateTable& table : aggregate_tables_) {
+    bool exact = false;
+    bool answers = std::all_of(measures.begin(), measures.end(), [&](const Measure* measure) {
+      if (table.aggregates.count(measure) > 0) return true;
+      exact = exact || table.exact.count(measure) > 0;
+      return table.exact.count(measure) > 0;
+    });
+    auto covers = [&](const Hierarchy& hierarchy, const Member& member) {
+      const AggregateTable::Link& link = table.links[static_cast<size_t>(hierarchy.index())];
+      if (link.kind == AggregateTable::Link::Kind::kForeignKey) return true;
+      return link.kind == AggregateTable::Link::Kind::kLevels && !ParentChildLevel(hierarchy) &&
+             member.depth() <= link.deepest;
+    };
+    for (size_t level = 0; answers && level < group.hierarchies.size(); ++level) {
+      answers = covers(*group.hierarchies[level], *group.cells.front().members[level]);
+    }
+    if (answers && group.filter) {
+      for (const auto& tuple : group.filter->tuples) {
+        for (size_t index = 0; answers && index < tuple.size(); ++index) {
+          if (IsAggregate(tuple[index])) continue;
+          answers = covers(*hierarchies_[static_cast<size_t>(group.filter->hierarchies[index])], *tuple[index]);
+        }
+      }
+    }
+    if (answers && exact) {
+      // A distinct count stored per row of the table is the answer only for
+      // those very rows: every level the table holds, grouped as it is.
+      answers = !group.filter;
+      for (size_t position = 0; answers && position < table.links.size(); ++position) {
+        const AggregateTable::Link& link = table.links[position];
+        if (link.kind == AggregateTable::Link::Kind::kNone) continue;
+        auto found = std::find(group.hierarchies.begin(), group.hierarchies.end(), hierarchies_[position]);
+        answers = link.kind == AggregateTable::Link::Kind::kLevels && found != group.hierarchies.end() &&
+                  group.cells.front().members[static_cast<size_t>(found - group.hierarchies.begin())]->depth() ==
+                      link.deepest;
+      }
+    }
+    if (answers) return &table;
+  }
+  return nullptr;
+}
+
+const std::string& SqlCellReader::KeySql(const Hierarchy& hierarchy, int depth, const AggregateTable* table) const {
+  if (table) {
+    const AggregateTable::Link& link = table->links[static_cast<size_t>(hierarchy.index())];
+    if (link.kind == AggregateTable::Link::Kind::kLevels) return link.level_sql[static_cast<size_t>(depth)];
+  }
+  return hierarchy.mapping().levels[static_cast<size_t>(depth)].key_sql;
+}
+
+void SqlCellReader::Join(const Hierarchy& hierarchy, detail::RelationSql& from, const AggregateTable* table) const {
+  const auto& mapping = hierarchy.mapping();
+  if (table) {
+    const AggregateTable::Link& link = table->links[static_cast<size_t>(hierarchy.index())];
+    if (link.kind == AggregateTable::Link::Kind::kLevels) return;  // the keys are the table's own columns
+    from.Merge(mapping.relation);
+    from.AddCondition(link.join);
+    return;
+  }
+  from.Merge(mapping.relation);
+  if (mapping.fact_link) from.AddCondition(*mapping.fact_link);
+}
+
+std::string SqlCellReader::TupleFilterSql(const TupleFilter& filter, detail::RelationSql& from,
+                                          const AggregateTable* table) const {
+  for (int32_t position : filter.hierarchies) Join(*hierarchies_[static_cast<size_t>(position)], from, table);
+  // The conditions of one member: its key path from the nearest unique level
+  // down, or in a parent-child hierarchy the keys of its whole subtree.
+  auto member_sql = [&](const Hierarchy& hierarchy, const Member& member) -> std::string {
+    if (const auto* parent_child = ParentChildLevel(hierarchy)) {
+      std::set<KeyValue> subtree;
+      std::vector<const Member*> below{&member};
+      while (!below.empty()) {
+        const Member* descendant = below.back();
+        below.pop_back();
+        subtree.insert(descendant->key);
+        below.insert(below.end(), descendant->children.begin(), descendant->children.end());
+      }
+      return FilterSql(parent_child->key_sql, subtree);
+    }
+    std::string conditions;
+    for (int depth = TopKeyDepth(hierarchy, member.depth()); depth <= member.depth(); ++depth) {
+      conditions += (conditions.empty() ? "" : " AND ") +
+                    FilterSql(KeySql(hierarchy, depth, table), {AncestorAt(&member, depth)->key});
+    }
+    return conditions;
+  };
+  // One hierarchy whose members all sit at one unique level: a plain IN list.
+  if (filter.hierarchies.size() == 1) {
+    const Hierarchy& hierarchy = *hierarchies_[static_cast<size_t>(filter.hierarchies[0])];
+    bool one_level = !ParentChildLevel(hierarchy);
+    std::set<KeyValue> keys;
+    for (const auto& tuple : filter.tuples) {
+      const Member* member = tuple[0];
+      one_level = one_level && !IsAggregate(member) && member->depth() == filter.tuples[0][0]->depth() &&
+                  TopKeyDepth(hierarchy, member->depth()) == member->depth();
+      if (one_level) keys.insert(member->key);
+    }
+    if (one_level) {
+      return FilterSql(KeySql(hierarchy, filter.tuples[0][0]->depth(), table), keys);
+    }
+  }
+  std::string any;
+  for (const auto& tuple : filter.tuples) {
+    std::string all;
+    for (size_t index = 0; index < tuple.size(); ++index) {
+      if (IsAggregate(tuple[index])) continue;
+      std::string condition = member_sql(*hierarchies_[static_cast<size_t>(filter.hierarchies[index])], *tuple[index]);
+      all += (all.empty() ? "" : " AND ") + ("(" + condition + ")");
+    }
+    if (all.empty()) return "TRUE";  // a tuple of all members takes every row
+    any += (any.empty() ? "" : " OR ") + ("(" + all + ")");
+  }
+  return "(" + any + ")";
+}
+
 std::string SqlCellReader::FilterSql(const std::string& column, const std::set<KeyValue>& keys) const {
   std::string in;
   bool has_null = false;
@@ -381,6 +526,11 @@ std::string SqlCellReader::FilterSql(const std::string& column, const std::set<K
   std::string filter = in.empty() ? "" : column + " IN (" + in + ")";
   if (has_null) filter = filter.empty() ? column + " IS NULL" : "(" + filter + " OR " + column + " IS NULL)";
   return filter;
+}
+
+std::vector<std::string> SqlCellReader::recent_sql() const {
+  std::lock_guard lock(sql_log_mutex_);
+  return sql_log_;
 }
 
 const SqlCellReader::LevelKeys& SqlCellReader::KeysAt(const Hierarchy& hierarchy, int depth) {

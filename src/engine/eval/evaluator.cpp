@@ -428,6 +428,32 @@ bool Evaluator::EvalCondition(const mdx::Node& node, const Context& context) {
   Fail(node, "Expected a condition, found the text '" + text + "'");
 }
 
+TupleFilter Evaluator::FilterOf(const TupleSet& set, const mdx::Node& at) {
+  std::vector<size_t> order(set.hierarchies.size());
+  for (size_t index = 0; index < order.size(); ++index) {
+    if (set.hierarchies[index]->is_measures()) Fail(at, "A set of tuples to aggregate over cannot hold measures");
+    order[index] = index;
+  }
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return set.hierarchies[a]->index() < set.hierarchies[b]->index(); });
+  TupleFilter filter;
+  for (size_t index : order) filter.hierarchies.push_back(set.hierarchies[index]->index());
+  for (const Tuple& tuple : set.tuples) {
+    std::vector<const Member*> sorted;
+    for (size_t index : order) {
+      const Member* member = tuple[index];
+      if (!member) Fail(at, "A set of tuples to aggregate over names a member that does not exist");
+      if (member->calculated) {
+        Fail(at, "A set of tuples to aggregate over cannot hold the calculated member " + member->unique_name);
+      }
+      sorted.push_back(member);
+    }
+    filter.tuples.push_back(std::move(sorted));
+  }
+  filter.Normalize();
+  return filter;
+}
+
 Scalar Evaluator::CellValue(const Context& context) {
   budget_.Tick();
   const Member* winner = nullptr;
@@ -460,7 +486,16 @@ Scalar Evaluator::CellValue(const Context& context) {
   }
   const Member* measure = context.measure();
   if (!measure->measure) return Scalar();
-  const engine::CellValue* value = cells_.Find(*measure->measure, context.coordinate());
+  const engine::CellValue* value = nullptr;
+  if (const TupleFilter* filter = context.filter()) {
+    if (filter->tuples.empty()) return Scalar();
+    // The filter's hierarchies are read over its tuples, not at their members.
+    Coordinate coordinate(context.coordinate().begin(), context.coordinate().end());
+    for (int32_t index : filter->hierarchies) coordinate[static_cast<size_t>(index)] = nullptr;
+    value = cells_.Find(*measure->measure, coordinate, filter);
+  } else {
+    value = cells_.Find(*measure->measure, context.coordinate());
+  }
   if (!value || !*value) return Scalar();
   return ToScalar(**value);
 }

@@ -64,6 +64,10 @@ class Evaluator {
   // The value of the cell at `context`: the formula of the calculated member
   // that wins there, else the stored measure's value.
   Scalar CellValue(const Context& context);
+  // The tuples of `set` as a filter to aggregate stored values over (see
+  // Context::SetFilter); fails at `at` for measures and calculated members,
+  // whose values no filter on the fact rows can give.
+  TupleFilter FilterOf(const TupleSet& set, const mdx::Node& at);
 
   // The upper-case word of a bare one-part name (ASC, SELF_AND_AFTER, ALL);
   // nullopt for anything else. Functions read their flags with it.

@@ -153,11 +153,13 @@ class StatementRun {
     const mdx::Node& slicer = *statement_.slicer;
     Value value = evaluator.Eval(slicer, context);
     if (auto* set = std::get_if<TupleSet>(&value)) {
-      if (set->tuples.size() != 1) {
-        evaluator.Fail(slicer, "The WHERE clause must name one member or tuple, not a set of " +
-                                   std::to_string(set->tuples.size()));
+      if (set->tuples.size() == 1) {
+        context.SetTuple(set->tuples.front(), set->hierarchies);
+        return context;
       }
-      context.SetTuple(set->tuples.front(), set->hierarchies);
+      // A compound slicer: every cell aggregates over its tuples, read with
+      // one condition on the fact rows.
+      context.SetFilter(evaluator.FilterOf(*set, slicer), set->hierarchies, static_cast<size_t>(options_.max_cells));
       return context;
     }
     std::vector<const Hierarchy*> hierarchies;

@@ -9,7 +9,7 @@
 namespace orvex::engine {
 
 size_t StatementValues::Hash::operator()(const KeyView& key) const {
-  size_t hash = std::hash<const void*>()(key.measure);
+  size_t hash = std::hash<const void*>()(key.measure) ^ std::hash<const void*>()(key.filter);
   for (const Member* member : key.coordinate) {
     hash ^= std::hash<const void*>()(member) + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
   }
@@ -17,12 +17,23 @@ size_t StatementValues::Hash::operator()(const KeyView& key) const {
 }
 
 bool StatementValues::Equal::operator()(const KeyView& a, const KeyView& b) const {
-  return a.measure == b.measure && std::equal(a.coordinate.begin(), a.coordinate.end(), b.coordinate.begin(),
+  return a.measure == b.measure && a.filter == b.filter && std::equal(a.coordinate.begin(), a.coordinate.end(), b.coordinate.begin(),
                                               b.coordinate.end());
 }
 
 const CellValue* StatementValues::Find(const Measure& measure, std::span<const Member* const> coordinate) {
-  auto found = entries_.find(KeyView{&measure, coordinate});
+  return Find(measure, coordinate, nullptr);
+}
+
+const CellValue* StatementValues::Find(const Measure& measure, std::span<const Member* const> coordinate,
+                                       const TupleFilter* filter) {
+  if (filter) {
+    // Filters equal in content are one filter here, whoever built them.
+    auto& owned = filters_[filter->id];
+    if (!owned) owned = std::make_unique<TupleFilter>(*filter);
+    filter = owned.get();
+  }
+  auto found = entries_.find(KeyView{&measure, coordinate, filter});
   if (found != entries_.end()) return found->second.known ? &found->second.value : nullptr;
   if (entries_.size() >= max_values_) {
     throw EngineError("The statement needs more than " + std::to_string(max_values_) +
@@ -34,7 +45,7 @@ const CellValue* StatementValues::Find(const Measure& measure, std::span<const M
     budget_->Charge(kPerValue + static_cast<int64_t>(coordinate.size() * sizeof(const Member*)), "cell values");
   }
   auto [inserted, _] =
-      entries_.emplace(Key{&measure, Coordinate(coordinate.begin(), coordinate.end())}, Entry{});
+      entries_.emplace(Key{&measure, Coordinate(coordinate.begin(), coordinate.end()), filter}, Entry{});
   pending_.emplace_back(&inserted->first, &inserted->second);
   return nullptr;
 }
@@ -50,7 +61,7 @@ void StatementValues::FetchPending(CellReader& reader) {
   }
   std::vector<CellRequest> requests;
   requests.reserve(pending_.size());
-  for (const auto& [key, entry] : pending_) requests.push_back(CellRequest{key->measure, &key->coordinate});
+  for (const auto& [key, entry] : pending_) requests.push_back(CellRequest{key->measure, &key->coordinate, key->filter});
   std::vector<CellValue> values(requests.size());
   reader.Fetch(requests, values, budget_ ? budget_->deadline() : kNoDeadline);
   for (size_t index = 0; index < pending_.size(); ++index) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <span>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +31,9 @@ class StatementValues {
   // the request is remembered. The pointer lives as long as the cache. Throws
   // ComError when the request is one too many.
   const CellValue* Find(const Measure& measure, std::span<const Member* const> coordinate);
+  // The same for a cell aggregated over the tuples of `filter` (nullptr: none).
+  const CellValue* Find(const Measure& measure, std::span<const Member* const> coordinate,
+                        const TupleFilter* filter);
 
   bool HasPending() const { return !pending_.empty(); }
   size_t pending_count() const { return pending_.size(); }
@@ -39,14 +44,16 @@ class StatementValues {
   struct Key {
     const Measure* measure;
     Coordinate coordinate;
+    const TupleFilter* filter = nullptr;  // one of filters_
   };
   struct KeyView {
     const Measure* measure;
     std::span<const Member* const> coordinate;
+    const TupleFilter* filter = nullptr;
   };
   struct Hash {
     using is_transparent = void;
-    size_t operator()(const Key& key) const { return (*this)(KeyView{key.measure, key.coordinate}); }
+    size_t operator()(const Key& key) const { return (*this)(View(key)); }
     size_t operator()(const KeyView& key) const;
   };
   struct Equal {
@@ -60,12 +67,14 @@ class StatementValues {
     bool known = false;
     CellValue value;
   };
-  static KeyView View(const Key& key) { return KeyView{key.measure, key.coordinate}; }
+  static KeyView View(const Key& key) { return KeyView{key.measure, key.coordinate, key.filter}; }
 
   size_t max_values_;
   StatementBudget* budget_;
   std::unordered_map<Key, Entry, Hash, Equal> entries_;
   std::vector<std::pair<const Key*, Entry*>> pending_;  // map nodes never move
+  // Every filter asked with, once per id: keys point to these.
+  std::unordered_map<std::string, std::unique_ptr<TupleFilter>> filters_;
 };
 
 }  // namespace orvex::engine

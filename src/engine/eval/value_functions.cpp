@@ -121,8 +121,9 @@ Value CountFunction(Evaluator& evaluator, const Call& call, const Context& conte
 }
 
 // Aggregate combines the values as the measure does: sums for sum and count,
-// least and greatest for min and max. Averages and distinct counts cannot be
-// combined from their parts, so over more than one tuple they fail.
+// least and greatest for min and max; a distinct count is read once over all
+// the tuples' fact rows. Averages cannot be combined from their parts, so
+// over more than one tuple they fail.
 Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   if (auto value = OverWholeLevels(evaluator, call, context,
                                    {Aggregator::kSum, Aggregator::kCount, Aggregator::kMin, Aggregator::kMax})) {
@@ -143,7 +144,15 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
     if (hierarchy->is_measures()) measure = nullptr;
   }
   Aggregator aggregator = measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum;
-  if ((aggregator == Aggregator::kAvg || aggregator == Aggregator::kDistinctCount) && set.tuples.size() > 1) {
+  if (aggregator == Aggregator::kDistinctCount && set.tuples.size() > 1) {
+    // Counted once over the fact rows of every tuple together: a value found
+    // under two tuples is one value, so the counts cannot just be added.
+    Context over = context;
+    over.SetFilter(evaluator.FilterOf(set, call), set.hierarchies,
+                   static_cast<size_t>(evaluator.options().max_cells));
+    return call.args.size() > 1 ? evaluator.EvalScalar(*call.args[1], over) : evaluator.CellValue(over);
+  }
+  if (aggregator == Aggregator::kAvg && set.tuples.size() > 1) {
     evaluator.Fail(call, "Aggregate cannot combine the values of " + measure->unique_name +
                              " over several tuples: its values do not add up");
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <regex>
 #include <set>
 
 #include "engine/model/cube_state.h"
@@ -111,8 +112,11 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
   for (const auto& set : definition.named_sets) {
     state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
   }
-  state.cells = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
+  std::vector<AggregateTable> aggregate_tables = builder.BuildAggregateTables(state);
+  auto reader = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
+  reader->SetAggregateTables(std::move(aggregate_tables));
+  state.cells = std::move(reader);
   return cube;
 }
 
@@ -371,10 +375,13 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
     std::string primary_key = definition.primary_key;
     if (primary_key.empty()) primary_key = definition.levels.back().key.column;
     if (primary_key.empty()) throw EngineError("A hierarchy of " + what + " has no primaryKey.");
+    mapping.foreign_key = dimension.foreign_key;
+    mapping.key_table = key_table;
+    mapping.primary_key_sql = CheckedColumn(key_table, primary_key, definition.line, "the primaryKey of " + what);
     mapping.fact_link = detail::RelationSql::Condition{
         fact_alias_, key_table,
         CheckedColumn(fact_alias_, dimension.foreign_key, dimension.line, "the foreignKey of " + what) + " = " +
-            CheckedColumn(key_table, primary_key, definition.line, "the primaryKey of " + what)};
+            mapping.primary_key_sql};
   }
 
   mapping.levels.resize(hierarchy.has_all ? 1 : 0);
@@ -535,6 +542,225 @@ void CubeBuilder::CheckSharedTables(const std::string& dimension, const detail::
     check(condition.left_alias, condition.right_alias, condition.sql);
   }
   if (mapping.fact_link) check(mapping.fact_link->left_alias, mapping.fact_link->right_alias, mapping.fact_link->sql);
+}
+
+}  // namespace orvex::engine
+
+namespace orvex::engine {
+namespace {
+
+// A name as the default column names of aggregate tables write it: lower
+// case, spaces as underscores ("Store Sales" is store_sales).
+std::string AggColumnName(const std::string& name) {
+  std::string column = ToLower(name);
+  std::replace(column.begin(), column.end(), ' ', '_');
+  return column;
+}
+
+bool Matches(const std::string& pattern, const std::string& name, bool ignore_case) {
+  try {
+    auto flags = std::regex::ECMAScript | (ignore_case ? std::regex::icase : std::regex::ECMAScript);
+    return std::regex_match(name, std::regex(pattern, flags));
+  } catch (const std::regex_error&) {
+    throw EngineError("The aggregate table pattern '" + pattern + "' is not a regular expression.");
+  }
+}
+
+// Aggregates of an aggregate table's column that add up to coarser groups.
+std::optional<std::string> RollUpSql(Aggregator aggregator, const std::string& column) {
+  switch (aggregator) {
+    case Aggregator::kSum:
+    case Aggregator::kCount: return "SUM(" + column + ")";
+    case Aggregator::kMin: return "MIN(" + column + ")";
+    case Aggregator::kMax: return "MAX(" + column + ")";
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::vector<AggregateTable> CubeBuilder::BuildAggregateTables(const Cube::State& state) {
+  std::vector<AggregateTable> tables;
+  for (const auto& definition : definition_.fact->aggregates) {
+    if (!definition.name.empty()) tables.push_back(*BuildAggregateTable(state, definition, definition.name));
+  }
+  // Patterns after every named table, so that a table both name is described by its <AggName>.
+  for (const auto& definition : definition_.fact->aggregates) {
+    if (!definition.name.empty()) continue;
+    // A pattern needs the store's list of tables; a store that cannot list them has none to match.
+    if (!columns_) continue;
+    for (const std::string& name : columns_->TableNames()) {
+      if (EqualsIgnoreCase(name, definition_.fact->name) || !Matches(definition.pattern, name, definition.ignore_case)) {
+        continue;
+      }
+      bool excluded = std::any_of(definition.exclude_names.begin(), definition.exclude_names.end(),
+                                  [&](const std::string& exclude) {
+                                    return definition.ignore_case ? EqualsIgnoreCase(exclude, name) : exclude == name;
+                                  }) ||
+                      std::any_of(definition.exclude_patterns.begin(), definition.exclude_patterns.end(),
+                                  [&](const std::string& exclude) { return Matches(exclude, name, definition.ignore_case); });
+      bool named = std::any_of(tables.begin(), tables.end(), [&](const AggregateTable& table) {
+        return EqualsIgnoreCase(table.name, name);
+      });
+      if (excluded || named) continue;
+      if (auto table = BuildAggregateTable(state, definition, name)) tables.push_back(std::move(*table));
+    }
+  }
+  // The most grouped first: fewer level and key columns, fewer rows to read.
+  auto width = [](const AggregateTable& table) {
+    int columns = 0;
+    for (const auto& link : table.links) {
+      if (link.kind == AggregateTable::Link::Kind::kForeignKey) columns += 100;
+      if (link.kind == AggregateTable::Link::Kind::kLevels) columns += link.deepest;
+    }
+    return columns;
+  };
+  std::stable_sort(tables.begin(), tables.end(),
+                   [&](const AggregateTable& a, const AggregateTable& b) { return width(a) < width(b); });
+  return tables;
+}
+
+std::optional<AggregateTable> CubeBuilder::BuildAggregateTable(const Cube::State& state,
+                                                               const schema::AggTableDef& definition,
+                                                               const std::string& name) {
+  bool explicit_table = !definition.name.empty();
+  std::string what = "the aggregate table '" + name + "'";
+  std::string where = "Schema line " + std::to_string(definition.line) + ": ";
+  Relation relation;
+  relation.kind = Relation::Kind::kTable;
+  relation.name = name;
+  relation.schema = definition_.fact->schema;
+  relation.alias = name;
+  relation.line = definition.line;
+  AggregateTable table;
+  table.name = name;
+  AddRelation(relation, table.relation);
+  table.links.resize(state.hierarchies.size());
+  auto has_column = [&](const std::string& column) {
+    bool ignored = std::any_of(definition.ignored.begin(), definition.ignored.end(),
+                               [&](const std::string& other) { return EqualsIgnoreCase(other, column); });
+    return !ignored && columns_ && columns_->HasColumn(relation.schema, name, column);
+  };
+  auto column_sql = [&](const std::string& column) { return CheckedColumn(name, column, definition.line, what); };
+
+  std::string fact_count = explicit_table ? definition.fact_count : "fact_count";
+  if (!explicit_table && !has_column(fact_count)) return std::nullopt;
+  (void)column_sql(fact_count);
+
+  // Foreign keys: given, or for a pattern's match the fact table's own names.
+  std::vector<std::pair<std::string, std::string>> foreign_keys = definition.foreign_keys;
+  if (!explicit_table) {
+    for (const Hierarchy* hierarchy : state.hierarchies) {
+      const auto& key = hierarchy->mapping().foreign_key;
+      if (!key.empty() && has_column(key)) foreign_keys.emplace_back(key, key);
+    }
+  }
+  for (const auto& [fact_column, agg_column] : foreign_keys) {
+    bool found = false;
+    for (const Hierarchy* hierarchy : state.hierarchies) {
+      const auto& mapping = hierarchy->mapping();
+      if (!mapping.fact_link || !EqualsIgnoreCase(mapping.foreign_key, fact_column)) continue;
+      auto& link = table.links[static_cast<size_t>(hierarchy->index())];
+      link.kind = AggregateTable::Link::Kind::kForeignKey;
+      link.join = {name, mapping.key_table, column_sql(agg_column) + " = " + mapping.primary_key_sql};
+      found = true;
+    }
+    if (!found) throw EngineError(where + what + " names the foreign key '" + fact_column + "', which no dimension uses.");
+  }
+
+  // Levels: given by unique name, or for a pattern's match found by the
+  // names "hierarchy_level" or the level's key column.
+  auto add_level = [&](const Level& level, const std::string& column) {
+    const Hierarchy& hierarchy = level.hierarchy();
+    auto& link = table.links[static_cast<size_t>(hierarchy.index())];
+    if (link.kind == AggregateTable::Link::Kind::kForeignKey) {
+      throw EngineError(where + what + " holds both a foreign key and levels of " + hierarchy.unique_name() + ".");
+    }
+    link.kind = AggregateTable::Link::Kind::kLevels;
+    link.level_sql.resize(hierarchy.levels().size());
+    link.level_sql[static_cast<size_t>(level.depth())] = column_sql(column);
+    link.deepest = std::max(link.deepest, level.depth());
+  };
+  if (explicit_table) {
+    for (const auto& [level_name, column] : definition.levels) {
+      const Level* found = nullptr;
+      for (const Hierarchy* hierarchy : state.hierarchies) {
+        for (const auto& level : hierarchy->levels()) {
+          if (EqualsIgnoreCase(level->unique_name(), level_name)) found = level.get();
+        }
+      }
+      if (!found || found->is_all()) {
+        throw EngineError(where + what + " names the level " + level_name + ", which the cube does not have.");
+      }
+      add_level(*found, column);
+    }
+  } else {
+    for (const Hierarchy* hierarchy : state.hierarchies) {
+      if (table.links[static_cast<size_t>(hierarchy->index())].kind != AggregateTable::Link::Kind::kNone) continue;
+      std::string prefix = AggColumnName(hierarchy->name().empty() ? hierarchy->dimension().name() : hierarchy->name());
+      for (const auto& level : hierarchy->levels()) {
+        if (level->is_all()) continue;
+        std::string by_name = prefix + "_" + AggColumnName(level->name());
+        if (has_column(by_name)) add_level(*level, by_name);
+      }
+    }
+  }
+  for (const Hierarchy* hierarchy : state.hierarchies) {
+    auto& link = table.links[static_cast<size_t>(hierarchy->index())];
+    if (link.kind != AggregateTable::Link::Kind::kLevels) continue;
+    // A level's key is unique only with its ancestors' keys: every level
+    // above the deepest must be there too.
+    for (int depth = hierarchy->has_all() ? 1 : 0; depth <= link.deepest; ++depth) {
+      if (link.level_sql[static_cast<size_t>(depth)].empty()) {
+        if (!explicit_table) {
+          link = AggregateTable::Link{};
+          break;
+        }
+        throw EngineError(where + what + " holds the level " +
+                          hierarchy->levels()[static_cast<size_t>(link.deepest)]->unique_name() +
+                          " but not the level " + hierarchy->levels()[static_cast<size_t>(depth)]->unique_name() +
+                          " above it.");
+      }
+    }
+  }
+
+  // Measures: given by unique name, or for a pattern's match found by the
+  // measure's column or its name.
+  auto add_measure = [&](const Measure& measure, const std::string& column) {
+    std::string sql = column_sql(column);
+    if (measure.aggregator == Aggregator::kDistinctCount) {
+      table.exact.emplace(&measure, "MAX(" + sql + ")");
+    } else if (auto rolled = RollUpSql(measure.aggregator, sql)) {
+      table.aggregates.emplace(&measure, *rolled);
+    }
+    // An average is read from the fact table: its parts are not stored.
+  };
+  if (explicit_table) {
+    for (const auto& given : definition.measures) {
+      const std::string& measure_name = given.first;
+      auto found = std::find_if(state.measures.begin(), state.measures.end(), [&](const Measure* measure) {
+        return EqualsIgnoreCase(measure->unique_name, measure_name) || EqualsIgnoreCase(measure->name, measure_name);
+      });
+      if (found == state.measures.end()) {
+        throw EngineError(where + what + " names the measure " + measure_name + ", which the cube does not have.");
+      }
+      add_measure(**found, given.second);
+    }
+  } else {
+    for (const Measure* measure : state.measures) {
+      // By the measure's name; by its fact column only when no other measure
+      // reads that column (a count and a sum of one column hold different figures).
+      bool shared = std::count_if(state.measures.begin(), state.measures.end(), [&](const Measure* other) {
+                      return EqualsIgnoreCase(other->column, measure->column);
+                    }) > 1;
+      if (has_column(AggColumnName(measure->name))) {
+        add_measure(*measure, AggColumnName(measure->name));
+      } else if (!measure->column.empty() && !shared && has_column(measure->column)) {
+        add_measure(*measure, measure->column);
+      }
+    }
+  }
+  return table;
 }
 
 }  // namespace orvex::engine

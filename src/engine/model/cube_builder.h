@@ -1,5 +1,6 @@
 #pragma once
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 #include <memory>
@@ -53,6 +54,15 @@ class CubeBuilder {
   std::string InlineTableSql(const schema::Relation& relation) const;
   // Column(), after checking that the table behind `alias` has `column`.
   std::string CheckedColumn(const std::string& alias, const std::string& column, int line, const std::string& what) const;
+  // The fact table's aggregate tables (<AggName>, and the store tables an
+  // <AggPattern> matches), each checked against the cube; throws ComError
+  // with the schema line for one that names what the cube does not have.
+  std::vector<AggregateTable> BuildAggregateTables(const Cube::State& state);
+  // One aggregate table named `name`, its columns as `definition` gives them
+  // (explicit) or recognized by their names (a pattern's match): nullopt
+  // when a pattern's match lacks a fact count column.
+  std::optional<AggregateTable> BuildAggregateTable(const Cube::State& state, const schema::AggTableDef& definition,
+                                                    const std::string& name);
   void CheckSharedTables(const std::string& dimension, const detail::HierarchyMapping& mapping);
 
   const schema::CubeDef& definition_;

@@ -31,6 +31,10 @@ struct LevelMapping {
 struct HierarchyMapping {
   RelationSql relation;  // empty when the levels' columns are on the fact table
   std::optional<RelationSql::Condition> fact_link;  // fact foreign key = primary key
+  // The parts of fact_link, for joining the same tables to an aggregate
+  // table: the fact's foreign key column (unquoted), the primary key's table
+  // alias and the primary key (quoted).
+  std::string foreign_key, key_table, primary_key_sql;
   std::vector<LevelMapping> levels;
 };
 

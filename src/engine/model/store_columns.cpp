@@ -37,6 +37,12 @@ void StoreColumns::Add(std::string_view schema, std::string_view table, std::str
   columns_any_schema_.emplace(lower_table, lower_column);
 }
 
+std::vector<std::string> StoreColumns::TableNames() const {
+  std::vector<std::string> names;
+  for (const auto& [table, _] : tables_any_schema_) names.push_back(table);
+  return names;
+}
+
 bool StoreColumns::HasTable(std::string_view schema, std::string_view table) const {
   if (schema.empty()) return tables_any_schema_.count({ToLower(table), ""}) > 0;
   return tables_.count({ToLower(schema), ToLower(table)}) > 0;

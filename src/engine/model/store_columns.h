@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace orvex::engine {
 
@@ -26,6 +27,9 @@ class StoreColumns {
   // `schema` "" matches a table of that name in any database schema.
   [[nodiscard]] bool HasTable(std::string_view schema, std::string_view table) const;
   [[nodiscard]] bool HasColumn(std::string_view schema, std::string_view table, std::string_view column) const;
+
+  // The names of every table, lower-cased, in name order (each once, whatever its database schema).
+  [[nodiscard]] std::vector<std::string> TableNames() const;
 
   // Adds one column; for building a StoreColumns by hand.
   void Add(std::string_view schema, std::string_view table, std::string_view column);

@@ -18,6 +18,23 @@ struct Expression {
   bool empty() const { return column.empty() && sql.empty(); }
 };
 
+// An aggregate table of a fact <Table>: <AggName> names one table and says
+// what each of its columns holds; <AggPattern> takes every store table whose
+// name matches (but none an <AggExclude> names), its columns recognized by
+// their names.
+struct AggTableDef {
+  std::string name;     // <AggName>: the table; <AggPattern>: "" (see pattern)
+  std::string pattern;  // <AggPattern>: a regular expression over table names
+  std::vector<std::string> exclude_names, exclude_patterns;  // <AggExclude> name= and pattern=
+  bool ignore_case = true;                                 // of names and patterns
+  std::string fact_count;                                  // <AggFactCount column>
+  std::vector<std::string> ignored;                        // <AggIgnoreColumn column>
+  std::vector<std::pair<std::string, std::string>> foreign_keys;  // (fact column, aggregate column)
+  std::vector<std::pair<std::string, std::string>> measures;      // (measure unique name, column)
+  std::vector<std::pair<std::string, std::string>> levels;        // (level unique name, column)
+  int line = 0;
+};
+
 // A <Table>, a <View> (a SELECT per dialect), an <InlineTable> (rows written
 // in the schema) or a <Join> of two relations (a snowflake).
 struct Relation {
@@ -33,6 +50,7 @@ struct Relation {
   std::vector<std::vector<std::optional<std::string>>> rows;
   std::string left_alias, left_key, right_alias, right_key;  // join condition
   std::shared_ptr<const Relation> left, right;
+  std::vector<AggTableDef> aggregates;  // a fact <Table>'s aggregate tables
   int line = 0;
 };
 

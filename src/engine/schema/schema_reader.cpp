@@ -269,12 +269,25 @@ class Reader {
     relation->line = Line(node);
     std::string_view element = node.name();
     if (element == "Table") {
+      schema::AggTableDef excluded;
       relation->kind = Relation::Kind::kTable;
       relation->name = NameOf(node);
       relation->schema = node.attribute("schema").value();
       relation->alias = node.attribute("alias").empty() ? relation->name : node.attribute("alias").value();
       relation->sql.line = relation->line;
-      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }}});
+      ReadChildren(node, {{"SQL", [&](const Node& child) { AddSql(child, relation->sql); }},
+                          {"AggName", [&](const Node& child) { relation->aggregates.push_back(ReadAggTable(child)); }},
+                          {"AggPattern",
+                           [&](const Node& child) { relation->aggregates.push_back(ReadAggTable(child)); }},
+                          {"AggExclude", [&](const Node& child) { ReadAggExclude(child, excluded); }}});
+      // An <AggExclude> beside the patterns applies to every one of them.
+      for (auto& aggregate : relation->aggregates) {
+        if (aggregate.pattern.empty()) continue;
+        aggregate.exclude_names.insert(aggregate.exclude_names.end(), excluded.exclude_names.begin(),
+                                       excluded.exclude_names.end());
+        aggregate.exclude_patterns.insert(aggregate.exclude_patterns.end(), excluded.exclude_patterns.begin(),
+                                          excluded.exclude_patterns.end());
+      }
       return relation;
     }
     if (element == "View") {
@@ -374,6 +387,54 @@ class Reader {
   void AddSql(const pugi::xml_node& node, Expression& expression) {
     std::string dialect = node.attribute("dialect").empty() ? "generic" : node.attribute("dialect").value();
     expression.sql.emplace_back(ToLower(dialect), Text(node));
+  }
+
+  void ReadAggExclude(const pugi::xml_node& node, schema::AggTableDef& table) {
+    if (!node.attribute("pattern").empty()) {
+      table.exclude_patterns.push_back(node.attribute("pattern").value());
+    } else {
+      table.exclude_names.push_back(NameOf(node));
+    }
+  }
+
+  schema::AggTableDef ReadAggTable(const pugi::xml_node& node) {
+    schema::AggTableDef table;
+    table.line = Line(node);
+    if (std::string_view(node.name()) == "AggName") {
+      table.name = NameOf(node);
+    } else {
+      table.pattern = node.attribute("pattern").value();
+      if (table.pattern.empty()) Fail(node, "an <AggPattern> has no pattern.");
+    }
+    table.ignore_case = node.attribute("ignorecase").empty() || node.attribute("ignorecase").as_bool();
+    auto required = [&](const Node& child, const char* attribute) {
+      std::string value = child.attribute(attribute).value();
+      if (value.empty()) Fail(child, "an <" + std::string(child.name()) + "> has no " + attribute + ".");
+      return value;
+    };
+    ReadChildren(node, {
+        {"AggFactCount", [&](const Node& child) { table.fact_count = required(child, "column"); }},
+        {"AggIgnoreColumn", [&](const Node& child) { table.ignored.push_back(required(child, "column")); }},
+        {"AggForeignKey",
+         [&](const Node& child) {
+           table.foreign_keys.emplace_back(required(child, "factColumn"), required(child, "aggColumn"));
+         }},
+        {"AggMeasure",
+         [&](const Node& child) { table.measures.emplace_back(required(child, "name"), required(child, "column")); }},
+        {"AggLevel",
+         [&](const Node& child) {
+           if (!child.attribute("collapsed").empty() && !child.attribute("collapsed").as_bool()) {
+             Fail(child, "an <AggLevel> that is not collapsed is not supported.");
+           }
+           table.levels.emplace_back(required(child, "name"), required(child, "column"));
+         }},
+        {"AggExclude", [&](const Node& child) { ReadAggExclude(child, table); }},
+    });
+    if (table.name.empty() == table.pattern.empty()) Fail(node, "an aggregate table needs a name or a pattern.");
+    if (!table.name.empty() && table.fact_count.empty()) {
+      Fail(node, "the <AggName> '" + table.name + "' has no <AggFactCount>.");
+    }
+    return table;
   }
 
   void ReadInlineTable(const pugi::xml_node& node, Relation& relation) {

@@ -81,3 +81,12 @@ INSERT INTO sales_fact VALUES
   (14, 2, 4, 1, 1, 5, 7.50, 3.00),
   (15, 3, 5, 5, 3, 2, 4.00, 1.50),
   (15, 1, 1, 1, 1, 1, 2.00, 1.00);
+
+-- An aggregate table of the fact rows by year and store, read where a cell
+-- needs no finer time and only these measures; its figures must match.
+CREATE TABLE agg_year_store_sales AS
+  SELECT t.the_year AS the_year, f.store_id AS store_id, CAST(COUNT(*) AS INTEGER) AS fact_count,
+         CAST(SUM(f.unit_sales) AS INTEGER) AS unit_sales, CAST(SUM(f.store_sales) AS DECIMAL(10, 2)) AS store_sales,
+         CAST(SUM(f.store_cost) AS DECIMAL(10, 2)) AS store_cost, CAST(COUNT(f.product_id) AS INTEGER) AS sales_count
+  FROM sales_fact f JOIN time_by_day t ON f.time_id = t.time_id
+  GROUP BY t.the_year, f.store_id;
