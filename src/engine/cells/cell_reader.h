@@ -3,7 +3,7 @@
 #include <span>
 #include <vector>
 
-#include "engine/model/decimal.h"
+#include "engine/common/decimal.h"
 #include "engine/model/measure.h"
 #include "engine/model/member.h"
 #include "engine/store/deadline.h"

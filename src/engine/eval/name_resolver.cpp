@@ -2,7 +2,7 @@
 
 #include "engine/eval/calculated_members.h"
 #include "engine/mdx/lexer.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/com/variant.h"
 
 namespace orvex::engine {

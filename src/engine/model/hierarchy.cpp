@@ -1,8 +1,8 @@
 #include "engine/model/hierarchy.h"
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_state.h"
-#include "engine/model/member_loader.h"
+#include "engine/catalog/member_loader.h"
 #include "platform/text.h"
 
 #include <algorithm>

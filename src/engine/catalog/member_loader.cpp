@@ -1,4 +1,4 @@
-#include "engine/model/member_loader.h"
+#include "engine/catalog/member_loader.h"
 
 #include <map>
 #include <unordered_map>

@@ -1,13 +1,13 @@
-#include "engine/model/cube_builder.h"
+#include "engine/catalog/cube_builder.h"
 
 #include <algorithm>
 #include <optional>
 #include <set>
 
 #include "engine/model/cube_state.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_state.h"
-#include "engine/model/member_loader.h"
+#include "engine/catalog/member_loader.h"
 #include "engine/store/store.h"
 #include "platform/text.h"
 
