@@ -26,6 +26,14 @@ std::string AggregateSql(const std::string& aggregator, const std::string& expre
   return "SUM(" + expression + ")";
 }
 
+// How a hierarchy reads its members on first use: from `store`, which
+// outlives the cube that holds the hierarchy.
+std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> MembersFrom(const Store& store) {
+  return [&store](const Hierarchy& hierarchy, const Member* all, detail::MemberTree& tree) {
+    MemberLoader::Load(hierarchy, store, all, tree);
+  };
+}
+
 bool OnMeasures(const schema::CalculatedMemberDef& definition) {
   return EqualsIgnoreCase(definition.dimension, "Measures") || EqualsIgnoreCase(definition.dimension, "[Measures]");
 }
@@ -180,7 +188,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
   h.caption = "Measures";
   h.dimension = dimension.get();
   h.is_measures = true;
-  h.store = store_.get();
+  h.load_members = MembersFrom(*store_);
   h.levels.push_back(
       std::make_unique<Level>(hierarchy.get(), "MeasuresLevel", "[Measures].[MeasuresLevel]", "MeasuresLevel", 0, false));
   h.mapping.levels.resize(1);
@@ -310,7 +318,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
                                                                      : hierarchy_definition.all_member_name;
     h.all_member_caption = hierarchy_definition.all_member_caption.empty() ? h.all_member_name
                                                                            : hierarchy_definition.all_member_caption;
-    h.store = store_.get();
+    h.load_members = MembersFrom(*store_);
     if (h.has_all) {
       std::string name = hierarchy_definition.all_level_name.empty() ? "(All)" : hierarchy_definition.all_level_name;
       h.levels.push_back(std::make_unique<Level>(hierarchy.get(), name, h.unique_name + "." + MemberLoader::Bracket(name),
