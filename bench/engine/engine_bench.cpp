@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/engine_session.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"

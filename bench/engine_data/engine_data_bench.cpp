@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/cells/sql_cell_reader.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/model/cube.h"
 #include "engine/model/level.h"
 #include "engine/store/duckdb/duckdb_store.h"

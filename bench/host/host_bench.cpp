@@ -30,9 +30,9 @@
 
 #include "bench_statements.h"
 #include "child_process.h"
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/engine_session.h"
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 #include "host/response_compression.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/embedded_provider.h"
 #include "olap/axes.h"
 #include "olap/axis.h"

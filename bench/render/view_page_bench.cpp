@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/embedded_provider.h"
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 #include "frontend/orvex.h"
 #include "platform/asp/application.h"
 #include "platform/asp/memory_request.h"

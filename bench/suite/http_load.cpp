@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 
 namespace orvex::bench {
 namespace {

@@ -22,7 +22,7 @@
 
 #include "bench_statements.h"
 #include "child_process.h"
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/engine_session.h"
 #include "engine/store/store_config.h"
 #include "http_load.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/embedded_provider.h"
 #include "provider/connection.h"

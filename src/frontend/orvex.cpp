@@ -2,8 +2,8 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
-#include "frontend/error_text.h"
-#include "frontend/general.h"
+#include "frontend/common/error_text.h"
+#include "frontend/common/general.h"
 #include "platform/asp/application.h"
 #include "platform/text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "host/server_settings.h"
 
 namespace orvex::host {

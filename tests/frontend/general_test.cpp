@@ -1,4 +1,4 @@
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/engine_session.h"
 #include "platform/com/com_error.h"

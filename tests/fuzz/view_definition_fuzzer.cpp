@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/embedded_provider.h"
 #include "olap/axes.h"
 #include "olap/axis.h"

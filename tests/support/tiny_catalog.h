@@ -3,7 +3,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/model/catalog.h"
 #include "engine/model/cube.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/embedded_provider.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"

@@ -9,7 +9,7 @@
 
 #include "engine/cells/cell_reader.h"
 #include "engine/cells/segment.h"
-#include "engine/model/key_value.h"
+#include "engine/common/key_value.h"
 
 namespace orvex::engine {
 

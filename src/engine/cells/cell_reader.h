@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/decimal.h"
+#include "engine/common/decimal.h"
 #include "engine/model/measure.h"
 #include "engine/model/member.h"
 #include "engine/store/deadline.h"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/model/key_value.h"
+#include "engine/common/key_value.h"
 #include "engine/cells/cell_reader.h"
 
 namespace orvex::engine {

@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/model/level.h"
 #include "engine/store/store.h"

@@ -7,7 +7,7 @@
 #include "engine/eval/statement_cache.h"
 #include "engine/eval/value.h"
 #include "engine/mdx/lexer.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/com/variant.h"
 
 namespace orvex::engine {

@@ -9,8 +9,8 @@
 #include "engine/eval/set_algebra.h"
 #include "engine/eval/statement_cache.h"
 #include "engine/mdx/lexer.h"
-#include "engine/model/engine_error.h"
-#include "engine/model/member_loader.h"
+#include "engine/common/engine_error.h"
+#include "engine/catalog/member_loader.h"
 #include "platform/com/variant.h"
 
 namespace orvex::engine {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "engine/eval/value.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 

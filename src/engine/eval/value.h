@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/model/decimal.h"
+#include "engine/common/decimal.h"
 #include "engine/model/dimension.h"
 #include "engine/model/hierarchy.h"
 #include "engine/model/level.h"

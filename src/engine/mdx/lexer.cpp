@@ -1,6 +1,6 @@
 #include "engine/mdx/lexer.h"
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine::mdx {
 

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "engine/mdx/lexer.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/text.h"
 
 namespace orvex::engine::mdx {

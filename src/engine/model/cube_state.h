@@ -5,12 +5,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/cells/cell_reader.h"
 #include "engine/model/cube.h"
 #include "platform/text.h"
 
 namespace orvex::engine {
 
+class CellReader;
 class Store;
 
 struct Cube::State {
@@ -32,7 +32,9 @@ struct Cube::State {
   std::unordered_map<std::string, const Hierarchy*, CaseInsensitiveHash, CaseInsensitiveEqual> hierarchies_by_name;
 
   std::shared_ptr<const Store> store;  // kept open as long as the cube lives
-  std::unique_ptr<CellReader> cells;
+  // Made by the catalog layer, above this one: shared_ptr deletes it through
+  // the deleter it was made with, so this layer needs only its name.
+  std::shared_ptr<CellReader> cells;
 };
 
 }  // namespace orvex::engine

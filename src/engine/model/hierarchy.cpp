@@ -1,8 +1,8 @@
 #include "engine/model/hierarchy.h"
 
-#include "engine/model/engine_error.h"
+#include "engine/common/bracket.h"
+#include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_state.h"
-#include "engine/model/member_loader.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -115,7 +115,7 @@ void Hierarchy::AddCalculatedMembers(const detail::MemberTree& tree) const {
     member.caption = definition->caption;
     // Named like a real member at its place: the all member is left out.
     member.unique_name = (parent && !parent->is_all ? parent->unique_name : state.unique_name) + "." +
-                         MemberLoader::Bracket(definition->name);
+                         Bracket(definition->name);
     member.parent = parent;
     size_t depth = parent ? static_cast<size_t>(parent->depth()) + 1 : 0;
     member.level = state.levels[std::min(depth, state.levels.size() - 1)].get();
@@ -200,12 +200,12 @@ const detail::MemberTree& Hierarchy::Tree() const {
     Member member;
     member.name = state.all_member_name;
     member.caption = state.all_member_caption;
-    member.unique_name = state.unique_name + "." + MemberLoader::Bracket(state.all_member_name);
+    member.unique_name = state.unique_name + "." + Bracket(state.all_member_name);
     member.level = state.levels.front().get();
     member.is_all = true;
     all = &tree->Add(std::move(member));
   }
-  MemberLoader::Load(*this, *state.store, all, *tree);
+  state.load_members(*this, all, *tree);
   tree->Finish();
   state.calculated.clear();
   state.calculated_members.clear();

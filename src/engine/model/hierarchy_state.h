@@ -2,6 +2,7 @@
 // Hierarchy's private state; included only by the data layer's .cpp files.
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,8 +14,6 @@
 #include "engine/model/member_tree.h"
 
 namespace orvex::engine {
-
-class Store;
 
 struct Hierarchy::State {
   std::string name;
@@ -29,7 +28,10 @@ struct Hierarchy::State {
   std::string all_member_name;
   std::string all_member_caption;
   detail::HierarchyMapping mapping;
-  const Store* store = nullptr;  // the catalog's store, which outlives its cubes
+  // Reads the members into the tree, below the all member (nullptr without
+  // one); set by the catalog layer, which knows the store. Throws ComError
+  // when the store fails.
+  std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> load_members;
 
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`

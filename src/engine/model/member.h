@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/key_value.h"
+#include "engine/common/key_value.h"
 
 namespace orvex::engine {
 

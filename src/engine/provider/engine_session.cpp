@@ -1,7 +1,7 @@
 #include "engine/provider/engine_session.h"
 
 #include "engine/eval/query_executor.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/provider/engine_cellset_data.h"
 #include "engine/provider/engine_cube_def.h"
 #include "engine/provider/lazy_collection.h"

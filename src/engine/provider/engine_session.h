@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/eval/engine_options.h"
 #include "provider/session.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/text.h"
 #include "provider/collection.h"
 

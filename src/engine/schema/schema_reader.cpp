@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/text.h"
 
 namespace orvex::engine {

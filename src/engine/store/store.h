@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/model/key_value.h"
+#include "engine/common/key_value.h"
 #include "engine/store/deadline.h"
 #include "engine/store/row_set.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/store/duckdb/duckdb_store.h"
 #include "engine/store/postgres/postgres_store.h"
 #include "platform/text.h"

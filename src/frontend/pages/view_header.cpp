@@ -1,4 +1,4 @@
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 #include "frontend/orvex.h"
 
 namespace orvex::frontend {

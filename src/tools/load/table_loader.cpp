@@ -1,6 +1,6 @@
 #include "tools/load/table_loader.h"
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include <unistd.h>
 
 #include "engine/store/duckdb/duckdb_database.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "engine/store/postgres/postgres_table_copy.h"
 #include "engine/store/row_set.h"

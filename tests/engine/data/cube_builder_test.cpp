@@ -1,4 +1,4 @@
-#include "engine/model/cube_builder.h"
+#include "engine/catalog/cube_builder.h"
 
 #include "engine/cells/sql_cell_reader.h"
 
@@ -9,7 +9,7 @@
 
 #include "cube_cells.h"
 #include "engine/model/catalog.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/model/level.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"

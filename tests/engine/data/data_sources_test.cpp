@@ -1,4 +1,4 @@
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/model/decimal.h"
+#include "engine/common/decimal.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "cube_cells.h"
 #include "engine/model/catalog.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/model/hierarchy.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"

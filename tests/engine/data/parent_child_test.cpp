@@ -7,7 +7,7 @@
 
 #include "cube_cells.h"
 #include "engine/model/catalog.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"
 

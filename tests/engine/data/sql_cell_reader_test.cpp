@@ -9,7 +9,7 @@
 
 #include "cube_cells.h"
 #include "engine/cells/segment.h"
-#include "engine/model/cube_builder.h"
+#include "engine/catalog/cube_builder.h"
 #include "engine/model/level.h"
 #include "engine/schema/schema_reader.h"
 #include "engine/store/duckdb/duckdb_store.h"

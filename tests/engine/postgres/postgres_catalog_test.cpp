@@ -6,13 +6,13 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/embedded_provider.h"
 #include "engine/provider/engine_session.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "engine/store/postgres/postgres_table_copy.h"
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 #include "platform/asp/memory_request.h"
 #include "platform/asp/memory_response.h"
 #include "platform/asp/server.h"

@@ -3,7 +3,7 @@
 // explorer, every aggregator, empty corners and members at every level.
 #include <gtest/gtest.h>
 
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/engine_session.h"
 #include "platform/com/com_error.h"

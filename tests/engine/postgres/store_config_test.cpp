@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "engine/data_sources.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/data_sources.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/store/store_config.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"

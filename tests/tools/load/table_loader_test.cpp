@@ -7,7 +7,7 @@
 
 #include "cube_cells.h"
 #include "engine/model/catalog.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/model/cube.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "platform/com/com_error.h"

@@ -7,7 +7,7 @@
 
 #include "engine/cells/sql_cell_reader.h"
 #include "engine/model/catalog.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "engine/model/cube.h"
 #include "engine/model/level.h"
 #include "cube_cells.h"

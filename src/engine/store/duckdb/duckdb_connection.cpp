@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/store/duckdb/duckdb_handles.h"
 
 namespace orvex::engine {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <vector>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 namespace {

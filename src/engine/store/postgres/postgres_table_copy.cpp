@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/store/store.h"
 #include "platform/text.h"
 

@@ -1,11 +1,11 @@
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 
 #include <optional>
 
 #include "engine/model/catalog_state.h"
-#include "engine/model/cube_builder.h"
-#include "engine/model/engine_error.h"
-#include "engine/model/store_columns.h"
+#include "engine/catalog/cube_builder.h"
+#include "engine/common/engine_error.h"
+#include "engine/catalog/store_columns.h"
 #include "engine/schema/schema_reader.h"
 #include "errors/event_log.h"
 #include "engine/store/store_config.h"

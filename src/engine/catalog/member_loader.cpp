@@ -1,8 +1,9 @@
-#include "engine/model/member_loader.h"
+#include "engine/catalog/member_loader.h"
 
 #include <map>
 #include <unordered_map>
 
+#include "engine/common/bracket.h"
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/model/level.h"
 #include "engine/store/store.h"
@@ -101,15 +102,7 @@ void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Membe
 
 }  // namespace
 
-std::string MemberLoader::Bracket(std::string_view name) {
-  std::string text = "[";
-  for (char c : name) {
-    text += c;
-    if (c == ']') text += ']';
-  }
-  text += ']';
-  return text;
-}
+std::string MemberLoader::Bracket(std::string_view name) { return engine::Bracket(name); }
 
 void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Member* all_member,
                         detail::MemberTree& tree) {

@@ -1,4 +1,4 @@
-#include "engine/model/cube_builder.h"
+#include "engine/catalog/cube_builder.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,9 +6,9 @@
 #include <set>
 
 #include "engine/model/cube_state.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_state.h"
-#include "engine/model/member_loader.h"
+#include "engine/catalog/member_loader.h"
 #include "engine/store/store.h"
 #include "platform/text.h"
 
@@ -25,6 +25,14 @@ std::string AggregateSql(const std::string& aggregator, const std::string& expre
   if (aggregator == "max") return "MAX(" + expression + ")";
   if (aggregator == "avg") return "AVG(" + expression + ")";
   return "SUM(" + expression + ")";
+}
+
+// How a hierarchy reads its members on first use: from `store`, which
+// outlives the cube that holds the hierarchy.
+std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> MembersFrom(const Store& store) {
+  return [&store](const Hierarchy& hierarchy, const Member* all, detail::MemberTree& tree) {
+    MemberLoader::Load(hierarchy, store, all, tree);
+  };
 }
 
 bool OnMeasures(const schema::CalculatedMemberDef& definition) {
@@ -184,7 +192,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
   h.caption = "Measures";
   h.dimension = dimension.get();
   h.is_measures = true;
-  h.store = store_.get();
+  h.load_members = MembersFrom(*store_);
   h.levels.push_back(
       std::make_unique<Level>(hierarchy.get(), "MeasuresLevel", "[Measures].[MeasuresLevel]", "MeasuresLevel", 0, false));
   h.mapping.levels.resize(1);
@@ -314,7 +322,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
                                                                      : hierarchy_definition.all_member_name;
     h.all_member_caption = hierarchy_definition.all_member_caption.empty() ? h.all_member_name
                                                                            : hierarchy_definition.all_member_caption;
-    h.store = store_.get();
+    h.load_members = MembersFrom(*store_);
     if (h.has_all) {
       std::string name = hierarchy_definition.all_level_name.empty() ? "(All)" : hierarchy_definition.all_level_name;
       h.levels.push_back(std::make_unique<Level>(hierarchy.get(), name, h.unique_name + "." + MemberLoader::Bracket(name),

@@ -1,4 +1,4 @@
-#include "frontend/error_text.h"
+#include "frontend/common/error_text.h"
 
 #include <cctype>
 #include <regex>

@@ -1,4 +1,4 @@
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 

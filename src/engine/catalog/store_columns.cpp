@@ -1,4 +1,4 @@
-#include "engine/model/store_columns.h"
+#include "engine/catalog/store_columns.h"
 
 #include "engine/store/row_set.h"
 #include "engine/store/store.h"

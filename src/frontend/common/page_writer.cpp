@@ -1,6 +1,6 @@
-#include "frontend/page_writer.h"
+#include "frontend/common/page_writer.h"
 
-#include "frontend/general.h"
+#include "frontend/common/general.h"
 #include "platform/runtime/runtime.h"
 
 namespace orvex::frontend {

@@ -11,7 +11,7 @@
 #include "engine/cells/sql_cell_reader.h"
 #include "engine/model/cube.h"
 #include "engine/model/hierarchy_mapping.h"
-#include "engine/model/store_columns.h"
+#include "engine/catalog/store_columns.h"
 #include "engine/schema/schema_def.h"
 
 namespace orvex::engine {

@@ -1,12 +1,12 @@
-#include "engine/data_sources.h"
+#include "engine/catalog/data_sources.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 
-#include "engine/model/catalog_loader.h"
-#include "engine/model/engine_error.h"
+#include "engine/catalog/catalog_loader.h"
+#include "engine/common/engine_error.h"
 #include "platform/text.h"
 
 namespace orvex::engine {
