@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 

@@ -8,7 +8,7 @@
 #include "engine/eval/format_string.h"
 #include "engine/eval/function_table.h"
 #include "engine/eval/name_resolver.h"
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 #include "platform/text.h"
 
 namespace orvex::engine {

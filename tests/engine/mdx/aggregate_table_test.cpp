@@ -21,7 +21,7 @@
 
 #include "engine/cells/sql_cell_reader.h"
 #include "engine/eval/query_executor.h"
-#include "engine/model/catalog_loader.h"
+#include "engine/catalog/catalog_loader.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"
 
