@@ -256,15 +256,7 @@ class StatementRun {
   // The format of a cell: that of the winning calculated member when it names
   // one, else its measure's.
   std::string FormatAt(const Context& context) {
-    const Calculation* winning = nullptr;
-    for (const Member* member : context.all()) {
-      if (!member || !member->calculated) continue;
-      const Calculation& calculation = members_.CalculationOf(*member);
-      if (!winning || calculation.solve_order > winning->solve_order ||
-          (calculation.solve_order == winning->solve_order && calculation.sequence > winning->sequence)) {
-        winning = &calculation;
-      }
-    }
+    const Calculation* winning = members_.WinnerAt(context.all()).calculation;
     if (winning && !winning->format_string.empty()) return winning->format_string;
     return formats_.FormatOf(context.measure());
   }
