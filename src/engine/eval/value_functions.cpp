@@ -142,8 +142,9 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
   for (const Hierarchy* hierarchy : set.hierarchies) {
     if (hierarchy->is_measures()) measure = nullptr;
   }
-  Aggregator aggregator = measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum;
-  if ((aggregator == Aggregator::kAvg || aggregator == Aggregator::kDistinctCount) && set.tuples.size() > 1) {
+  const AggregatorInfo& aggregator =
+      InfoOf(measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum);
+  if (!aggregator.rolls_up() && set.tuples.size() > 1) {
     evaluator.Fail(call, "Aggregate cannot combine the values of " + measure->unique_name +
                              " over several tuples: its values do not add up");
   }
@@ -155,12 +156,8 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
     if (!number) continue;
     if (!result) {
       result = number;
-    } else if (aggregator == Aggregator::kMin) {
-      if (Compare(*number, *result) < 0) result = number;
-    } else if (aggregator == Aggregator::kMax) {
-      if (Compare(*number, *result) > 0) result = number;
     } else {
-      result = Add(*result, *number);
+      aggregator.combine(*result, *number);
     }
   }
   return result ? ToScalar(*result) : Scalar();

@@ -17,15 +17,6 @@ namespace {
 using schema::Expression;
 using schema::Relation;
 
-std::string AggregateSql(const std::string& aggregator, const std::string& expression) {
-  if (aggregator == "distinct-count") return "COUNT(DISTINCT " + expression + ")";
-  if (aggregator == "count") return "COUNT(" + expression + ")";
-  if (aggregator == "min") return "MIN(" + expression + ")";
-  if (aggregator == "max") return "MAX(" + expression + ")";
-  if (aggregator == "avg") return "AVG(" + expression + ")";
-  return "SUM(" + expression + ")";
-}
-
 bool OnMeasures(const schema::CalculatedMemberDef& definition) {
   return EqualsIgnoreCase(definition.dimension, "Measures") || EqualsIgnoreCase(definition.dimension, "[Measures]");
 }
@@ -54,15 +45,6 @@ std::optional<LevelType> ToLevelType(const std::string& type) {
     if (EqualsIgnoreCase(type, name)) return value;
   }
   return std::nullopt;
-}
-
-Aggregator ToAggregator(const std::string& aggregator) {
-  if (aggregator == "distinct-count") return Aggregator::kDistinctCount;
-  if (aggregator == "count") return Aggregator::kCount;
-  if (aggregator == "min") return Aggregator::kMin;
-  if (aggregator == "max") return Aggregator::kMax;
-  if (aggregator == "avg") return Aggregator::kAvg;
-  return Aggregator::kSum;
 }
 
 // A schema's calculated member as the cube holds it; its place among the
@@ -199,7 +181,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     measure->name = definition.name;
     measure->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
     measure->caption = definition.caption;
-    measure->aggregator = ToAggregator(definition.aggregator);
+    measure->aggregator = definition.aggregator;
     measure->format_string = definition.format_string;
     measure->datatype = definition.datatype;
     measure->visible = definition.visible;
