@@ -445,7 +445,9 @@ Scalar Evaluator::CellValue(const Context& context) {
   const auto& members = context.all();
   // A coordinate with a null member has no cell.
   if (std::find(members.begin(), members.end(), nullptr) != members.end()) return Scalar();
-  const auto [winner, winning] = calculated_.WinnerAt(members);
+  const Winner found = calculated_.WinnerAt(members);
+  const Member* winner = found.member;
+  const Calculation* winning = found.calculation;
   if (winning) {
     if (formula_depth_ >= kMaxFormulaDepth) {
       throw EngineError("The calculated member " + winner->unique_name +
