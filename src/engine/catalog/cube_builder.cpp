@@ -18,15 +18,6 @@ namespace {
 using schema::Expression;
 using schema::Relation;
 
-std::string AggregateSql(const std::string& aggregator, const std::string& expression) {
-  if (aggregator == "distinct-count") return "COUNT(DISTINCT " + expression + ")";
-  if (aggregator == "count") return "COUNT(" + expression + ")";
-  if (aggregator == "min") return "MIN(" + expression + ")";
-  if (aggregator == "max") return "MAX(" + expression + ")";
-  if (aggregator == "avg") return "AVG(" + expression + ")";
-  return "SUM(" + expression + ")";
-}
-
 // How a hierarchy reads its members on first use: from `store`, which
 // outlives the cube that holds the hierarchy.
 std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> MembersFrom(const Store& store) {
@@ -63,15 +54,6 @@ std::optional<LevelType> ToLevelType(const std::string& type) {
     if (EqualsIgnoreCase(type, name)) return value;
   }
   return std::nullopt;
-}
-
-Aggregator ToAggregator(const std::string& aggregator) {
-  if (aggregator == "distinct-count") return Aggregator::kDistinctCount;
-  if (aggregator == "count") return Aggregator::kCount;
-  if (aggregator == "min") return Aggregator::kMin;
-  if (aggregator == "max") return Aggregator::kMax;
-  if (aggregator == "avg") return Aggregator::kAvg;
-  return Aggregator::kSum;
 }
 
 // A schema's calculated member as the cube holds it; its place among the
@@ -211,7 +193,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     measure->name = definition.name;
     measure->unique_name = "[Measures]." + MemberLoader::Bracket(definition.name);
     measure->caption = definition.caption;
-    measure->aggregator = ToAggregator(definition.aggregator);
+    measure->aggregator = definition.aggregator;
     measure->format_string = definition.format_string;
     measure->datatype = definition.datatype;
     measure->visible = definition.visible;

@@ -64,24 +64,38 @@ std::vector<std::string> DataSources::CatalogNames(const std::string& data_sourc
 
 std::shared_ptr<const Catalog> DataSources::OpenCatalog(const std::string& data_source,
                                                         const std::string& catalog) const {
-  std::filesystem::path folder;
+  std::filesystem::path root;
+  const std::string catalog_key = ToLower(catalog);
   {
     std::lock_guard lock(mutex_);
     auto found = roots_.find(ToLower(data_source));
     if (found == roots_.end()) throw EngineError("The data source '" + data_source + "' is not known to this server.");
-    // The catalog is looked up among the folders that are there, never joined
-    // to the root as a path: "../x" names no catalog.
-    for (const auto& candidate : CatalogFolders(found->second)) {
-      if (EqualsIgnoreCase(candidate.filename().string(), catalog)) {
-        folder = candidate;
-        break;
-      }
+    root = found->second;
+    // Every statement asks for its catalog: one already loaded is found by
+    // name, without listing the folder.
+    auto loaded = by_name_.find({root, catalog_key});
+    if (loaded != by_name_.end()) return loaded->second;
+  }
+  // A miss lists the folder outside the lock. The catalog is looked up among
+  // the folders that are there, never joined to the root as a path: "../x"
+  // names no catalog.
+  std::filesystem::path folder;
+  for (const auto& candidate : CatalogFolders(root)) {
+    if (EqualsIgnoreCase(candidate.filename().string(), catalog)) {
+      folder = candidate;
+      break;
     }
-    if (folder.empty()) {
-      throw EngineError("The catalog '" + catalog + "' does not exist in the data source '" + data_source + "'.");
-    }
+  }
+  if (folder.empty()) {
+    throw EngineError("The catalog '" + catalog + "' does not exist in the data source '" + data_source + "'.");
+  }
+  {
+    std::lock_guard lock(mutex_);
     auto loaded = catalogs_.find(folder);
-    if (loaded != catalogs_.end()) return loaded->second;
+    if (loaded != catalogs_.end()) {
+      by_name_.emplace(std::make_pair(root, catalog_key), loaded->second);
+      return loaded->second;
+    }
   }
   // Loading reads the schema and opens the store; it runs outside the lock
   // so that other catalogs stay available meanwhile. Two threads may load the
@@ -89,6 +103,7 @@ std::shared_ptr<const Catalog> DataSources::OpenCatalog(const std::string& data_
   std::shared_ptr<const Catalog> opened = CatalogLoader::Load(folder);
   std::lock_guard lock(mutex_);
   auto [entry, added] = catalogs_.emplace(folder, opened);
+  by_name_.emplace(std::make_pair(root, catalog_key), entry->second);
   return entry->second;
 }
 

@@ -4,26 +4,6 @@
 #include <functional>
 
 namespace orvex::engine {
-namespace {
-
-// Aggregates that the values of finer cells add up to.
-bool RollsUp(Aggregator aggregator) {
-  return aggregator == Aggregator::kSum || aggregator == Aggregator::kCount || aggregator == Aggregator::kMin ||
-         aggregator == Aggregator::kMax;
-}
-
-void Combine(Aggregator aggregator, CellNumber& total, const CellNumber& value) {
-  if (aggregator == Aggregator::kMin) {
-    if (Compare(value, total) < 0) total = value;
-  } else if (aggregator == Aggregator::kMax) {
-    if (Compare(value, total) > 0) total = value;
-  } else {
-    total = Add(total, value);
-  }
-}
-
-}  // namespace
-
 size_t KeyVectorHash::operator()(const std::vector<KeyValue>& keys) const {
   size_t hash = keys.size();
   for (const auto& key : keys) hash = hash * 1000003 ^ std::hash<KeyValue>()(key);
@@ -45,7 +25,7 @@ std::optional<size_t> Segment::ColumnOf(std::pair<int32_t, int32_t> column) cons
 std::optional<std::unordered_map<std::vector<KeyValue>, CellNumber, KeyVectorHash>> Segment::RollUp(
     const Measure& measure, const ColumnList& target) const {
   auto found = std::find(measures_.begin(), measures_.end(), &measure);
-  if (found == measures_.end() || !RollsUp(measure.aggregator)) return std::nullopt;
+  if (found == measures_.end() || !InfoOf(measure.aggregator).rolls_up()) return std::nullopt;
   size_t measure_index = static_cast<size_t>(found - measures_.begin());
   std::vector<size_t> kept;
   for (const auto& column : target) {
@@ -66,7 +46,7 @@ std::optional<std::unordered_map<std::vector<KeyValue>, CellNumber, KeyVectorHas
     if (!value) continue;
     for (size_t index = 0; index < kept.size(); ++index) key[index] = keys_[row * columns_.size() + kept[index]];
     auto [entry, added] = totals.try_emplace(key, *value);
-    if (!added) Combine(measure.aggregator, entry->second, *value);
+    if (!added) InfoOf(measure.aggregator).combine(entry->second, *value);
   }
   return totals;
 }

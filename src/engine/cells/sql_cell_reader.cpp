@@ -193,6 +193,7 @@ void SqlCellReader::RollUp(Group& group, const std::vector<std::shared_ptr<const
     for (const auto& segment : segments) {
       auto totals = segment->RollUp(*measure, group.columns);
       if (!totals) continue;
+      cache_.MarkUsed(*segment);
       for (size_t index = 0; index < group.cells.size(); ++index) {
         const Pending& cell = group.cells[index];
         if (done[index] || cell.key.measure != measure || !segment->Covers(group.columns, cell.key.keys)) continue;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "engine/eval/name_resolver.h"
 #include "engine/eval/statement_cache.h"
@@ -17,11 +18,19 @@ namespace {
 // Statement members of the measures sort after every measure of the cube.
 constexpr int32_t kStatementMeasureOrder = std::numeric_limits<int32_t>::max() / 2;
 
+// A number written with its sign (SOLVE_ORDER = -1); nullopt for any other expression.
+std::optional<double> SignedNumber(const mdx::Node& node) {
+  if (node.kind == mdx::NodeKind::kNumber) return static_cast<const mdx::NumberLiteral&>(node).value;
+  if (node.kind != mdx::NodeKind::kUnary) return std::nullopt;
+  const auto& unary = static_cast<const mdx::Unary&>(node);
+  if (unary.op == mdx::UnaryOp::kNot || unary.operand->kind != mdx::NodeKind::kNumber) return std::nullopt;
+  double number = static_cast<const mdx::NumberLiteral&>(*unary.operand).value;
+  return unary.op == mdx::UnaryOp::kMinus ? -number : number;
+}
+
 std::string LiteralText(const mdx::FormulaProperty& property, const std::string& member_name) {
   if (property.value->kind == mdx::NodeKind::kString) return static_cast<const mdx::StringLiteral&>(*property.value).value;
-  if (property.value->kind == mdx::NodeKind::kNumber) {
-    return FormatNumber(static_cast<const mdx::NumberLiteral&>(*property.value).value);
-  }
+  if (auto number = SignedNumber(*property.value)) return FormatNumber(*number);
   throw EngineError("The property " + property.name + " of " + member_name + " at " +
                        mdx::DescribePosition(property.value->pos) + " must be a string or a number.");
 }
@@ -182,6 +191,20 @@ const Calculation& CalculatedMembers::CalculationOf(const Member& member) {
   cube_formulas_.push_back(formula);
   return calculations_.emplace(definition, Calculation{formula.get(), definition->solve_order, sequence, definition->format_string})
       .first->second;
+}
+
+Winner CalculatedMembers::WinnerAt(std::span<const Member* const> members) {
+  Winner winner;
+  for (const Member* member : members) {
+    if (!member || !member->calculated) continue;
+    const Calculation& calculation = CalculationOf(*member);
+    const Calculation* best = winner.calculation;
+    if (!best || calculation.solve_order > best->solve_order ||
+        (calculation.solve_order == best->solve_order && calculation.sequence > best->sequence)) {
+      winner = Winner{member, &calculation};
+    }
+  }
+  return winner;
 }
 
 }  // namespace orvex::engine

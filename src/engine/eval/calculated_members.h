@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +28,13 @@ struct Calculation {
   const mdx::Node* format_expression = nullptr;
   const mdx::Node* fore_color = nullptr;
   const mdx::Node* back_color = nullptr;
+};
+
+// The calculated member that computes a cell, with its calculation; both
+// null when no member of the cell is calculated.
+struct Winner {
+  const Member* member = nullptr;
+  const Calculation* calculation = nullptr;
 };
 
 // The calculated members one statement can see: those of its WITH clause,
@@ -60,6 +68,11 @@ class CalculatedMembers {
   // How to compute `member`, which must be calculated (member.calculated set).
   // Throws ComError when a cube formula does not parse.
   const Calculation& CalculationOf(const Member& member);
+
+  // Which of `members` (null entries skipped) computes their cell: the
+  // highest solve order; on a tie, the later definition. The one rule for
+  // values and formats alike. Throws as CalculationOf does.
+  Winner WinnerAt(std::span<const Member* const> members);
 
  private:
   const Cube& cube_;

@@ -139,6 +139,20 @@ Value Evaluator::EvalName(const mdx::Name& name) {
   return NamedSet(std::get<NamedSetRef>(target), name);
 }
 
+template <class Evaluate>
+auto Evaluator::InSchemaFormula(const std::string& prefix, bool is_member, Evaluate evaluate)
+    -> decltype(evaluate()) {
+  try {
+    return evaluate();
+  } catch (const ComError& error) {
+    if (is_member && prefixed_by_member_ && std::current_exception() == prefixed_error_) throw;
+    std::exception_ptr prefixed = std::make_exception_ptr(EngineError(prefix + error.description()));
+    prefixed_error_ = prefixed;
+    prefixed_by_member_ = is_member;
+    std::rethrow_exception(prefixed);
+  }
+}
+
 TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
   size_t index = ref.formula_index;
   if (named_sets_[index]) return *named_sets_[index];
@@ -177,12 +191,10 @@ TupleSet Evaluator::NamedSet(NamedSetRef ref, const mdx::Node& at) {
       set = EvalSet(*expression, base_);
     } else {
       try {
-        set = EvalSet(*expression, base_);
-      } catch (const ComError& error) {
+        set = InSchemaFormula("In the named set " + name + ": ", false, [&] { return EvalSet(*expression, base_); });
+      } catch (const ComError&) {
         evaluating_sets_[index] = false;
-        const std::string prefix = "In the named set " + name + ": ";
-        if (error.description().rfind(prefix, 0) == 0) throw;
-        throw EngineError(prefix + error.description());
+        throw;
       }
     }
   }
@@ -456,18 +468,12 @@ TupleFilter Evaluator::FilterOf(const TupleSet& set, const mdx::Node& at) {
 
 Scalar Evaluator::CellValue(const Context& context) {
   budget_.Tick();
-  const Member* winner = nullptr;
-  const Calculation* winning = nullptr;
-  for (const Member* member : context.all()) {
-    if (!member) return Scalar();
-    if (!member->calculated) continue;
-    const Calculation& calculation = calculated_.CalculationOf(*member);
-    if (!winning || calculation.solve_order > winning->solve_order ||
-        (calculation.solve_order == winning->solve_order && calculation.sequence > winning->sequence)) {
-      winner = member;
-      winning = &calculation;
-    }
-  }
+  const auto& members = context.all();
+  // A coordinate with a null member has no cell.
+  if (std::find(members.begin(), members.end(), nullptr) != members.end()) return Scalar();
+  const Winner found = calculated_.WinnerAt(members);
+  const Member* winner = found.member;
+  const Calculation* winning = found.calculation;
   if (winning) {
     if (formula_depth_ >= kMaxFormulaDepth) {
       throw EngineError("The calculated member " + winner->unique_name +
@@ -476,13 +482,8 @@ Scalar Evaluator::CellValue(const Context& context) {
     DepthGuard guard(formula_depth_);
     if (IsStatementMember(*winner)) return EvalScalar(*winning->formula, context);
     // Places in a formula of the cube's schema are places in that formula: say whose.
-    try {
-      return EvalScalar(*winning->formula, context);
-    } catch (ComError& error) {
-      const std::string prefix = "In the formula of " + winner->unique_name + ": ";
-      if (error.description().rfind("In the formula of ", 0) != 0) throw EngineError(prefix + error.description());
-      throw;
-    }
+    return InSchemaFormula("In the formula of " + winner->unique_name + ": ", true,
+                           [&] { return EvalScalar(*winning->formula, context); });
   }
   const Member* measure = context.measure();
   if (!measure->measure) return Scalar();

@@ -1,4 +1,5 @@
 #pragma once
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,12 @@ class Evaluator {
   Value EvalBinary(const mdx::Binary& node, const Context& context);
   Value EvalRange(const mdx::Binary& node, const Context& context);
   TupleSet NamedSet(NamedSetRef ref, const mdx::Node& at);
+  // Runs `evaluate`, a formula of the cube's schema, so that an error leaving
+  // it names the formula: `prefix` goes before the message, except that of an
+  // error a member's formula inside it has named already when this one is a
+  // member's too (the innermost member names it).
+  template <class Evaluate>
+  auto InSchemaFormula(const std::string& prefix, bool is_member, Evaluate evaluate) -> decltype(evaluate());
   // A member, or a hierarchy's current member; nullopt for anything else.
   static std::optional<const Member*> MemberOf(const Value& value, const Context& context);
 
@@ -122,6 +129,10 @@ class Evaluator {
   size_t axes_built_ = 0;
   std::optional<size_t> building_axis_;
   int formula_depth_ = 0;
+  // The error in flight that a schema formula last prefixed, told apart by
+  // identity rather than by its text, and whether a member's formula did it.
+  std::exception_ptr prefixed_error_;
+  bool prefixed_by_member_ = false;
   int eval_depth_ = 0;  // nested Eval calls, through formulas and named sets too
 };
 

@@ -254,7 +254,7 @@ class StatementRun {
     std::vector<CellResult> cells;
     ForEachCombination(all, evaluator.base_context(), [&](const Context& context) {
       Scalar value = evaluator.CellValue(context);
-      const Calculation* winning = WinningCalculation(context);
+      const Calculation* winning = members_.WinnerAt(context.all()).calculation;
       std::string format = FormatAt(evaluator, winning, context);
       std::string formatted = IsEmpty(value) ? "" : FormatCellValue(value, format);
       cells.push_back(CellResult{std::move(value), std::move(formatted)});
@@ -277,19 +277,6 @@ class StatementRun {
     }
     if (winning && !winning->format_string.empty()) return winning->format_string;
     return formats_.FormatOf(context.measure());
-  }
-
-  const Calculation* WinningCalculation(const Context& context) {
-    const Calculation* winning = nullptr;
-    for (const Member* member : context.all()) {
-      if (!member || !member->calculated) continue;
-      const Calculation& calculation = members_.CalculationOf(*member);
-      if (!winning || calculation.solve_order > winning->solve_order ||
-          (calculation.solve_order == winning->solve_order && calculation.sequence > winning->sequence)) {
-        winning = &calculation;
-      }
-    }
-    return winning;
   }
 
   AxisResult FilterAxis(const Context& base, const std::vector<AxisResult>& axes) const {

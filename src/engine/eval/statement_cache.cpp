@@ -10,19 +10,19 @@ StatementCache& StatementCache::Shared() {
 }
 
 template <class T, class Parse>
-std::shared_ptr<const T> StatementCache::Get(std::unordered_map<std::string, std::shared_ptr<const T>>& map,
-                                             std::string_view text, Parse parse) {
+std::shared_ptr<const T> StatementCache::Get(LruMap<std::string, std::shared_ptr<const T>>& map, std::string_view text,
+                                             Parse parse) {
   std::string key(text);
   {
     std::lock_guard lock(mutex_);
-    auto found = map.find(key);
-    if (found != map.end()) return found->second;
+    if (auto* found = map.Find(key)) return *found;
   }
   // Parsed outside the lock: a long statement must not hold up the others.
   std::shared_ptr<const T> parsed = parse(text);
   std::lock_guard lock(mutex_);
-  if (map.size() >= capacity_) map.clear();
-  return map.emplace(std::move(key), std::move(parsed)).first->second;
+  // Another thread may have put the same text meanwhile: the first one stays shared.
+  if (auto* found = map.Find(key)) return *found;
+  return map.Put(std::move(key), std::move(parsed));
 }
 
 std::shared_ptr<const mdx::Statement> StatementCache::Statement(std::string_view text) {

@@ -143,8 +143,9 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
   for (const Hierarchy* hierarchy : set.hierarchies) {
     if (hierarchy->is_measures()) measure = nullptr;
   }
-  Aggregator aggregator = measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum;
-  if (aggregator == Aggregator::kDistinctCount && set.tuples.size() > 1) {
+  const AggregatorInfo& aggregator =
+      InfoOf(measure && measure->measure ? measure->measure->aggregator : Aggregator::kSum);
+  if (aggregator.aggregator == Aggregator::kDistinctCount && set.tuples.size() > 1) {
     // Counted once over the fact rows of every tuple together: a value found
     // under two tuples is one value, so the counts cannot just be added.
     Context over = context;
@@ -152,7 +153,7 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
                    static_cast<size_t>(evaluator.options().max_cells));
     return call.args.size() > 1 ? evaluator.EvalScalar(*call.args[1], over) : evaluator.CellValue(over);
   }
-  if (aggregator == Aggregator::kAvg && set.tuples.size() > 1) {
+  if (!aggregator.rolls_up() && set.tuples.size() > 1) {
     evaluator.Fail(call, "Aggregate cannot combine the values of " + measure->unique_name +
                              " over several tuples: its values do not add up");
   }
@@ -164,12 +165,8 @@ Value AggregateFunction(Evaluator& evaluator, const Call& call, const Context& c
     if (!number) continue;
     if (!result) {
       result = number;
-    } else if (aggregator == Aggregator::kMin) {
-      if (Compare(*number, *result) < 0) result = number;
-    } else if (aggregator == Aggregator::kMax) {
-      if (Compare(*number, *result) > 0) result = number;
     } else {
-      result = Add(*result, *number);
+      aggregator.combine(*result, *number);
     }
   }
   return result ? ToScalar(*result) : Scalar();

@@ -1,11 +1,11 @@
 #pragma once
 #include <string>
 
+#include "engine/model/aggregator.h"
+
 namespace orvex::engine {
 
 class Hierarchy;
-
-enum class Aggregator { kSum, kCount, kMin, kMax, kAvg, kDistinctCount };
 
 // A measure stored in the fact table. How it is read (column or SQL
 // expression) belongs to the data layer.

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/model/aggregator.h"
+
 // What a schema.xml says, before it is matched with a store: plain values
 // filled by SchemaReader and turned into cubes by CubeBuilder.
 namespace orvex::engine::schema {
@@ -117,7 +119,7 @@ struct MeasureDef {
   std::string caption;
   std::string column;
   Expression expression;  // a MeasureExpression
-  std::string aggregator;
+  Aggregator aggregator = Aggregator::kSum;
   std::string format_string;
   std::string datatype = "Numeric";  // String, Numeric or Integer
   bool visible = true;

@@ -486,14 +486,12 @@ class Reader {
     measure.line = Line(node);
     measure.caption = CaptionOf(node, measure.name);
     measure.column = node.attribute("column").value();
-    measure.aggregator = ToLower(node.attribute("aggregator").value());
-    if (measure.aggregator == "distinct count") measure.aggregator = "distinct-count";
-    static const std::set<std::string, std::less<>> kAggregators = {"sum", "count", "min", "max", "avg",
-                                                                     "distinct-count"};
-    if (kAggregators.count(measure.aggregator) == 0) {
+    auto aggregator = ParseAggregator(node.attribute("aggregator").value());
+    if (!aggregator) {
       Fail(node, "the measure '" + measure.name + "' has the aggregator '" + node.attribute("aggregator").value() +
-                     "', which is not supported (sum, count, min, max, avg, distinct-count).");
+                     "', which is not supported (" + AggregatorNames() + ").");
     }
+    measure.aggregator = *aggregator;
     measure.format_string = node.attribute("formatString").value();
     measure.visible = Flag(node, "visible", true);
     if (!node.attribute("datatype").empty()) measure.datatype = node.attribute("datatype").value();

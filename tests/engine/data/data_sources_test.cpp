@@ -88,6 +88,22 @@ TEST(DataSourcesTest, OpensEachCatalogOnceAndABrokenOneAlone) {
             std::string::npos);
 }
 
+TEST(DataSourcesTest, ALoadedCatalogIsFoundByNameAndOnlyAMissListsTheFolder) {
+  TempDir root;
+  orvex::testing::WriteCatalog(root.path(), "Alpha", kSchema, kData);
+  DataSources sources;
+  sources.Add("local", root.path());
+  auto alpha = sources.OpenCatalog("local", "alpha");
+  // Renamed away, the folder is no longer listed; the loaded catalog is still served by its name.
+  std::filesystem::rename(root / "Alpha", root / "Moved");
+  EXPECT_EQ(sources.OpenCatalog("LOCAL", "ALPHA"), alpha);
+  // A name not loaded yet lists the folder as it is now.
+  orvex::testing::WriteCatalog(root.path(), "Gamma", kSchema, kData);
+  EXPECT_EQ(sources.OpenCatalog("local", "gamma")->name(), "Gamma");
+  EXPECT_EQ(sources.OpenCatalog("local", "moved")->name(), "Moved");
+  EXPECT_NE(ErrorOf([&] { (void)sources.OpenCatalog("local", "beta"); }).find("does not exist"), std::string::npos);
+}
+
 TEST(DataSourcesTest, ThreadsOpeningOneCatalogShareIt) {
   DataSources& sources = orvex::testing::TinyDataSources();
   EXPECT_EQ(sources.CatalogNames("localhost"), std::vector<std::string>{"Tiny"});

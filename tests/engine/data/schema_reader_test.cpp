@@ -66,7 +66,7 @@ TEST(SchemaReaderTest, ReadsTheTinyCatalogWithItsSnowflakeAndSharedDimensions) {
   EXPECT_TRUE(customers.levels[3].unique_members);
 
   ASSERT_EQ(cube.measures.size(), 5u);
-  EXPECT_EQ(cube.measures[4].aggregator, "distinct-count");
+  EXPECT_EQ(cube.measures[4].aggregator, Aggregator::kDistinctCount);
   EXPECT_EQ(cube.measures[1].format_string, "#,###.00");
   ASSERT_EQ(cube.calculated_members.size(), 1u);
   EXPECT_EQ(cube.calculated_members[0].formula, "[Measures].[Store Sales] - [Measures].[Store Cost]");
@@ -163,7 +163,7 @@ TEST(SchemaReaderTest, ReadsPastElementsThatOnlyDescribe) {
   ASSERT_EQ(schema.cubes.size(), 1u);
   const auto& cube = schema.cubes[0];
   EXPECT_EQ(cube.error, "");
-  EXPECT_EQ(cube.measures[0].aggregator, "distinct-count");
+  EXPECT_EQ(cube.measures[0].aggregator, Aggregator::kDistinctCount);
   EXPECT_FALSE(cube.measures[0].visible);
   EXPECT_EQ(cube.calculated_members[0].formula, "[Measures].[M] * 2");
   EXPECT_EQ(cube.calculated_members[0].caption, "Two times");

@@ -133,17 +133,19 @@ TEST(EvaluatorTest, FormulasNestedTooDeeplyTogetherFailInsteadOfExhaustingTheSta
   EXPECT_EQ(TinyTable(FormulaChain(4, 190)), "[Measures].[M0] | 1\n");
 }
 
-TEST(EvaluatorTest, ParsedStatementsAreSharedByText) {
+TEST(EvaluatorTest, ParsedStatementsAreSharedByTextAndTheLeastRecentlyUsedIsForgotten) {
   StatementCache cache(2);
-  auto first = cache.Statement("SELECT FROM [Sales]");
-  EXPECT_EQ(cache.Statement("SELECT FROM [Sales]"), first);
+  auto sales = cache.Statement("SELECT FROM [Sales]");
+  EXPECT_EQ(cache.Statement("SELECT FROM [Sales]"), sales);
   EXPECT_THROW((void)cache.Statement("SELECT FROM"), ComError);
-  (void)cache.Statement("SELECT FROM [A]");
-  (void)cache.Statement("SELECT FROM [B]");  // full: starts over
-  EXPECT_NE(cache.Statement("SELECT FROM [Sales]"), first);
+  auto a = cache.Statement("SELECT FROM [A]");
+  EXPECT_EQ(cache.Statement("SELECT FROM [Sales]"), sales);  // now used after [A]
+  (void)cache.Statement("SELECT FROM [B]");                  // full: [A] goes
+  EXPECT_EQ(cache.Statement("SELECT FROM [Sales]"), sales);
+  EXPECT_NE(cache.Statement("SELECT FROM [A]"), a);
 }
 
-TEST(EvaluatorTest, AFaultyFormulaOfTheCubeIsNamedInTheMessage) {
+TEST(EvaluatorTest, AFaultyFormulaOfTheCubeIsNamedInTheMessageOnceByTheInnermostMember) {
   orvex::testing::TempDir root;
   std::string schema = R"(<Schema name="Broken">
   <Cube name="Sales">
@@ -151,6 +153,9 @@ TEST(EvaluatorTest, AFaultyFormulaOfTheCubeIsNamedInTheMessage) {
     <Dimension name="Color"><Hierarchy hasAll="true"><Level name="Color" column="color"/></Hierarchy></Dimension>
     <Measure name="Units" column="units" aggregator="sum"/>
     <CalculatedMember name="Ghost" dimension="Measures"><Formula>[Measures].[Nothing] * 2</Formula></CalculatedMember>
+    <CalculatedMember name="Twice" dimension="Measures"><Formula>[Measures].[Ghost] * 2</Formula></CalculatedMember>
+    <NamedSet name="Haunted"><Formula>Filter([Color].[Color].Members, [Measures].[Twice] > 0)</Formula></NamedSet>
+    <NamedSet name="Outer"><Formula>{[Haunted]}</Formula></NamedSet>
   </Cube>
 </Schema>)";
   orvex::testing::WriteCatalog(root.path(), "Broken", schema,
@@ -160,13 +165,31 @@ TEST(EvaluatorTest, AFaultyFormulaOfTheCubeIsNamedInTheMessage) {
   EngineSession session(sources, "Broken", EngineOptions{});
   EXPECT_EQ(CellsetToTable(*session.Execute("Broken", "SELECT [Color].[Color].Members ON 0 FROM [Sales]"), false),
             "[Color].[red] | 2\n");
-  try {
-    (void)session.Execute("Broken", "SELECT {[Measures].[Ghost]} ON 0 FROM [Sales]");
-    ADD_FAILURE() << "no error";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.description(),
-              "In the formula of [Measures].[Ghost]: The name [Measures].[Nothing] at line 1, column 1 is not a "
-              "member, level, hierarchy, dimension or set of the cube 'Sales'.");
+  const std::string fault =
+      "The name [Measures].[Nothing] at line 1, column 1 is not a member, level, hierarchy, dimension or set of the "
+      "cube 'Sales'.";
+  struct Case {
+    const char* mdx;
+    std::string expected;
+  } cases[] = {
+      {"SELECT {[Measures].[Ghost]} ON 0 FROM [Sales]", "In the formula of [Measures].[Ghost]: " + fault},
+      // Through another member of the cube and through one of the statement: still named once.
+      {"SELECT {[Measures].[Twice]} ON 0 FROM [Sales]", "In the formula of [Measures].[Ghost]: " + fault},
+      {"WITH MEMBER [Measures].[Plus] AS '[Measures].[Twice] + 1' SELECT {[Measures].[Plus]} ON 0 FROM [Sales]",
+       "In the formula of [Measures].[Ghost]: " + fault},
+      // Named sets of the cube name themselves around it, the outer one first.
+      {"SELECT [Haunted] ON 0 FROM [Sales]", "In the named set [Haunted]: In the formula of [Measures].[Ghost]: " + fault},
+      {"SELECT [Outer] ON 0 FROM [Sales]",
+       "In the named set [Outer]: In the named set [Haunted]: In the formula of [Measures].[Ghost]: " + fault},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.mdx);
+    try {
+      (void)session.Execute("Broken", test.mdx);
+      ADD_FAILURE() << "no error";
+    } catch (const ComError& error) {
+      EXPECT_EQ(error.description(), test.expected);
+    }
   }
 }
 

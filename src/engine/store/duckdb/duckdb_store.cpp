@@ -26,39 +26,29 @@ DuckDbDatabase::Options DuckDbStore::DefaultOptions() {
   return options;
 }
 
-DuckDbStore::DuckDbStore(DuckDbDatabase database) : database_(std::move(database)) {}
+// Connections are not limited (a query never waits for one); a few idle ones are kept.
+DuckDbStore::DuckDbStore(DuckDbDatabase database)
+    : database_(std::move(database)),
+      pool_([this] { return database_.Connect(); }, [](DuckDbConnection&) { return true; },
+            {.max_idle = kIdleConnections}, "") {}
 
 RowSet DuckDbStore::Query(std::string_view sql, Deadline deadline) const {
   return TraceQuery(sql, [&] {
-    DuckDbConnection connection = Borrow();
+    auto connection = pool_.Borrow();
     // A failed or interrupted statement leaves the connection usable; it goes
     // back to the pool only after a success, which costs nothing to be safe.
-    RowSet rows = connection.Query(sql, deadline);
-    GiveBack(std::move(connection));
-    return rows;
+    try {
+      return connection->Query(sql, deadline);
+    } catch (...) {
+      connection.Discard();
+      throw;
+    }
   });
 }
 
 const std::vector<std::string>& DuckDbStore::dialects() const {
   static const std::vector<std::string> kDialects = {"duckdb", "generic"};
   return kDialects;
-}
-
-DuckDbConnection DuckDbStore::Borrow() const {
-  {
-    std::lock_guard lock(mutex_);
-    if (!idle_.empty()) {
-      DuckDbConnection connection = std::move(idle_.back());
-      idle_.pop_back();
-      return connection;
-    }
-  }
-  return database_.Connect();
-}
-
-void DuckDbStore::GiveBack(DuckDbConnection connection) const {
-  std::lock_guard lock(mutex_);
-  if (idle_.size() < kIdleConnections) idle_.push_back(std::move(connection));
 }
 
 }  // namespace orvex::engine

@@ -1,8 +1,9 @@
 #pragma once
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "engine/store/connection_pool.h"
 
 #include "engine/store/duckdb/duckdb_connection.h"
 #include "engine/store/duckdb/duckdb_database.h"
@@ -31,12 +32,8 @@ class DuckDbStore final : public Store {
 
  private:
   explicit DuckDbStore(DuckDbDatabase database);
-  DuckDbConnection Borrow() const;
-  void GiveBack(DuckDbConnection connection) const;
-
   DuckDbDatabase database_;
-  mutable std::mutex mutex_;
-  mutable std::vector<DuckDbConnection> idle_;  // guarded by mutex_
+  mutable ConnectionPool<DuckDbConnection> pool_;
 };
 
 }  // namespace orvex::engine

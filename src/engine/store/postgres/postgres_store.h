@@ -1,8 +1,8 @@
 #pragma once
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "engine/store/connection_pool.h"
 
 #include "engine/store/postgres/postgres_connection.h"
 #include "engine/store/postgres/postgres_settings.h"
@@ -34,15 +34,8 @@ class PostgresStore final : public Store {
   size_t open_connections() const;
 
  private:
-  // An open connection from the pool or a new one; waits while all are in use.
-  PostgresConnection Borrow() const;
-  void GiveBack(PostgresConnection connection) const;
-
   PostgresSettings settings_;
-  mutable std::mutex mutex_;
-  mutable std::condition_variable returned_;
-  mutable std::vector<PostgresConnection> idle_;  // guarded by mutex_
-  mutable size_t open_ = 0;                       // guarded by mutex_: idle ones and those lent out
+  mutable ConnectionPool<PostgresConnection> pool_;
 };
 
 }  // namespace orvex::engine
