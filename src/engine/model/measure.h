@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/model/aggregator.h"
+#include "engine/common/aggregator.h"
 
 namespace orvex::engine {
 

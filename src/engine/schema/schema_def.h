@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/model/aggregator.h"
+#include "engine/common/aggregator.h"
 
 // What a schema.xml says, before it is matched with a store: plain values
 // filled by SchemaReader and turned into cubes by CubeBuilder.

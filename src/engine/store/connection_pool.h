@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/model/engine_error.h"
+#include "engine/common/engine_error.h"
 
 namespace orvex::engine {
 

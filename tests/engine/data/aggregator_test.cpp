@@ -1,4 +1,4 @@
-#include "engine/model/aggregator.h"
+#include "engine/common/aggregator.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/model/decimal.h"
+#include "engine/common/decimal.h"
 
 namespace orvex::engine {
 
