@@ -46,7 +46,10 @@ void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector
   }
   int top = PathTop(hierarchy);
   size_t start = keys.size();
-  for (const Member* step = &member; step && step->depth() >= top; step = step->parent) keys.push_back(step->key);
+  // Through the members a ragged level hides, too: their keys are in the rows.
+  for (const Member* step = &member; step && step->depth() >= top; step = step->stored_parent()) {
+    keys.push_back(step->key);
+  }
   std::reverse(keys.begin() + static_cast<ptrdiff_t>(start), keys.end());
 }
 
@@ -59,7 +62,7 @@ CellValue ToCellValue(const KeyValue& value) {
 }
 
 const Member* AncestorAt(const Member* member, int depth) {
-  while (member->depth() > depth) member = member->parent;
+  while (member->depth() > depth) member = member->stored_parent();
   return member;
 }
 
@@ -388,6 +391,7 @@ const SqlCellReader::LevelKeys& SqlCellReader::KeysAt(const Hierarchy& hierarchy
   auto [entry, added] = level_keys_.try_emplace({&hierarchy, depth});
   if (added) {
     for (const Member* member : hierarchy.LevelMembers(depth)) entry->second.members.emplace(member->key, member);
+    for (const Member* member : hierarchy.HiddenMembers(depth)) entry->second.members.emplace(member->key, member);
     entry->second.distinct = entry->second.members.size();
   }
   return entry->second;

@@ -33,6 +33,8 @@ struct Cube::State {
 
   std::shared_ptr<const Store> store;  // kept open as long as the cube lives
   std::unique_ptr<CellReader> cells;
+  // A virtual cube's base cubes, whose readers `cells` borrows.
+  std::vector<std::shared_ptr<const Cube>> bases;
 };
 
 }  // namespace orvex::engine
