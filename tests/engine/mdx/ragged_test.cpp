@@ -9,31 +9,13 @@
 #include "engine/model/catalog.h"
 #include "engine/model/catalog_loader.h"
 #include "temp_dir.h"
+#include "hierarchy_catalogs.h"
 #include "tiny_session.h"
 
 namespace orvex::engine::testing {
 namespace {
 
-const char* kData = R"(
-CREATE TABLE geo (id INTEGER, country VARCHAR, state VARCHAR, city VARCHAR);
-INSERT INTO geo VALUES (1, 'USA', 'CA', 'LA'), (2, 'USA', 'CA', 'SF'), (3, 'Israel', NULL, 'Tel Aviv'),
-  (4, 'Israel', NULL, 'Haifa'), (5, 'Vatican', 'Vatican', 'Vatican City');
-CREATE TABLE sales (geo_id INTEGER, amount INTEGER);
-INSERT INTO sales VALUES (1, 1), (2, 10), (3, 100), (4, 1000), (5, 10000);
-)";
 
-std::string Schema(const std::string& state_rule) {
-  return R"(<Schema name="S"><Cube name="C"><Table name="sales"/>
-  <Dimension name="Geo" foreignKey="geo_id">
-    <Hierarchy hasAll="true" primaryKey="id"><Table name="geo"/>
-      <Level name="Country" column="country" uniqueMembers="true"/>
-      <Level name="State" column="state" hideMemberIf=")" +
-         state_rule + R"("/>
-      <Level name="City" column="city" hideMemberIf="IfParentsName"/>
-    </Hierarchy>
-  </Dimension>
-  <Measure name="Amount" column="amount" aggregator="sum"/></Cube></Schema>)";
-}
 
 TEST(RaggedTest, HiddenMembersChildrenHangFromTheNearestShownAncestor) {
   struct Case {
@@ -65,7 +47,7 @@ TEST(RaggedTest, HiddenMembersChildrenHangFromTheNearestShownAncestor) {
   for (const auto& test : cases) {
     SCOPED_TRACE(test.rule + ": " + test.rows);
     orvex::testing::TempDir root;
-    orvex::testing::WriteCatalog(root.path(), "R", Schema(test.rule), kData);
+    orvex::testing::WriteCatalog(root.path(), "R", RaggedSchema(test.rule), kRaggedData);
     auto sources = std::make_shared<DataSources>();
     sources->Add("R", root.path());
     EngineSession session(sources, "R", EngineOptions{});
@@ -81,7 +63,7 @@ TEST(RaggedTest, HiddenMembersChildrenHangFromTheNearestShownAncestor) {
 
 TEST(RaggedTest, HiddenMembersAreInNoLevelListAndTheirCityIsACountrysChild) {
   orvex::testing::TempDir root;
-  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "R", Schema("IfBlankName"), kData));
+  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "R", RaggedSchema("IfBlankName"), kRaggedData));
   const Hierarchy& geo = *catalog->FindCube("C").FindHierarchy("[Geo]");
   const Member* haifa = geo.FindMember("[Geo].[Israel].[Haifa]");
   ASSERT_NE(haifa, nullptr);
@@ -96,7 +78,7 @@ TEST(RaggedTest, HiddenMembersAreInNoLevelListAndTheirCityIsACountrysChild) {
 
 TEST(RaggedTest, AnUnknownRuleIsRefusedAtLoadWithItsLine) {
   orvex::testing::TempDir root;
-  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "R", Schema("IfNoName"), kData));
+  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "R", RaggedSchema("IfNoName"), kRaggedData));
   ASSERT_EQ(catalog->failed_cubes().count("C"), 1u);
   const std::string& error = catalog->failed_cubes().at("C");
   EXPECT_NE(error.find("Schema line 5: the level 'State' has hideMemberIf=\"IfNoName\""), std::string::npos) << error;

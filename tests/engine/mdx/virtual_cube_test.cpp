@@ -8,46 +8,14 @@
 #include "engine/model/catalog.h"
 #include "engine/model/catalog_loader.h"
 #include "temp_dir.h"
+#include "hierarchy_catalogs.h"
 #include "tiny_session.h"
 
 namespace orvex::engine::testing {
 namespace {
 
-const char* kData = R"(
-CREATE TABLE product (id INTEGER, name VARCHAR);
-INSERT INTO product VALUES (1, 'Apple'), (2, 'Pear');
-CREATE TABLE sales (product_id INTEGER, region VARCHAR, amount INTEGER);
-INSERT INTO sales VALUES (1, 'North', 1), (2, 'North', 10), (1, 'South', 100);
-CREATE TABLE stock (product_id INTEGER, qty INTEGER);
-INSERT INTO stock VALUES (1, 1000), (2, 10000), (2, 20000);
-)";
 
-// The virtual cube comes first: its base cubes are found wherever they are.
-std::string Schema(const std::string& usages, const std::string& measure = "[Measures].[Qty]") {
-  return R"(<Schema name="S">
-  <Dimension name="Product"><Hierarchy hasAll="true" primaryKey="id"><Table name="product"/>
-    <Level name="Name" column="name" uniqueMembers="true"/></Hierarchy></Dimension>
-  <VirtualCube name="Both" defaultMeasure="Amount">)" +
-         usages + R"(
-    <VirtualCubeDimension name="Product"/>
-    <VirtualCubeDimension cubeName="Sales" name="Region"/>
-    <VirtualCubeMeasure cubeName="Sales" name="[Measures].[Amount]"/>
-    <VirtualCubeMeasure cubeName="Stock" name=")" +
-         measure + R"("/>
-    <CalculatedMember name="Total" dimension="Measures" formula="[Measures].[Amount] + [Measures].[Qty]"/>
-  </VirtualCube>
-  <Cube name="Sales"><Table name="sales"/>
-    <DimensionUsage name="Product" source="Product" foreignKey="product_id"/>
-    <Dimension name="Region"><Hierarchy hasAll="true"><Level name="Region" column="region"/></Hierarchy></Dimension>
-    <Measure name="Amount" column="amount" aggregator="sum"/></Cube>
-  <Cube name="Stock"><Table name="stock"/>
-    <DimensionUsage name="Product" source="Product" foreignKey="product_id"/>
-    <Measure name="Qty" column="qty" aggregator="sum"/></Cube>
-</Schema>)";
-}
 
-const char* kIgnoring = R"(<CubeUsages><CubeUsage cubeName="Sales"/>
-  <CubeUsage cubeName="Stock" ignoreUnrelatedDimensions="true"/></CubeUsages>)";
 
 TEST(VirtualCubeTest, EachMeasureIsReadFromItsBaseCubeAndUnrelatedDimensionsFollowTheUsage) {
   struct Case {
@@ -74,7 +42,7 @@ TEST(VirtualCubeTest, EachMeasureIsReadFromItsBaseCubeAndUnrelatedDimensionsFoll
   for (const auto& test : cases) {
     SCOPED_TRACE(test.usages + " " + test.rows);
     orvex::testing::TempDir root;
-    orvex::testing::WriteCatalog(root.path(), "V", Schema(test.usages), kData);
+    orvex::testing::WriteCatalog(root.path(), "V", VirtualSchema(test.usages), kVirtualData);
     auto sources = std::make_shared<DataSources>();
     sources->Add("V", root.path());
     EngineSession session(sources, "V", EngineOptions{});
@@ -88,7 +56,7 @@ TEST(VirtualCubeTest, EachMeasureIsReadFromItsBaseCubeAndUnrelatedDimensionsFoll
 
 TEST(VirtualCubeTest, BaseCubesKeepTheirOwnFiguresAndTheCatalogListsCubesInSchemaOrder) {
   orvex::testing::TempDir root;
-  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "V", Schema(kIgnoring), kData));
+  auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "V", VirtualSchema(kIgnoring), kVirtualData));
   ASSERT_TRUE(catalog->failed_cubes().empty()) << catalog->failed_cubes().begin()->second;
   std::string names;
   for (const auto& cube : catalog->cubes()) names += cube->name() + " ";
@@ -116,7 +84,7 @@ TEST(VirtualCubeTest, AVirtualCubeNamingWhatItsBasesLackFailsAloneWithItsLine) {
     SCOPED_TRACE(test.expected);
     orvex::testing::TempDir root;
     auto catalog =
-        CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "V", Schema(test.usages, test.measure), kData));
+        CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "V", VirtualSchema(test.usages, test.measure), kVirtualData));
     ASSERT_EQ(catalog->failed_cubes().count("Both"), 1u);
     EXPECT_NE(catalog->failed_cubes().at("Both").find(test.expected), std::string::npos)
         << catalog->failed_cubes().at("Both");
