@@ -177,7 +177,7 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
       auto found = children.find(ChildKey{stored, &key});
       if (found != children.end()) {
         stored = found->second;
-        if (hidden_members.count(stored) == 0) shown = stored;
+        if (hidden_members.empty() || hidden_members.count(stored) == 0) shown = stored;
         continue;
       }
       Member member;

@@ -16,7 +16,7 @@ EngineHierarchy::EngineHierarchy(std::shared_ptr<const void> owner, const engine
       }) {}
 
 std::shared_ptr<provider::Levels> EngineHierarchy::GetLevels() const {
-  return WrapVisible<provider::Level, EngineLevel>(owner_, hierarchy_.levels());
+  return WrapEach<provider::Level, EngineLevel>(owner_, hierarchy_.levels());
 }
 
 }  // namespace orvex::engine
