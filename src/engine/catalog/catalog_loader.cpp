@@ -1,5 +1,6 @@
 #include "engine/catalog/catalog_loader.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/model/catalog_state.h"
@@ -29,7 +30,9 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
     std::shared_ptr<Catalog> catalog(new Catalog());
     catalog->state_->name = name;
     catalog->state_->store = store;
-    for (const auto& cube : schema.cubes) {
+    // Virtual cubes last, over the base cubes built before them; the catalog
+    // lists them all in schema order still.
+    auto build = [&](const schema::CubeDef& cube) {
       if (!cube.notes.empty()) {
         EventLog log;
         for (const auto& note : cube.notes) {
@@ -40,11 +43,27 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
         for (const auto& loaded : catalog->state_->cubes) {
           if (EqualsIgnoreCase(loaded->name(), cube.name)) throw EngineError("A cube of this name is defined twice.");
         }
-        catalog->state_->cubes.push_back(CubeBuilder::Build(cube, store, {}, columns ? &*columns : nullptr));
+        catalog->state_->cubes.push_back(
+            cube.virtual_cube ? CubeBuilder::BuildVirtual(cube, schema.cubes, catalog->state_->cubes, store)
+                              : CubeBuilder::Build(cube, store, {}, columns ? &*columns : nullptr));
       } catch (const ComError& failure) {
         catalog->state_->failed_cubes[cube.name] = failure.description();
       }
+    };
+    for (const auto& cube : schema.cubes) {
+      if (!cube.virtual_cube) build(cube);
     }
+    for (const auto& cube : schema.cubes) {
+      if (cube.virtual_cube) build(cube);
+    }
+    auto& cubes = catalog->state_->cubes;
+    auto schema_index = [&](const std::shared_ptr<const Cube>& cube) {
+      for (size_t index = 0; index < schema.cubes.size(); ++index) {
+        if (schema.cubes[index].name == cube->name()) return index;
+      }
+      return schema.cubes.size();
+    };
+    std::stable_sort(cubes.begin(), cubes.end(), [&](const auto& a, const auto& b) { return schema_index(a) < schema_index(b); });
     return catalog;
   } catch (const ComError& failure) {
     throw EngineError("The catalog '" + name + "' cannot be opened: " + failure.description());

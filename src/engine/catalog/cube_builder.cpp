@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 
+#include "engine/cells/virtual_cell_reader.h"
 #include "engine/model/cube_state.h"
 #include "engine/common/engine_error.h"
 #include "engine/model/hierarchy_state.h"
@@ -80,6 +81,7 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
                                                const SqlCellReader::Options& options,
                                                const detail::StoreColumns* columns) {
   if (!definition.error.empty()) throw EngineError(definition.error);
+  if (definition.virtual_cube) throw EngineError("A virtual cube is built over its base cubes.");
   CubeBuilder builder(definition, std::move(store), columns);
   std::shared_ptr<Cube> cube(new Cube());
   auto& state = *cube->state_;
@@ -91,6 +93,7 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
   }
   builder.AddRelation(*definition.fact, builder.fact_);
   builder.fact_alias_ = definition.fact->alias;
+  builder.fact_relation_ = definition.fact.get();
 
   builder.BuildMeasures(state);
   for (const auto& dimension : definition.dimensions) builder.BuildDimension(state, dimension);
@@ -107,6 +110,104 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
                                                 std::move(builder.aggregates_), options);
   reader->SetAggregateTables(std::move(aggregate_tables));
   state.cells = std::move(reader);
+  return cube;
+}
+
+std::shared_ptr<const Cube> CubeBuilder::BuildVirtual(const schema::CubeDef& definition,
+                                                      const std::vector<schema::CubeDef>& schema_cubes,
+                                                      const std::vector<std::shared_ptr<const Cube>>& built,
+                                                      std::shared_ptr<const Store> store) {
+  if (!definition.error.empty()) throw EngineError(definition.error);
+  if (!definition.virtual_cube) throw EngineError("The cube '" + definition.name + "' is not a virtual cube.");
+  const schema::VirtualCubeDef& virtual_cube = *definition.virtual_cube;
+  auto base_named = [&](const std::string& name) {
+    for (const auto& cube : built) {
+      if (EqualsIgnoreCase(cube->name(), name)) return cube;
+    }
+    throw EngineError("Its base cube '" + name + "' did not load.");
+  };
+  auto definition_named = [&](const std::string& name) -> const schema::CubeDef& {
+    for (const auto& cube : schema_cubes) {
+      if (!cube.virtual_cube && EqualsIgnoreCase(cube.name, name)) return cube;
+    }
+    throw EngineError("Its base cube '" + name + "' is not in the schema.");
+  };
+
+  CubeBuilder builder(definition, std::move(store), nullptr);
+  std::shared_ptr<Cube> cube(new Cube());
+  auto& state = *cube->state_;
+  state.name = definition.name;
+  state.description = definition.description;
+  state.store = builder.store_;
+  builder.BuildMeasures(state);
+  for (size_t index = 0; index < definition.dimensions.size(); ++index) {
+    // A dimension taken from a base cube reads its members as it does there,
+    // from that cube's fact table where its levels are columns of it.
+    const std::string& from = virtual_cube.dimension_cubes[index];
+    builder.fact_ = {};
+    builder.fact_alias_.clear();
+    builder.fact_relation_ = nullptr;
+    if (!from.empty()) {
+      const schema::CubeDef& base = definition_named(from);
+      builder.AddRelation(*base.fact, builder.fact_);
+      builder.fact_alias_ = base.fact->alias;
+      builder.fact_relation_ = base.fact.get();
+    }
+    builder.BuildDimension(state, definition.dimensions[index]);
+  }
+  for (const auto* dimension : state.dimensions) {
+    state.dimensions_by_name.emplace(dimension->name(), dimension);
+    state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
+  }
+  builder.BuildCalculatedMembers(state);
+  for (const auto& set : definition.named_sets) {
+    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
+  }
+
+  std::vector<VirtualCellReader::Base> bases;
+  for (const auto& usage : virtual_cube.usages) {
+    std::shared_ptr<const Cube> base = base_named(usage.cube);
+    const schema::CubeDef& base_definition = definition_named(usage.cube);
+    VirtualCellReader::Base reader;
+    reader.reader = &base->cells();
+    reader.hierarchies = base->hierarchies();
+    reader.from_virtual.assign(reader.hierarchies.size(), -1);
+    reader.related.assign(state.hierarchies.size(), false);
+    reader.ignore_unrelated_dimensions = usage.ignore_unrelated_dimensions;
+    for (size_t index = 0; index < definition.dimensions.size(); ++index) {
+      const std::string& from = virtual_cube.dimension_cubes[index];
+      const std::string& name = definition.dimensions[index].name;
+      // A cube-qualified dimension is its cube's alone; a shared one relates
+      // to every base cube that uses it.
+      bool related = from.empty() ? std::any_of(base_definition.dimensions.begin(), base_definition.dimensions.end(),
+                                                [&](const schema::DimensionDef& own) {
+                                                  return EqualsIgnoreCase(own.name, name);
+                                                })
+                                  : EqualsIgnoreCase(from, base->name());
+      if (!related) continue;
+      for (const Hierarchy* hierarchy : state.dimensions_by_name.at(name)->hierarchies()) {
+        const Hierarchy* own = base->FindHierarchy(hierarchy->unique_name());
+        if (!own) continue;
+        reader.related[static_cast<size_t>(hierarchy->index())] = true;
+        reader.from_virtual[static_cast<size_t>(own->index())] = hierarchy->index();
+      }
+    }
+    bases.push_back(std::move(reader));
+    state.bases.push_back(std::move(base));
+  }
+  std::unordered_map<const Measure*, std::pair<size_t, const Measure*>> measures;
+  for (size_t index = 0; index < state.measures.size(); ++index) {
+    const Measure* measure = state.measures[index];
+    const std::string& from = virtual_cube.measure_cubes[index];
+    for (size_t base = 0; base < state.bases.size(); ++base) {
+      if (!EqualsIgnoreCase(state.bases[base]->name(), from)) continue;
+      for (const Measure* own : state.bases[base]->measures()) {
+        if (EqualsIgnoreCase(own->name, measure->name)) measures.emplace(measure, std::make_pair(base, own));
+      }
+    }
+    if (measures.count(measure) == 0) throw EngineError("The measure " + measure->unique_name + " is not in its base cube.");
+  }
+  state.cells = std::make_unique<VirtualCellReader>(std::move(bases), std::move(measures));
   return cube;
 }
 
@@ -198,7 +299,10 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
     measure->datatype = definition.datatype;
     measure->visible = definition.visible;
     std::string expression;
-    if (!definition.column.empty()) {
+    if (definition_.virtual_cube) {
+      // Read by its base cube, which has the SQL.
+      measure->column = definition.column;
+    } else if (!definition.column.empty()) {
       measure->column = definition.column;
       expression = CheckedColumn(fact_alias_, definition.column, definition.line,
                                  "the measure '" + definition.name + "'");
@@ -206,7 +310,7 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
       measure->sql_expression = ExpressionSql(definition.expression, "the measure '" + definition.name + "'");
       expression = measure->sql_expression;
     }
-    aggregates_.emplace(measure.get(), AggregateSql(definition.aggregator, expression));
+    if (!definition_.virtual_cube) aggregates_.emplace(measure.get(), AggregateSql(definition.aggregator, expression));
     add_member(definition.name, definition.caption).measure = measure.get();
     state.measures.push_back(measure.get());
     state.owned_measures.push_back(std::move(measure));
@@ -287,6 +391,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
   std::string dimension_name = MemberLoader::Bracket(definition.name);
   auto dimension = std::make_unique<Dimension>(definition.name, dimension_name, definition.caption, false);
   dimension->SetTime(definition.type == "TimeDimension");
+  dimension->SetVisible(definition.visible);
   bool several = definition.hierarchies.size() > 1;
   for (const auto& hierarchy_definition : definition.hierarchies) {
     std::unique_ptr<Hierarchy> hierarchy(new Hierarchy());
@@ -298,6 +403,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
                                                       : definition.caption;
     h.dimension = dimension.get();
     h.has_all = hierarchy_definition.has_all;
+    h.visible = hierarchy_definition.visible;
     h.index = static_cast<int>(state.hierarchies.size());
     h.default_member_name = hierarchy_definition.default_member;
     h.all_member_name = hierarchy_definition.all_member_name.empty() ? "All " + definition.name + "s"
@@ -325,6 +431,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
                           "' has the levelType '" + level.level_type + "', which is not known.");
       }
       built->type_ = *type;
+      built->visible_ = level.visible;
       h.levels.push_back(std::move(built));
     }
     Map(h, definition, hierarchy_definition);
@@ -347,8 +454,8 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
   std::string what = "the dimension '" + dimension.name + "'";
   std::string default_table;
   const Relation* relation = definition.relation.get();
-  bool on_fact = !relation || (relation->kind == Relation::Kind::kTable && relation->alias == fact_alias_ &&
-                               relation->name == definition_.fact->name);
+  bool on_fact = !relation || (fact_relation_ && relation->kind == Relation::Kind::kTable &&
+                               relation->alias == fact_alias_ && relation->name == fact_relation_->name);
   if (on_fact) {
     // A degenerate dimension: its levels are columns of the fact table itself.
     mapping.relation = fact_;
@@ -356,6 +463,12 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
   } else {
     AddRelation(*relation, mapping.relation);
     if (relation->kind != Relation::Kind::kJoin) default_table = relation->alias;
+    // A virtual cube's hierarchies only read members; its base cubes join their facts.
+    if (definition_.virtual_cube) {
+      mapping.levels.resize(hierarchy.has_all ? 1 : 0);
+      MapLevels(hierarchy, definition, default_table, what);
+      return;
+    }
     if (dimension.foreign_key.empty()) throw EngineError(what + " has no foreignKey to join the fact table with.");
     std::string key_table = !definition.primary_key_table.empty() ? definition.primary_key_table : default_table;
     if (key_table.empty()) throw EngineError("A hierarchy of " + what + " joins several tables and needs primaryKeyTable.");
@@ -375,6 +488,12 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
   }
 
   mapping.levels.resize(hierarchy.has_all ? 1 : 0);
+  MapLevels(hierarchy, definition, default_table, what);
+}
+
+void CubeBuilder::MapLevels(Hierarchy::State& hierarchy, const schema::HierarchyDef& definition,
+                            const std::string& default_table, const std::string& what) {
+  auto& mapping = hierarchy.mapping;
   for (const auto& level : definition.levels) {
     std::string level_what = "the level '" + level.name + "' of " + what;
     std::string table = level.table.empty() ? default_table : level.table;
@@ -390,6 +509,8 @@ void CubeBuilder::Map(Hierarchy::State& hierarchy, const schema::DimensionDef& d
       level_mapping.ordinal_sql = LevelSql(level.ordinal_expression, table, mapping.relation, level_what);
     }
     level_mapping.unique_members = level.unique_members;
+    if (level.hide_member_if == "IfBlankName") level_mapping.hide_if = detail::HideMemberIf::kIfBlankName;
+    if (level.hide_member_if == "IfParentsName") level_mapping.hide_if = detail::HideMemberIf::kIfParentsName;
     if (!level.parent_column.empty()) MapParentChild(level, definition.levels.size(), table, mapping, level_mapping, level_what);
     for (const auto& property : level.properties) {
       std::string sql = LevelSql(property.expression, table, mapping.relation,

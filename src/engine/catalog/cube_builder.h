@@ -31,6 +31,15 @@ class CubeBuilder {
   static std::shared_ptr<const Cube> Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
                                            const SqlCellReader::Options& options = {},
                                            const detail::StoreColumns* columns = nullptr);
+  // Builds a virtual cube over its base cubes: `schema_cubes` holds their
+  // definitions and `built` the cubes built from them (each base cube must
+  // be among them; the virtual cube keeps them alive). Its members are its
+  // own; its cells are read by the base cubes' readers. Throws ComError
+  // naming what is missing.
+  static std::shared_ptr<const Cube> BuildVirtual(const schema::CubeDef& definition,
+                                                  const std::vector<schema::CubeDef>& schema_cubes,
+                                                  const std::vector<std::shared_ptr<const Cube>>& built,
+                                                  std::shared_ptr<const Store> store);
 
  private:
   CubeBuilder(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
@@ -41,6 +50,9 @@ class CubeBuilder {
   // The calculated members of hierarchies other than the measures.
   void BuildCalculatedMembers(Cube::State& state);
   void Map(Hierarchy::State& hierarchy, const schema::DimensionDef& dimension, const schema::HierarchyDef& definition);
+  // The SQL that reads each level's members, over the tables Map() chose.
+  void MapLevels(Hierarchy::State& hierarchy, const schema::HierarchyDef& definition, const std::string& default_table,
+                 const std::string& what);
   // Fills a parent-child level's parent column and closure table; throws
   // ComError, naming the schema line, for a misplaced level or missing column.
   void MapParentChild(const schema::LevelDef& level, size_t level_count, const std::string& table,
@@ -74,6 +86,7 @@ class CubeBuilder {
   std::set<std::string> unchecked_aliases_;                         // views: the store knows their columns
   detail::RelationSql fact_;
   std::string fact_alias_;
+  const schema::Relation* fact_relation_ = nullptr;  // the fact table degenerate dimensions read; null for none
   std::unordered_map<const Measure*, std::string> aggregates_;
   // Who joins which alias pair, and how: two dimensions that reach one table
   // alias by different conditions would filter each other's rows.

@@ -2,11 +2,13 @@
 
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/common/bracket.h"
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/model/level.h"
 #include "engine/store/store.h"
+#include "platform/text.h"
 
 namespace orvex::engine {
 namespace {
@@ -100,6 +102,22 @@ void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Membe
   }
 }
 
+// Whether a ragged level hides a member named `name` whose stored parent is
+// `parent`: blanks count as no name, and a name is compared with the
+// parent's as the store gave them, without regard to case.
+bool HidesName(detail::HideMemberIf rule, const KeyValue& name, const Member* parent) {
+  switch (rule) {
+    case detail::HideMemberIf::kNever:
+      return false;
+    case detail::HideMemberIf::kIfBlankName:
+      return std::holds_alternative<std::monostate>(name) || ToText(name).find_first_not_of(" \t\r\n") == std::string::npos;
+    case detail::HideMemberIf::kIfParentsName:
+      return parent && !parent->is_all && !std::holds_alternative<std::monostate>(name) &&
+             EqualsIgnoreCase(ToText(name), parent->name);
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string MemberLoader::Bracket(std::string_view name) { return engine::Bracket(name); }
@@ -138,29 +156,43 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
   sql += " FROM " + mapping.relation.FromClause() + " ORDER BY " + order_by;
   RowSet rows = store.Query(sql);
 
+  // Members are found by their key below the member above them in the rows
+  // (`stored`); in a ragged hierarchy that one may be hidden, and a member
+  // then hangs from the nearest shown ancestor (`shown`).
   std::unordered_map<ChildKey, const Member*, ChildKeyHash> children;
   children.reserve(rows.row_count() * 2);
+  std::unordered_set<const Member*> hidden_members;
   for (size_t row = 0; row < rows.row_count(); ++row) {
-    const Member* parent = all_member;
+    const Member* stored = all_member;
+    const Member* shown = all_member;
     for (size_t index = 0; index < columns.size(); ++index) {
       const KeyValue& key = rows.at(row, columns[index].key);
-      auto found = children.find(ChildKey{parent, &key});
+      auto found = children.find(ChildKey{stored, &key});
       if (found != children.end()) {
-        parent = found->second;
+        stored = found->second;
+        if (hidden_members.empty() || hidden_members.count(stored) == 0) shown = stored;
         continue;
       }
       Member member;
       member.key = key;
-      member.name = ToText(rows.at(row, columns[index].name));
+      const KeyValue& name = rows.at(row, columns[index].name);
+      member.name = ToText(name);
       member.caption = ToText(rows.at(row, columns[index].caption));
       member.unique_name =
-          (parent && !parent->is_all ? parent->unique_name : hierarchy.unique_name()) + "." + Bracket(member.name);
+          (shown && !shown->is_all ? shown->unique_name : hierarchy.unique_name()) + "." + Bracket(member.name);
       member.level = levels[first + index].get();
-      member.parent = parent;
+      member.parent = shown;
+      if (stored != shown) member.stored_parent_if_hidden = stored;
       for (size_t property : columns[index].properties) member.properties.push_back(rows.at(row, property));
-      const Member& added = tree.Add(std::move(member));
-      children.emplace(ChildKey{parent, &added.key}, &added);
-      parent = &added;
+      bool hidden = HidesName(mapping.levels[first + index].hide_if, name, stored);
+      const Member& added = hidden ? tree.AddHidden(std::move(member)) : tree.Add(std::move(member));
+      children.emplace(ChildKey{stored, &added.key}, &added);
+      stored = &added;
+      if (hidden) {
+        hidden_members.insert(&added);
+      } else {
+        shown = &added;
+      }
     }
   }
 }

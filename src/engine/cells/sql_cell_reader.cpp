@@ -46,7 +46,10 @@ void AppendKeyPath(const Hierarchy& hierarchy, const Member& member, std::vector
   }
   int top = PathTop(hierarchy);
   size_t start = keys.size();
-  for (const Member* step = &member; step && step->depth() >= top; step = step->parent) keys.push_back(step->key);
+  // Through the members a ragged level hides, too: their keys are in the rows.
+  for (const Member* step = &member; step && step->depth() >= top; step = step->stored_parent()) {
+    keys.push_back(step->key);
+  }
   std::reverse(keys.begin() + static_cast<ptrdiff_t>(start), keys.end());
 }
 
@@ -59,7 +62,7 @@ CellValue ToCellValue(const KeyValue& value) {
 }
 
 const Member* AncestorAt(const Member* member, int depth) {
-  while (member->depth() > depth) member = member->parent;
+  while (member->depth() > depth) member = member->stored_parent();
   return member;
 }
 
@@ -375,20 +378,19 @@ void SqlCellReader::AddParentChildColumn(const Group& group, size_t level, const
     // holds only the members asked for, so it is never added up further.
     if (column.allowed.size() <= options_.max_filter_values) filters.push_back(FilterSql(ancestor, column.allowed));
   } else {
-    std::set<const Member*> asked;
-    for (const auto& cell : group.cells) asked.insert(cell.members[level]);
-    std::string pairs;
-    for (const Member* member : asked) {
-      std::vector<const Member*> below{member};
-      while (!below.empty()) {
-        const Member* descendant = below.back();
-        below.pop_back();
-        pairs += (pairs.empty() ? "" : ", ") + std::string("(") + store_.Literal(member->key) + ", " +
-                 store_.Literal(descendant->key) + ")";
-        below.insert(below.end(), descendant->children.begin(), descendant->children.end());
-      }
-    }
-    from.AddTable({"orvex_closure", "(VALUES " + pairs + ") AS \"orvex_closure\"(\"ancestor\", \"descendant\")"});
+    // Without a closure table the store walks the parent column down from
+    // the members asked for, in one recursive statement: listing the pairs
+    // here would send every descendant of a top member (100,000 pairs for a
+    // tree that size). UNION, not UNION ALL: a key the table holds twice
+    // gives its pairs once, and a cycle below no member asked ends.
+    const std::string dimension = group.hierarchies[level]->mapping().relation.FromClause();
+    std::string walk = "(WITH RECURSIVE \"orvex_walk\"(\"ancestor\", \"descendant\") AS (SELECT " + mapping.key_sql +
+                       ", " + mapping.key_sql + " FROM " + dimension + " WHERE " +
+                       FilterSql(mapping.key_sql, column.allowed) + " UNION SELECT \"orvex_walk\".\"ancestor\", " +
+                       mapping.key_sql + " FROM " + dimension + " JOIN \"orvex_walk\" ON " + mapping.parent_sql +
+                       " = \"orvex_walk\".\"descendant\") SELECT \"ancestor\", \"descendant\" FROM \"orvex_walk\") AS "
+                       "\"orvex_closure\"";
+    from.AddTable({"orvex_closure", walk});
     from.AddCondition({mapping.key_table, "orvex_closure", mapping.key_sql + " = \"orvex_closure\".\"descendant\""});
     ancestor = "\"orvex_closure\".\"ancestor\"";
   }
@@ -539,6 +541,7 @@ const SqlCellReader::LevelKeys& SqlCellReader::KeysAt(const Hierarchy& hierarchy
   auto [entry, added] = level_keys_.try_emplace({&hierarchy, depth});
   if (added) {
     for (const Member* member : hierarchy.LevelMembers(depth)) entry->second.members.emplace(member->key, member);
+    for (const Member* member : hierarchy.HiddenMembers(depth)) entry->second.members.emplace(member->key, member);
     entry->second.distinct = entry->second.members.size();
   }
   return entry->second;

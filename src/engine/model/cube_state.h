@@ -35,6 +35,8 @@ struct Cube::State {
   // Made by the catalog layer, above this one: shared_ptr deletes it through
   // the deleter it was made with, so this layer needs only its name.
   std::shared_ptr<CellReader> cells;
+  // A virtual cube's base cubes, whose readers `cells` borrows.
+  std::vector<std::shared_ptr<const Cube>> bases;
 };
 
 }  // namespace orvex::engine

@@ -23,6 +23,9 @@ class Dimension {
   // True for a schema's type="TimeDimension", whose levels say what they count.
   bool is_time() const { return is_time_; }
   void SetTime(bool is_time) { is_time_ = is_time; }
+  // False when the schema hides it from metadata listings; MDX still names it.
+  bool visible() const { return visible_; }
+  void SetVisible(bool visible) { visible_ = visible; }
   const std::vector<const Hierarchy*>& hierarchies() const { return hierarchies_; }
   void AddHierarchy(const Hierarchy* hierarchy) { hierarchies_.push_back(hierarchy); }
 
@@ -32,6 +35,7 @@ class Dimension {
   std::string caption_;
   bool is_measures_;
   bool is_time_ = false;
+  bool visible_ = true;
   std::vector<const Hierarchy*> hierarchies_;
 };
 

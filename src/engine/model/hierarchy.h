@@ -29,6 +29,8 @@ class Hierarchy {
   const Dimension& dimension() const;
   bool is_measures() const;
   bool has_all() const;
+  // False when the schema hides it from metadata listings; MDX still names it.
+  bool visible() const;
   // Top level first (the all level where there is one).
   const std::vector<std::unique_ptr<Level>>& levels() const;
   // Position of this hierarchy in Cube::hierarchies(); -1 for the measures.
@@ -58,6 +60,9 @@ class Hierarchy {
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 
+  // Data layer only: the members of a ragged level at `depth` that are left
+  // out of the tree (never in LevelMembers); an empty list for most levels.
+  const std::vector<const Member*>& HiddenMembers(int depth) const;
   // Data layer only: how the levels map onto the store's tables.
   const detail::HierarchyMapping& mapping() const;
 

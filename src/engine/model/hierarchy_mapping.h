@@ -7,6 +7,10 @@
 
 namespace orvex::engine::detail {
 
+// Which members of a ragged level are left out of the tree: one with no name
+// (NULL, or only blanks), or one named as its parent is.
+enum class HideMemberIf { kNever, kIfBlankName, kIfParentsName };
+
 // How one level's members are read: SQL expressions over the hierarchy's
 // tables, already quoted for the store.
 struct LevelMapping {
@@ -15,6 +19,7 @@ struct LevelMapping {
   std::string caption_sql;  // equals name_sql without a caption column
   std::string ordinal_sql;  // "" orders by the key
   bool unique_members = false;
+  HideMemberIf hide_if = HideMemberIf::kNever;
   std::vector<std::string> property_sql;  // one per Level::properties(), in order
   // A parent-child level: the parent key column ("" for a regular level), the
   // text that marks a top member besides NULL, and the closure table's FROM

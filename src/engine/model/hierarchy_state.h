@@ -22,6 +22,7 @@ struct Hierarchy::State {
   const Dimension* dimension = nullptr;
   bool is_measures = false;
   bool has_all = false;
+  bool visible = true;
   std::vector<std::unique_ptr<Level>> levels;
   int index = -1;
   std::string default_member_name;  // the schema's defaultMember

@@ -43,11 +43,14 @@ class Level {
   // The member properties the schema declares here (none for the all level).
   const std::vector<LevelProperty>& properties() const { return properties_; }
   LevelType type() const { return type_; }
+  // False when the schema hides it from metadata listings; MDX still names it.
+  bool visible() const { return visible_; }
 
  private:
   friend class CubeBuilder;  // sets the properties and type while it builds the cube
   std::vector<LevelProperty> properties_;
   LevelType type_ = LevelType::kRegular;
+  bool visible_ = true;
   const Hierarchy* hierarchy_;
   std::string name_;
   std::string unique_name_;

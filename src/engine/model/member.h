@@ -21,6 +21,11 @@ struct Member {
   std::string unique_name;
   const Level* level = nullptr;
   const Member* parent = nullptr;   // nullptr at the top level
+  // The member above this one in the store's rows where that one is hidden
+  // (a ragged hierarchy leaves it out of the tree, and `parent` is then the
+  // nearest shown ancestor); nullptr where it is `parent`. Cells are filtered
+  // by the keys along this path.
+  const Member* stored_parent_if_hidden = nullptr;
   std::vector<const Member*> children;  // in member order
   // Position in hierarchy order: every parent before its children, siblings in
   // their level's order (ordinal column, else key). Sorting by it hierarchizes.
@@ -45,6 +50,8 @@ struct Member {
   // The level's depth (plus below_level): 0 at the top level (the all level where there is one).
   int depth() const;
   bool IsAncestorOf(const Member& other) const;  // strictly above `other` on its path
+  // The member above in the store's rows, hidden or not.
+  const Member* stored_parent() const { return stored_parent_if_hidden ? stored_parent_if_hidden : parent; }
 };
 
 }  // namespace orvex::engine

@@ -15,6 +15,14 @@ Member& MemberTree::Add(Member member) {
   return added;
 }
 
+Member& MemberTree::AddHidden(Member member) {
+  Member& added = storage_.emplace_back(std::move(member));
+  size_t depth = static_cast<size_t>(added.depth());
+  if (depth >= hidden_.size()) hidden_.resize(depth + 1);
+  hidden_[depth].push_back(&added);
+  return added;
+}
+
 void MemberTree::Finish() {
   members_.reserve(storage_.size());
   by_unique_name_.reserve(storage_.size());
@@ -43,6 +51,12 @@ const std::vector<const Member*>& MemberTree::level(int depth) const {
   static const std::vector<const Member*> kNone;
   if (depth < 0 || static_cast<size_t>(depth) >= levels_.size()) return kNone;
   return levels_[static_cast<size_t>(depth)];
+}
+
+const std::vector<const Member*>& MemberTree::hidden(int depth) const {
+  static const std::vector<const Member*> kNone;
+  if (depth < 0 || static_cast<size_t>(depth) >= hidden_.size()) return kNone;
+  return hidden_[static_cast<size_t>(depth)];
 }
 
 const Member* MemberTree::Find(std::string_view unique_name) const {

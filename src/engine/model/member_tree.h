@@ -20,6 +20,10 @@ class MemberTree {
   // Adds `member` as the last child of its parent (or as the last top-level
   // member); the tree owns it and its address never changes.
   Member& Add(Member member);
+  // Keeps `member`, a ragged level's hidden member, without linking it into
+  // the tree: it is in no level list, no parent's children and no index, but
+  // the members below it point to it through Member::stored_parent().
+  Member& AddHidden(Member member);
   // Numbers the members in hierarchy order (parents before children) and
   // builds the per-level lists and the unique-name index.
   void Finish();
@@ -28,6 +32,8 @@ class MemberTree {
   const std::vector<const Member*>& roots() const { return roots_; }
   // An empty list for a depth outside the hierarchy.
   const std::vector<const Member*>& level(int depth) const;
+  // The hidden members at `depth`, in the order they were added.
+  const std::vector<const Member*>& hidden(int depth) const;
   // By unique name, without regard to case; nullptr when absent. The first
   // member wins when two share a unique name.
   const Member* Find(std::string_view unique_name) const;
@@ -39,6 +45,7 @@ class MemberTree {
   std::vector<const Member*> roots_;
   std::vector<const Member*> members_;
   std::vector<std::vector<const Member*>> levels_;
+  std::vector<std::vector<const Member*>> hidden_;
   std::unordered_map<std::string_view, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual> by_unique_name_;
 };
 

@@ -12,7 +12,7 @@ EngineCubeDef::EngineCubeDef(std::shared_ptr<const void> owner, const engine::Cu
 }
 
 std::shared_ptr<provider::Dimensions> EngineCubeDef::GetDimensions() const {
-  return WrapEach<provider::Dimension, EngineDimension>(owner_, cube_.dimensions());
+  return WrapVisible<provider::Dimension, EngineDimension>(owner_, cube_.dimensions());
 }
 
 }  // namespace orvex::engine

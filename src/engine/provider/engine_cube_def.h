@@ -17,8 +17,8 @@ class EngineCubeDef final : public provider::CubeDef {
   std::string Description() const override { return cube_.description(); }
   // CUBE_NAME and DESCRIPTION.
   const provider::Properties& GetProperties() const override { return properties_; }
-  // The measures first (the dimension "Measures"), then the schema's dimensions;
-  // by name or unique name, without regard to case.
+  // The measures first (the dimension "Measures"), then the schema's visible
+  // dimensions; by name or unique name (hidden ones too), without regard to case.
   std::shared_ptr<provider::Dimensions> GetDimensions() const override;
 
  private:

@@ -11,7 +11,7 @@ EngineDimension::EngineDimension(std::shared_ptr<const void> owner, const engine
 }
 
 std::shared_ptr<provider::Hierarchies> EngineDimension::GetHierarchies() const {
-  return WrapEach<provider::Hierarchy, EngineHierarchy>(owner_, dimension_.hierarchies());
+  return WrapVisible<provider::Hierarchy, EngineHierarchy>(owner_, dimension_.hierarchies());
 }
 
 }  // namespace orvex::engine

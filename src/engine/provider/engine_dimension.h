@@ -18,7 +18,8 @@ class EngineDimension final : public provider::Dimension {
   std::string Description() const override { return ""; }
   // DIMENSION_UNIQUE_NAME.
   const provider::Properties& GetProperties() const override { return properties_; }
-  // By name (the unnamed hierarchy has the empty name) or unique name, without regard to case.
+  // The visible hierarchies; by name (the unnamed hierarchy has the empty name)
+  // or unique name, hidden ones too, without regard to case.
   std::shared_ptr<provider::Hierarchies> GetHierarchies() const override;
 
  private:

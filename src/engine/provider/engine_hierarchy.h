@@ -22,7 +22,8 @@ class EngineHierarchy final : public provider::Hierarchy {
   // measure for the measures), HIERARCHY_UNIQUE_NAME and, with an all level,
   // ALL_MEMBER. Reads the members on first use; throws when the store fails.
   const provider::Properties& GetProperties() const override { return properties_.Get(); }
-  // By name or unique name, without regard to case.
+  // Every level, at its depth (a level the schema hides too: see its
+  // LEVEL_IS_VISIBLE); by name or unique name, without regard to case.
   std::shared_ptr<provider::Levels> GetLevels() const override;
 
  private:

@@ -14,6 +14,8 @@ EngineLevel::EngineLevel(std::shared_ptr<const void> owner, const engine::Level&
         properties.Add("LEVEL_NUMBER", Variant(static_cast<int32_t>(level_.depth())));
         properties.Add("LEVEL_UNIQUE_NAME", Variant(level_.unique_name()));
         properties.Add("HIERARCHY_UNIQUE_NAME", Variant(level_.hierarchy().unique_name()));
+        // Levels stay listed, a client finds them by depth; this says which the schema hides.
+        properties.Add("LEVEL_IS_VISIBLE", Variant(level_.visible()));
         return properties;
       }) {}
 

@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "engine/common/engine_error.h"
 #include "platform/text.h"
@@ -50,6 +51,31 @@ std::shared_ptr<provider::Collection<T>> WrapEach(const std::shared_ptr<const vo
   return std::make_shared<LazyCollection<T>>(
       static_cast<int>(items.size()),
       [owner, list](int index) { return std::make_shared<Wrapper>(owner, *(*list)[static_cast<size_t>(index)]); },
+      [owner, list](std::string_view name) -> std::shared_ptr<T> {
+        for (const auto& item : *list) {
+          if (EqualsIgnoreCase(item->name(), name) || EqualsIgnoreCase(item->unique_name(), name)) {
+            return std::make_shared<Wrapper>(owner, *item);
+          }
+        }
+        return nullptr;
+      });
+}
+
+// As WrapEach, over the items whose visible() is true: a hidden item is left
+// out of Count and the positions, but is still found by its name, so that
+// what a statement or a saved view names keeps resolving.
+template <class T, class Wrapper, class Items>
+std::shared_ptr<provider::Collection<T>> WrapVisible(const std::shared_ptr<const void>& owner, const Items& items) {
+  const Items* list = &items;
+  auto shown = std::make_shared<std::vector<size_t>>();
+  for (size_t index = 0; index < items.size(); ++index) {
+    if (items[index]->visible()) shown->push_back(index);
+  }
+  return std::make_shared<LazyCollection<T>>(
+      static_cast<int>(shown->size()),
+      [owner, list, shown](int index) {
+        return std::make_shared<Wrapper>(owner, *(*list)[(*shown)[static_cast<size_t>(index)]]);
+      },
       [owner, list](std::string_view name) -> std::shared_ptr<T> {
         for (const auto& item : *list) {
           if (EqualsIgnoreCase(item->name(), name) || EqualsIgnoreCase(item->unique_name(), name)) {

@@ -76,6 +76,10 @@ struct LevelDef {
   std::string type = "String";
   bool unique_members = false;
   std::string level_type = "Regular";
+  // When a member of this level is left out of the tree, its children then
+  // hanging from its nearest shown ancestor: Never, IfBlankName or IfParentsName.
+  std::string hide_member_if = "Never";
+  bool visible = true;  // false: left out of metadata listings, still named by MDX
   std::vector<PropertyDef> properties;
   // A parent-child level: the column holding each member's parent key, the
   // value (besides NULL) that marks a member with no parent, and optionally
@@ -101,6 +105,7 @@ struct HierarchyDef {
   std::string default_member;
   std::shared_ptr<const Relation> relation;  // null: the levels' columns are on the fact table
   std::vector<LevelDef> levels;
+  bool visible = true;
   int line = 0;
 };
 
@@ -111,6 +116,7 @@ struct DimensionDef {
   std::string foreign_key;  // fact column joined to the hierarchies' primary keys
   std::string type = "StandardDimension";
   std::vector<HierarchyDef> hierarchies;
+  bool visible = true;
   int line = 0;  // of the <Dimension>, or of the <DimensionUsage> that brings in a shared one
 };
 
@@ -147,13 +153,31 @@ struct NamedSetDef {
   int line = 0;
 };
 
+// What a <VirtualCube> adds to its CubeDef: the base cubes it reads, and
+// where each of its dimensions and measures comes from.
+struct VirtualCubeDef {
+  struct Usage {
+    std::string cube;
+    // Whether a base cube's measures show the total of a dimension the base
+    // cube does not have at every member of it (else only at its all member).
+    bool ignore_unrelated_dimensions = false;
+  };
+  std::vector<Usage> usages;  // every base cube, those of <CubeUsages> first
+  // Per entry of CubeDef::dimensions: the base cube it was taken from, ""
+  // for a shared dimension (every base cube that uses it relates to it).
+  std::vector<std::string> dimension_cubes;
+  // Per entry of CubeDef::measures: the base cube the measure is read from.
+  std::vector<std::string> measure_cubes;
+};
+
 struct CubeDef {
   std::string name;
   std::string caption;
   std::string description;
   std::string default_measure;
-  std::shared_ptr<const Relation> fact;
+  std::shared_ptr<const Relation> fact;  // null for a virtual cube
   std::vector<DimensionDef> dimensions;  // in schema order, usages resolved
+  std::optional<VirtualCubeDef> virtual_cube;  // set for a <VirtualCube>
   std::vector<MeasureDef> measures;
   std::vector<CalculatedMemberDef> calculated_members;
   // The cube's own named sets, then the schema's whose names the cube does not use.

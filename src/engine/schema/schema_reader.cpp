@@ -27,6 +27,7 @@ using schema::MeasureDef;
 using schema::NamedSetDef;
 using schema::Relation;
 using schema::SchemaDef;
+using schema::VirtualCubeDef;
 using Node = pugi::xml_node;
 
 // Elements that only describe and never change a cell's value: read past them.
@@ -77,6 +78,7 @@ class Reader {
     }
     SchemaDef result;
     result.name = root.attribute("name").value();
+    std::vector<std::pair<size_t, pugi::xml_node>> virtual_cubes;  // placeholder in result.cubes, element
     for (const auto& node : root.children("Dimension")) shared_dimensions_[node.attribute("name").value()] = node;
     // Schema-wide named sets serve every cube; a broken one fails the cubes, not the schema.
     std::vector<NamedSetDef> schema_sets;
@@ -105,13 +107,32 @@ class Reader {
           if (!overridden) cube.named_sets.push_back(set);
         }
       } else if (name == "VirtualCube") {
+        if (!Flag(node, "enabled", true)) continue;
         CubeDef cube;
         cube.name = node.attribute("name").value();
-        cube.error = Where(node) + "virtual cubes (<VirtualCube>) are not supported.";
+        virtual_cubes.emplace_back(result.cubes.size(), node);
         result.cubes.push_back(std::move(cube));
       }
       // Shared dimensions are read where a cube uses them; roles, parameters and
       // user-defined functions do not change what a cube's cells hold.
+    }
+    // A virtual cube takes its dimensions and measures from base cubes, which
+    // the schema may define after it.
+    for (const auto& [index, node] : virtual_cubes) {
+      CubeDef& cube = result.cubes[index];
+      notes_.clear();
+      try {
+        ReadVirtualCube(node, result.cubes, cube);
+      } catch (const ComError& error) {
+        cube.error = error.description();
+      }
+      cube.notes = notes_;
+      if (cube.error.empty()) cube.error = schema_sets_error;
+      for (const auto& set : schema_sets) {
+        bool overridden = std::any_of(cube.named_sets.begin(), cube.named_sets.end(),
+                                      [&](const NamedSetDef& own) { return EqualsIgnoreCase(own.name, set.name); });
+        if (!overridden) cube.named_sets.push_back(set);
+      }
     }
     return result;
   }
@@ -189,6 +210,140 @@ class Reader {
     }
   }
 
+  // A base cube of a virtual cube by name; it must have loaded without error.
+  static const CubeDef& BaseCube(const std::vector<CubeDef>& cubes, const std::string& name) {
+    for (const auto& cube : cubes) {
+      if (!cube.virtual_cube && EqualsIgnoreCase(cube.name, name)) {
+        if (!cube.error.empty()) throw EngineError("its base cube '" + name + "' cannot be loaded: " + cube.error);
+        return cube;
+      }
+    }
+    throw EngineError("it names the cube '" + name + "', which is not a cube of the schema.");
+  }
+
+  void ReadVirtualCube(const pugi::xml_node& node, const std::vector<CubeDef>& cubes, CubeDef& cube) {
+    cube.name = NameOf(node);
+    cube.caption = CaptionOf(node, cube.name);
+    cube.description = node.attribute("description").value();
+    cube.default_measure = node.attribute("defaultMeasure").value();
+    VirtualCubeDef& virtual_cube = cube.virtual_cube.emplace();
+    auto use = [&](const std::string& name) -> const CubeDef& {
+      const CubeDef* base = nullptr;
+      try {
+        base = &BaseCube(cubes, name);
+      } catch (const ComError& error) {
+        Fail(node, "the virtual cube '" + cube.name + "' cannot be loaded: " + error.description());
+      }
+      bool known = std::any_of(virtual_cube.usages.begin(), virtual_cube.usages.end(),
+                               [&](const VirtualCubeDef::Usage& usage) { return EqualsIgnoreCase(usage.cube, base->name); });
+      if (!known) virtual_cube.usages.push_back({base->name, false});
+      return *base;
+    };
+    Names dimension_names;
+    Names set_names;
+    ReadChildren(node, {
+        {"CubeUsages",
+         [&](const Node& usages) {
+           ReadChildren(usages, {{"CubeUsage", [&](const Node& child) {
+                                    std::string name = child.attribute("cubeName").value();
+                                    if (name.empty()) Fail(child, "a <CubeUsage> has no cubeName.");
+                                    const CubeDef& base = use(name);
+                                    for (auto& usage : virtual_cube.usages) {
+                                      if (usage.cube == base.name) {
+                                        usage.ignore_unrelated_dimensions =
+                                            Flag(child, "ignoreUnrelatedDimensions", false);
+                                      }
+                                    }
+                                  }}});
+         }},
+        {"VirtualCubeDimension",
+         [&](const Node& child) {
+           std::string name = NameOf(child);
+           std::string cube_name = child.attribute("cubeName").value();
+           DimensionDef dimension;
+           if (cube_name.empty()) {
+             auto shared = shared_dimensions_.find(name);
+             if (shared == shared_dimensions_.end()) {
+               Fail(child, "the <VirtualCubeDimension> '" + name + "' names no shared dimension; give its cubeName.");
+             }
+             dimension = ReadDimension(shared->second, true);
+           } else {
+             const CubeDef& base = use(cube_name);
+             auto found = std::find_if(base.dimensions.begin(), base.dimensions.end(),
+                                       [&](const DimensionDef& own) { return EqualsIgnoreCase(own.name, name); });
+             if (found == base.dimensions.end()) {
+               Fail(child, "the cube '" + base.name + "' has no dimension '" + name + "'.");
+             }
+             dimension = *found;
+             cube_name = base.name;
+           }
+           dimension.line = Line(child);
+           dimension.visible = Flag(child, "visible", dimension.visible);
+           if (!dimension_names.Add(dimension.name)) {
+             Fail(child, "the dimension '" + dimension.name + "' is defined twice.");
+           }
+           cube.dimensions.push_back(std::move(dimension));
+           virtual_cube.dimension_cubes.push_back(cube_name);
+         }},
+        {"VirtualCubeMeasure",
+         [&](const Node& child) {
+           std::string cube_name = child.attribute("cubeName").value();
+           if (cube_name.empty()) Fail(child, "a <VirtualCubeMeasure> has no cubeName.");
+           const CubeDef& base = use(cube_name);
+           std::string written = NameOf(child);
+           // "[Measures].[Unit Sales]", as schemas write it; a bare name is taken too.
+           std::string name = written;
+           if (name.size() > 11 && EqualsIgnoreCase(name.substr(0, 11), "[Measures].")) name = name.substr(11);
+           if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+             name = name.substr(1, name.size() - 2);
+             size_t escaped;
+             while ((escaped = name.find("]]")) != std::string::npos) name.erase(escaped, 1);
+           }
+           auto found = std::find_if(base.measures.begin(), base.measures.end(),
+                                     [&](const MeasureDef& own) { return EqualsIgnoreCase(own.name, name); });
+           if (found == base.measures.end()) {
+             bool calculated = std::any_of(base.calculated_members.begin(), base.calculated_members.end(),
+                                           [&](const CalculatedMemberDef& own) {
+                                             return IsMeasures(own.dimension) && EqualsIgnoreCase(own.name, name);
+                                           });
+             if (!calculated) Fail(child, "the cube '" + base.name + "' has no measure " + written + ".");
+             // A base cube's calculated measure is computed in the virtual cube, over its measures.
+             auto member = std::find_if(base.calculated_members.begin(), base.calculated_members.end(),
+                                        [&](const CalculatedMemberDef& own) {
+                                          return IsMeasures(own.dimension) && EqualsIgnoreCase(own.name, name);
+                                        });
+             cube.calculated_members.push_back(*member);
+             cube.calculated_members.back().line = Line(child);
+             cube.calculated_members.back().visible = Flag(child, "visible", member->visible);
+             return;
+           }
+           MeasureDef measure = *found;
+           measure.line = Line(child);
+           measure.visible = Flag(child, "visible", measure.visible);
+           cube.measures.push_back(std::move(measure));
+           virtual_cube.measure_cubes.push_back(base.name);
+         }},
+        {"CalculatedMember",
+         [&](const Node& child) { cube.calculated_members.push_back(ReadCalculatedMember(child)); }},
+        {"NamedSet",
+         [&](const Node& child) {
+           cube.named_sets.push_back(ReadNamedSet(child));
+           if (!set_names.Add(cube.named_sets.back().name)) {
+             Fail(child, "the named set '" + cube.named_sets.back().name + "' is defined twice.");
+           }
+         }},
+    });
+    if (cube.measures.empty()) Fail(node, "the virtual cube '" + cube.name + "' has no <VirtualCubeMeasure>.");
+    Names member_names;
+    auto add_member = [&](const std::string& name) {
+      if (!member_names.Add(name)) Fail(node, "the measure '" + name + "' is defined twice.");
+    };
+    for (const auto& measure : cube.measures) add_member(measure.name);
+    for (const auto& member : cube.calculated_members) {
+      if (IsMeasures(member.dimension)) add_member(member.name);
+    }
+  }
+
   DimensionDef ReadUsage(const pugi::xml_node& node) {
     std::string source = node.attribute("source").value();
     auto shared = shared_dimensions_.find(source);
@@ -202,6 +357,7 @@ class Reader {
     dimension.line = Line(node);
     dimension.caption = CaptionOf(node, dimension.name);
     dimension.foreign_key = node.attribute("foreignKey").value();
+    dimension.visible = Flag(node, "visible", dimension.visible);
     return dimension;
   }
 
@@ -213,6 +369,7 @@ class Reader {
     dimension.description = node.attribute("description").value();
     dimension.foreign_key = node.attribute("foreignKey").value();
     if (!node.attribute("type").empty()) dimension.type = node.attribute("type").value();
+    dimension.visible = Flag(node, "visible", true);
     if (dimension.type != "StandardDimension" && dimension.type != "TimeDimension") {
       Fail(node, "the dimension '" + dimension.name + "' has the type '" + dimension.type +
                      "' (StandardDimension or TimeDimension).");
@@ -248,6 +405,7 @@ class Reader {
     hierarchy.primary_key = node.attribute("primaryKey").value();
     hierarchy.primary_key_table = node.attribute("primaryKeyTable").value();
     hierarchy.default_member = node.attribute("defaultMember").value();
+    hierarchy.visible = Flag(node, "visible", true);
     if (!node.attribute("memberReaderClass").empty()) Unsupported(node, "the attribute memberReaderClass");
     auto read_relation = [&](const Node& child) {
       if (hierarchy.relation) Fail(child, "a hierarchy of '" + dimension + "' has more than one relation.");
@@ -339,11 +497,18 @@ class Reader {
     level.ordinal_expression.column = node.attribute("ordinalColumn").value();
     if (!node.attribute("type").empty()) level.type = node.attribute("type").value();
     level.unique_members = Flag(node, "uniqueMembers", false);
+    level.visible = Flag(node, "visible", true);
     if (!node.attribute("levelType").empty()) level.level_type = node.attribute("levelType").value();
     level.parent_column = node.attribute("parentColumn").value();
     level.null_parent_value = node.attribute("nullParentValue").value();
     std::string hide = node.attribute("hideMemberIf").value();
-    if (!hide.empty() && hide != "Never") Unsupported(node, "hideMemberIf=\"" + hide + "\"");
+    if (!hide.empty()) {
+      if (hide != "Never" && hide != "IfBlankName" && hide != "IfParentsName") {
+        Fail(node, "the level '" + level.name + "' has hideMemberIf=\"" + hide +
+                       "\" (Never, IfBlankName or IfParentsName).");
+      }
+      level.hide_member_if = hide;
+    }
     ReadChildren(node, {
         {"KeyExpression", [&](const Node& child) { level.key = ReadExpression(child); }},
         {"NameExpression", [&](const Node& child) { level.name_expression = ReadExpression(child); }},

@@ -42,4 +42,26 @@ inline std::string TinyError(std::string_view mdx) {
   return "no error";
 }
 
+// The rows of a CellsetToTable result as "name | cell | cell" lines, without
+// the header and without the padding that follows the longest name.
+inline std::string CompactRows(const std::string& table) {
+  std::string rows;
+  for (size_t start = table.find('\n') + 1; start > 0 && start < table.size();) {
+    size_t end = table.find('\n', start);
+    std::string line = table.substr(start, end - start);
+    size_t bar = line.find('|');
+    rows += line.substr(0, line.find_last_not_of(' ', bar - 1) + 1);
+    for (size_t cell = bar; cell != std::string::npos;) {
+      size_t next = line.find('|', cell + 1);
+      std::string text = line.substr(cell + 1, next == std::string::npos ? std::string::npos : next - cell - 1);
+      size_t first = text.find_first_not_of(' ');
+      rows += " | " + (first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1));
+      cell = next;
+    }
+    rows += "\n";
+    start = end + 1;
+  }
+  return rows;
+}
+
 }  // namespace orvex::engine::testing
