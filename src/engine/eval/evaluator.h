@@ -97,6 +97,10 @@ class Evaluator {
   Value EvalBinary(const mdx::Binary& node, const Context& context);
   Value EvalRange(const mdx::Binary& node, const Context& context);
   TupleSet NamedSet(NamedSetRef ref, const mdx::Node& at);
+  // The value of a stored measure's cell at members whose role hides some of
+  // their descendants, as the role's rollup policy says; nullopt where the
+  // stored value stands.
+  std::optional<Scalar> RestrictedRollup(const Context& context);
   // A member, or a hierarchy's current member; nullopt for anything else.
   static std::optional<const Member*> MemberOf(const Value& value, const Context& context);
 

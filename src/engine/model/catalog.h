@@ -26,6 +26,13 @@ class Catalog {
   // that cannot be reached now (down, or refusing the login).
   void CheckStore() const;
 
+  // The catalog as a connection under `role` sees it: only the cubes,
+  // dimensions and members the schema's role of that name grants (names
+  // without regard to case). An empty role gives `catalog` itself. Built once
+  // per role and kept; thread-safe. Throws ComError for a role the schema does
+  // not define, or one whose grants are broken, naming it.
+  static std::shared_ptr<const Catalog> ForRole(std::shared_ptr<const Catalog> catalog, std::string_view role);
+
   ~Catalog();
   Catalog(const Catalog&) = delete;
   Catalog& operator=(const Catalog&) = delete;

@@ -45,6 +45,7 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
         catalog->state_->failed_cubes[cube.name] = failure.description();
       }
     }
+    catalog->state_->schema = std::make_shared<const schema::SchemaDef>(std::move(schema));
     return catalog;
   } catch (const ComError& failure) {
     throw EngineError("The catalog '" + name + "' cannot be opened: " + failure.description());

@@ -10,6 +10,7 @@
 #include "engine/cells/sql_cell_reader.h"
 #include "engine/model/cube.h"
 #include "engine/model/hierarchy_mapping.h"
+#include "engine/model/role_access.h"
 #include "engine/model/store_columns.h"
 #include "engine/schema/schema_def.h"
 
@@ -30,6 +31,14 @@ class CubeBuilder {
   static std::shared_ptr<const Cube> Build(const schema::CubeDef& definition, std::shared_ptr<const Store> store,
                                            const SqlCellReader::Options& options = {},
                                            const detail::StoreColumns* columns = nullptr);
+  // The cube as a connection under a role sees it (`access`, resolved
+  // against `base`, which is built from `definition`): each hierarchy shows
+  // the members of base's that the role grants, copied on first use rather
+  // than read again; a hidden hierarchy keeps its place in coordinates but no
+  // name reaches it, and a dimension with no visible hierarchy is not listed.
+  // Cells are read through `base` and share its cache.
+  static std::shared_ptr<const Cube> BuildRestricted(std::shared_ptr<const Cube> base,
+                                                     const schema::CubeDef& definition, const CubeAccess& access);
 
  private:
   CubeBuilder(const schema::CubeDef& definition, std::shared_ptr<const Store> store,

@@ -33,6 +33,9 @@ struct Cube::State {
 
   std::shared_ptr<const Store> store;  // kept open as long as the cube lives
   std::unique_ptr<CellReader> cells;
+  // Under a role: the unrestricted cube, whose members this one's stand for
+  // and whose reader (and cache of stored values) it reads through.
+  std::shared_ptr<const Cube> base;
 };
 
 }  // namespace orvex::engine

@@ -25,6 +25,7 @@ class Dimension {
   void SetTime(bool is_time) { is_time_ = is_time; }
   const std::vector<const Hierarchy*>& hierarchies() const { return hierarchies_; }
   void AddHierarchy(const Hierarchy* hierarchy) { hierarchies_.push_back(hierarchy); }
+  void RemoveHierarchy(const Hierarchy* hierarchy) { std::erase(hierarchies_, hierarchy); }
 
  private:
   std::string name_;

@@ -11,6 +11,7 @@
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/model/measure.h"
 #include "engine/model/member_tree.h"
+#include "engine/model/role_access.h"
 
 namespace orvex::engine {
 
@@ -30,6 +31,11 @@ struct Hierarchy::State {
   std::string all_member_caption;
   detail::HierarchyMapping mapping;
   const Store* store = nullptr;  // the catalog's store, which outlives its cubes
+  // Under a role: the unrestricted hierarchy whose members this one shows
+  // (as far as `access` lets it), and whether any name reaches it at all.
+  const Hierarchy* base = nullptr;  // owned by the base cube, which the restricted cube keeps alive
+  std::shared_ptr<const HierarchyAccess> access;
+  bool visible = true;
 
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`
