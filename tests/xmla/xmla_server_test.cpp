@@ -191,7 +191,7 @@ TEST(XmlaServerTest, AUserWithARoleSeesOnlyWhatTheRoleGrants) {
   EXPECT_NE(in_session.find("[Store].[USA].[CA]"), std::string::npos) << in_session;
   // A role the schema does not define is a clear fault, not an open door.
   std::string unknown = post("nob", "n", Soap(states));
-  EXPECT_NE(unknown.find("The role 'No Such Role' is not defined in the catalog 'Tiny'"), std::string::npos)
+  EXPECT_NE(unknown.find("The role &apos;No Such Role&apos; is not defined in the catalog &apos;Tiny&apos;"), std::string::npos)
       << unknown;
 }
 
