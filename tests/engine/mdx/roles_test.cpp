@@ -82,6 +82,16 @@ const char* kSchema = R"xml(<Schema name="S">
       </CubeGrant>
     </SchemaGrant>
   </Role>
+  <Role name="NotCanada">
+    <SchemaGrant access="all">
+      <CubeGrant cube="Sales" access="all">
+        <HierarchyGrant hierarchy="[Store]" access="custom">
+          <MemberGrant member="[Store].[All Stores]" access="all"/>
+          <MemberGrant member="[Store].[Canada]" access="none"/>
+        </HierarchyGrant>
+      </CubeGrant>
+    </SchemaGrant>
+  </Role>
   <Role name="OtherOnly">
     <SchemaGrant access="all">
       <CubeGrant cube="Sales" access="none"/>
@@ -198,6 +208,11 @@ TEST(RolesTest, TotalsFollowTheRollupPolicy) {
       // An average cannot be made from what the role sees: no value rather than one over hidden rows.
       {"USA", "SELECT [Measures].[Mean] ON 0 FROM Sales", "[Measures].[Mean] |\n"},
       {"", "SELECT [Measures].[Mean] ON 0 FROM Sales", "[Measures].[Mean] | 10.5\n"},
+      // Full: the all member keeps Canada's 16, but a sum over the countries the role sees does not.
+      {"NotCanada",
+       "WITH MEMBER [Measures].[Seen] AS Sum([Store].[Country].Members, [Measures].[Amount]) "
+       "SELECT {[Measures].[Amount], [Measures].[Seen]} ON 0 FROM Sales",
+       "[Measures].[Amount] | 63\n[Measures].[Seen] | 47\n"},
       // A bottom level cuts detail, not data.
       {"Countries", "SELECT [Measures].[Amount] ON 0, [Store].Members ON 1 FROM Sales",
        "| [Measures].[Amount]\n[Store].[All Stores] | 63\n[Store].[Canada] | 16\n[Store].[USA] | 47\n"},
