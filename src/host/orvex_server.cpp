@@ -17,6 +17,7 @@
 #include "host/engine_registration.h"
 #include "host/response_compression.h"
 #include "platform/runtime/runtime.h"
+#include "provider/connection.h"
 #include "webfs/web_file_system.h"
 
 namespace orvex::host {
@@ -245,14 +246,21 @@ void OrvexServer::Stop() { http_->stop(); }
 void OrvexServer::Route(const httplib::Request& request, httplib::Response& response) {
   const auto start = std::chrono::steady_clock::now();
   PrepareThread();
-  if (users_ && !users_->Authenticate(request.get_header_value("Authorization"))) {
-    // Every path alike: the pages, the files and the XMLA endpoint.
-    response.set_header("WWW-Authenticate", "Basic realm=\"Orvex\", charset=\"UTF-8\"");
-    Answer(response, 401, StatusText(401));
-    return;
+  std::string role;
+  if (users_) {
+    std::optional<std::string> user = users_->Authenticate(request.get_header_value("Authorization"));
+    if (!user) {
+      // Every path alike: the pages, the files and the XMLA endpoint.
+      response.set_header("WWW-Authenticate", "Basic realm=\"Orvex\", charset=\"UTF-8\"");
+      Answer(response, 401, StatusText(401));
+      return;
+    }
+    role = users_->RoleOf(*user);
   }
+  // Whatever connection the request opens (pages and XMLA alike) runs under the user's role.
+  provider::ScopedConnectionRole role_guard(role);
   if (xmla_ && request.path == settings_.xmla_path) {
-    HandleXmla(request, response);
+    HandleXmla(request, response, role);
   } else if (request.path == settings_.page) {
     HandlePage(request, response);
   } else if (request.method == "GET" || request.method == "HEAD") {
@@ -276,7 +284,7 @@ void OrvexServer::HandlePage(const httplib::Request& request, httplib::Response&
   }
 }
 
-void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response& response) {
+void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response& response, const std::string& role) {
   if (request.method != "POST") {
     response.set_header("Allow", "POST");
     Answer(response, 405, StatusText(405));
@@ -285,7 +293,7 @@ void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response&
   std::shared_ptr<xmla::XmlaReply> reply;
   {
     PageSlot slot(page_slots_);
-    reply = xmla_->Handle(request.body);
+    reply = xmla_->Handle(request.body, role);
   }
   response.status = reply->Status();
   if (response.status != 200) {

@@ -40,7 +40,8 @@ class OrvexServer {
   void Route(const httplib::Request& request, httplib::Response& response);
   void HandlePage(const httplib::Request& request, httplib::Response& response);
   // A SOAP request to the XML for Analysis endpoint; the answer is streamed.
-  void HandleXmla(const httplib::Request& request, httplib::Response& response);
+  // `role`: the signed-in user's, "" for none.
+  void HandleXmla(const httplib::Request& request, httplib::Response& response, const std::string& role);
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
   // Sets the worker thread's locale when the settings fix one.
   void PrepareThread() const;

@@ -175,7 +175,7 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --xmla-path PATH              path of the XML for Analysis endpoint (/xmla)
   --no-xmla                     serve no XML for Analysis endpoint
   --users FILE                  only these users may use the server (HTTP Basic authentication);
-                                a line per user: NAME HASH
+                                a line per user: NAME HASH [ROLE], the role one of the schema's
   --hash-password               print the HASH of the password read from standard input
   --help                        this text
 )";

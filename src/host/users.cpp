@@ -129,7 +129,12 @@ std::optional<std::string> DecodeBase64(std::string_view text) {
   return out;
 }
 
-Users::Users(Users&& other) noexcept : hashes_(std::move(other.hashes_)) {}
+Users::Users(Users&& other) noexcept : hashes_(std::move(other.hashes_)), roles_(std::move(other.roles_)) {}
+
+std::string Users::RoleOf(std::string_view name) const {
+  auto found = roles_.find(std::string(name));
+  return found == roles_.end() ? std::string() : found->second;
+}
 
 Users Users::Load(const std::filesystem::path& file) {
   std::ifstream in(file);
@@ -141,16 +146,19 @@ Users Users::Load(const std::filesystem::path& file) {
     std::vector<std::string> fields = Fields(line);
     if (fields.empty() || fields[0][0] == '#') continue;
     std::string where = file.string() + " line " + std::to_string(number);
-    if (fields.size() == 3) {
-      throw std::runtime_error(where + ": user " + fields[0] + " has the role " + fields[2] +
-                               ", and this server cannot restrict a user to a role yet");
+    // The rest of the line is the user's role, which may have blanks in it ("California manager").
+    std::string role;
+    for (size_t field = 2; field < fields.size(); ++field) role += (role.empty() ? "" : " ") + fields[field];
+    if (role.find(';') != std::string::npos) {
+      throw std::runtime_error(where + ": a role name cannot hold ';'");
     }
-    if (fields.size() != 2 || fields[1].rfind("pbkdf2-sha256$", 0) != 0 || fields[0].find(':') != std::string::npos) {
+    if (fields.size() < 2 || fields[1].rfind("pbkdf2-sha256$", 0) != 0 || fields[0].find(':') != std::string::npos) {
       throw std::runtime_error(where + ": expected a name without ':' and the hash that --hash-password prints");
     }
     if (!users.hashes_.emplace(fields[0], fields[1]).second) {
       throw std::runtime_error(where + ": the user " + fields[0] + " is given twice");
     }
+    if (!role.empty()) users.roles_.emplace(fields[0], role);
   }
   if (users.hashes_.empty()) throw std::runtime_error("the users file " + file.string() + " names nobody");
   return users;

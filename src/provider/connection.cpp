@@ -27,6 +27,7 @@ void Connection::Open(const std::string& connection_string, const std::string& u
                       int options) {
   if (session_) throw ComError(kErrObjectOpen, kSource, "Operation is not allowed when the object is open.");
   Dictionary items = ParseConnectionString(connection_string);
+  if (const std::string* role = ScopedConnectionRole::Current()) items.Set("Role", Variant(*role));
   std::string provider_name = Trim(items.Item("Provider").ToString());
   ProviderFactory factory = FindProvider(provider_name);
   if (!factory) {
@@ -43,6 +44,18 @@ void Connection::Open(const std::string& connection_string, const std::string& u
   default_database_ = catalog;
   session_ = std::move(session);
 }
+
+namespace {
+thread_local const std::string* imposed_role = nullptr;
+}  // namespace
+
+ScopedConnectionRole::ScopedConnectionRole(std::string role) : role_(std::move(role)), previous_(imposed_role) {
+  if (!role_.empty()) imposed_role = &role_;
+}
+
+ScopedConnectionRole::~ScopedConnectionRole() { imposed_role = previous_; }
+
+const std::string* ScopedConnectionRole::Current() { return imposed_role; }
 
 void Connection::Close() {
   if (!session_) throw ObjectClosedError();

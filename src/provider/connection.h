@@ -71,4 +71,24 @@ class Connection : public ComObject {
   std::unique_ptr<Session> session_;
 };
 
+// While one lives, every connection its thread opens runs under `role`
+// (a role of the catalogs' schemas), whatever the connection string says
+// ("Role=" in it is replaced): how a host holds a signed-in user to their
+// role through every layer that opens connections for a request. An empty
+// role imposes nothing. Guards nest; the innermost wins.
+class ScopedConnectionRole {
+ public:
+  explicit ScopedConnectionRole(std::string role);
+  ~ScopedConnectionRole();
+  ScopedConnectionRole(const ScopedConnectionRole&) = delete;
+  ScopedConnectionRole& operator=(const ScopedConnectionRole&) = delete;
+
+  // The role imposed on this thread's connections; nullptr when none is.
+  static const std::string* Current();
+
+ private:
+  std::string role_;
+  const std::string* previous_;
+};
+
 }  // namespace orvex::provider

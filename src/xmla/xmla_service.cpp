@@ -21,6 +21,7 @@ struct XmlaService::SessionState {
   std::mutex mutex;  // one request at a time
   std::unique_ptr<provider::Connection> connection;  // guarded by mutex; opened on first use
   uint64_t last_used = 0;                            // guarded by the service's mutex_
+  std::string role;  // of the request that began it; set once, before the session is shared
 };
 
 namespace {
@@ -264,7 +265,15 @@ std::shared_ptr<XmlaService::SessionState> XmlaService::FindSession(const std::s
   return found->second;
 }
 
-std::pair<std::string, std::shared_ptr<XmlaService::SessionState>> XmlaService::BeginSession() {
+std::shared_ptr<XmlaService::SessionState> XmlaService::SessionOfRole(std::shared_ptr<SessionState> session,
+                                                                      const std::string& role) {
+  // A session id seen by someone else must not carry its connection's role over.
+  if (!session || session->role != role) return nullptr;
+  return session;
+}
+
+std::pair<std::string, std::shared_ptr<XmlaService::SessionState>> XmlaService::BeginSession(
+    const std::string& role) {
   std::lock_guard lock(mutex_);
   while (sessions_.size() >= options_.max_sessions && !sessions_.empty()) {
     auto oldest = sessions_.begin();
@@ -275,6 +284,7 @@ std::pair<std::string, std::shared_ptr<XmlaService::SessionState>> XmlaService::
   }
   auto state = std::make_shared<SessionState>();
   state->last_used = ++use_counter_;
+  state->role = role;
   std::string id = NewSessionId();
   sessions_[id] = state;
   return {id, state};
@@ -289,7 +299,7 @@ std::shared_ptr<XmlaService::SessionState> XmlaService::EndSession(const std::st
   return state;
 }
 
-std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
+std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body, const std::string& role) {
   try {
     pugi::xml_document document;
     pugi::xml_parse_result parsed = document.load_buffer(body.data(), body.size(), pugi::parse_default);
@@ -322,13 +332,14 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
     if (pugi::xml_node end = Child(header, "EndSession")) {
       // The request still runs, as the session's last.
       std::string id = Attribute(end, "SessionId");
-      session = EndSession(id);
+      session = SessionOfRole(FindSession(id), role);
+      if (session) session = EndSession(id);
       if (!session) throw Fault{codes::kSessionNotFound, "There is no session '" + id + "' to end."};
     } else if (Child(header, "BeginSession")) {
-      std::tie(session_id, session) = BeginSession();
+      std::tie(session_id, session) = BeginSession(role);
     } else if (pugi::xml_node named = Child(header, "Session")) {
       session_id = Attribute(named, "SessionId");
-      session = FindSession(session_id);
+      session = SessionOfRole(FindSession(session_id), role);
       if (!session) {
         throw Fault{codes::kSessionNotFound, "The session '" + session_id + "' has ended or never began."};
       }
@@ -344,7 +355,8 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body) {
       std::string data_source = settings.data_source.empty() ? options_.data_source_name : settings.data_source;
       auto opened = std::make_unique<provider::Connection>();
       try {
-        opened->Open("Provider=" + options_.provider_name + ";Data Source=" + data_source);
+        opened->Open("Provider=" + options_.provider_name + ";Data Source=" + data_source +
+                     (role.empty() ? "" : ";Role=" + role));
       } catch (const ComError& error) {
         throw Fault{codes::kConnectionFailed, error.description()};
       }

@@ -57,9 +57,12 @@ class XmlaService {
   XmlaService(const XmlaService&) = delete;
   XmlaService& operator=(const XmlaService&) = delete;
 
-  // Parses and runs one SOAP request body. Anything wrong with the request,
-  // its session or its statement gives a fault reply; nothing throws.
-  std::unique_ptr<XmlaReply> Handle(std::string_view body);
+  // Parses and runs one SOAP request body, under `role` (a role of the
+  // catalogs' schemas; "" sees everything): its connection runs under that
+  // role, and a session begun under another role is not found. Anything wrong
+  // with the request, its session or its statement gives a fault reply;
+  // nothing throws.
+  std::unique_ptr<XmlaReply> Handle(std::string_view body, const std::string& role = "");
 
   // The reply as one string, for tests and small answers.
   static std::string WriteToString(const XmlaReply& reply);
@@ -70,7 +73,9 @@ class XmlaService {
   struct SessionState;
   std::shared_ptr<SessionState> FindSession(const std::string& id);
   // A new session and its id; ends the least recently used one when full.
-  std::pair<std::string, std::shared_ptr<SessionState>> BeginSession();
+  std::pair<std::string, std::shared_ptr<SessionState>> BeginSession(const std::string& role);
+  // `session` when it was begun under `role`, else nullptr.
+  static std::shared_ptr<SessionState> SessionOfRole(std::shared_ptr<SessionState> session, const std::string& role);
   // Removes the session and hands it to its last request; nullptr when there is none.
   std::shared_ptr<SessionState> EndSession(const std::string& id);
 

@@ -66,10 +66,21 @@ TEST(UsersTest, AuthenticatesBasicHeadersOfKnownUsersOnly) {
   }
 }
 
+TEST(UsersTest, TheRestOfALineIsTheUsersRole) {
+  testing::TempDir dir;
+  Users users = Users::Load(WriteUsers(dir, "ann " + HashPassword("a") + "\ncal " + HashPassword("c") +
+                                                "   California   manager \n"));
+  EXPECT_EQ(users.RoleOf("ann"), "");
+  EXPECT_EQ(users.RoleOf("cal"), "California manager");
+  EXPECT_EQ(users.RoleOf("carl"), "");
+  Users moved(std::move(users));
+  EXPECT_EQ(moved.RoleOf("cal"), "California manager");
+}
+
 TEST(UsersTest, RefusesFilesItCannotObeyFully) {
   testing::TempDir dir;
   std::string hash = HashPassword("x");
-  const std::vector<std::string> texts = {"ann " + hash + " Analysts\n", "ann\n", "ann x\n",
+  const std::vector<std::string> texts = {"ann " + hash + " Ana;lysts\n", "ann\n", "ann x\n", "ann x Analysts\n",
                                          "ann " + hash + "\nann " + hash + "\n", "# nobody\n", "a:b " + hash + "\n"};
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);

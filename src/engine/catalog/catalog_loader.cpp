@@ -64,6 +64,7 @@ std::shared_ptr<const Catalog> CatalogLoader::Load(const std::filesystem::path& 
       return schema.cubes.size();
     };
     std::stable_sort(cubes.begin(), cubes.end(), [&](const auto& a, const auto& b) { return schema_index(a) < schema_index(b); });
+    catalog->state_->schema = std::make_shared<const schema::SchemaDef>(std::move(schema));
     return catalog;
   } catch (const ComError& failure) {
     throw EngineError("The catalog '" + name + "' cannot be opened: " + failure.description());

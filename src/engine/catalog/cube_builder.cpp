@@ -211,6 +211,37 @@ std::shared_ptr<const Cube> CubeBuilder::BuildVirtual(const schema::CubeDef& def
   return cube;
 }
 
+std::shared_ptr<const Cube> CubeBuilder::BuildRestricted(std::shared_ptr<const Cube> base,
+                                                         const schema::CubeDef& definition, const CubeAccess& access) {
+  // Built afresh, it is still this function's own until it returns.
+  auto cube = std::const_pointer_cast<Cube>(Build(definition, base->state_->store));
+  Cube::State& state = *cube->state_;
+  const Cube::State& base_state = *base->state_;
+  state.cells.reset();  // every read goes through the base's reader
+  const auto& measures = state.measures_hierarchy->Tree().members();
+  const auto& base_measures = base_state.measures_hierarchy->Tree().members();
+  for (size_t index = 0; index < measures.size() && index < base_measures.size(); ++index) {
+    const_cast<Member*>(measures[index])->stored = base_measures[index];
+  }
+  for (size_t index = 0; index < state.hierarchies.size(); ++index) {
+    Hierarchy::State& h = *state.hierarchies[index]->state_;
+    h.base = base_state.hierarchies[index];
+    h.access = std::make_shared<const HierarchyAccess>(access.hierarchies[index]);
+    h.visible = access.hierarchies[index].kind != HierarchyAccess::Kind::kNone;
+    if (h.visible) continue;
+    state.hierarchies_by_name.erase(h.unique_name);
+    const_cast<Dimension*>(h.dimension)->RemoveHierarchy(state.hierarchies[index]);
+  }
+  std::erase_if(state.dimensions, [&](const Dimension* dimension) {
+    if (dimension->is_measures() || !dimension->hierarchies().empty()) return false;
+    state.dimensions_by_name.erase(dimension->name());
+    state.dimensions_by_name.erase(dimension->unique_name());
+    return true;
+  });
+  state.base = std::move(base);
+  return cube;
+}
+
 std::string CubeBuilder::Column(const std::string& table, const std::string& column) const {
   return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
 }

@@ -12,6 +12,7 @@
 #include "engine/model/cube.h"
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/catalog/store_columns.h"
+#include "engine/model/role_access.h"
 #include "engine/schema/schema_def.h"
 
 namespace orvex::engine {
@@ -40,6 +41,14 @@ class CubeBuilder {
                                                   const std::vector<schema::CubeDef>& schema_cubes,
                                                   const std::vector<std::shared_ptr<const Cube>>& built,
                                                   std::shared_ptr<const Store> store);
+  // The cube as a connection under a role sees it (`access`, resolved
+  // against `base`, which is built from `definition`): each hierarchy shows
+  // the members of base's that the role grants, copied on first use rather
+  // than read again; a hidden hierarchy keeps its place in coordinates but no
+  // name reaches it, and a dimension with no visible hierarchy is not listed.
+  // Cells are read through `base` and share its cache.
+  static std::shared_ptr<const Cube> BuildRestricted(std::shared_ptr<const Cube> base,
+                                                     const schema::CubeDef& definition, const CubeAccess& access);
 
  private:
   CubeBuilder(const schema::CubeDef& definition, std::shared_ptr<const Store> store,

@@ -464,6 +464,43 @@ TupleFilter Evaluator::FilterOf(const TupleSet& set, const mdx::Node& at) {
   }
   filter.Normalize();
   return filter;
+std::optional<Scalar> Evaluator::RestrictedRollup(const Context& context) {
+  const Member* partial = nullptr;
+  for (const Member* member : context.coordinate()) {
+    if (member->rollup == RollupPolicy::kHidden) return Scalar();
+    if (member->rollup == RollupPolicy::kPartial && !partial) partial = member;
+  }
+  if (!partial) return std::nullopt;
+  // The cell holds only what the role shows: its visible children combined.
+  // A measure whose parts do not combine (an average, a distinct count) has
+  // no value here rather than one that counts hidden rows.
+  const Aggregator aggregator = context.measure()->measure->aggregator;
+  if (aggregator == Aggregator::kAvg || aggregator == Aggregator::kDistinctCount) return Scalar();
+  Context child_context = context;
+  std::optional<CellNumber> total;
+  for (const Member* child : partial->children) {
+    child_context.Set(*child);
+    Scalar value = CellValue(child_context);
+    if (IsEmpty(value)) continue;
+    CellNumber number;
+    if (const auto* exact = std::get_if<Decimal>(&value)) {
+      number = *exact;
+    } else if (const auto* inexact = std::get_if<double>(&value)) {
+      number = *inexact;
+    } else {
+      return Scalar();
+    }
+    if (!total) {
+      total = number;
+    } else if (aggregator == Aggregator::kMin) {
+      if (Compare(number, *total) < 0) total = number;
+    } else if (aggregator == Aggregator::kMax) {
+      if (Compare(number, *total) > 0) total = number;
+    } else {
+      total = Add(*total, number);
+    }
+  }
+  return total ? ToScalar(*total) : Scalar();
 }
 
 Scalar Evaluator::CellValue(const Context& context) {
@@ -487,15 +524,18 @@ Scalar Evaluator::CellValue(const Context& context) {
   }
   const Member* measure = context.measure();
   if (!measure->measure) return Scalar();
+  if (std::optional<Scalar> rolled_up = RestrictedRollup(context)) return *rolled_up;
+  // Under a role the measure is the restricted cube's; the reader knows the base cube's.
+  const Member* stored = measure->stored ? measure->stored : measure;
   const engine::CellValue* value = nullptr;
   if (const TupleFilter* filter = context.filter()) {
     if (filter->tuples.empty()) return Scalar();
     // The filter's hierarchies are read over its tuples, not at their members.
     Coordinate coordinate(context.coordinate().begin(), context.coordinate().end());
     for (int32_t index : filter->hierarchies) coordinate[static_cast<size_t>(index)] = nullptr;
-    value = cells_.Find(*measure->measure, coordinate, filter);
+    value = cells_.Find(*stored->measure, coordinate, filter);
   } else {
-    value = cells_.Find(*measure->measure, context.coordinate());
+    value = cells_.Find(*stored->measure, context.coordinate());
   }
   if (!value || !*value) return Scalar();
   return ToScalar(**value);

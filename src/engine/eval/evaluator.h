@@ -109,6 +109,10 @@ class Evaluator {
   // member's too (the innermost member names it).
   template <class Evaluate>
   auto InSchemaFormula(const std::string& prefix, bool is_member, Evaluate evaluate) -> decltype(evaluate());
+  // The value of a stored measure's cell at members whose role hides some of
+  // their descendants, as the role's rollup policy says; nullopt where the
+  // stored value stands.
+  std::optional<Scalar> RestrictedRollup(const Context& context);
   // A member, or a hierarchy's current member; nullopt for anything else.
   static std::optional<const Member*> MemberOf(const Value& value, const Context& context);
 

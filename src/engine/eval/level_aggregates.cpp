@@ -40,6 +40,8 @@ bool CollectLevels(Evaluator& evaluator, const mdx::Node& node, const Context& c
       if (!level || !*level) return false;
       const Hierarchy& hierarchy = (*level)->hierarchy();
       if (hierarchy.is_measures() || !hierarchy.all_member()) return false;
+      // Under a role the all member's cell may hold members the role hides.
+      if (hierarchy.all_member()->stored) return false;
       for (const Level* other : levels) {
         if (&other->hierarchy() == &hierarchy) return false;
       }

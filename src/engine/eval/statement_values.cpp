@@ -61,7 +61,20 @@ void StatementValues::FetchPending(CellReader& reader) {
   }
   std::vector<CellRequest> requests;
   requests.reserve(pending_.size());
-  for (const auto& [key, entry] : pending_) requests.push_back(CellRequest{key->measure, &key->coordinate, key->filter});
+  // Under a role, members stand for the base cube's, which the reader knows.
+  std::vector<Coordinate> stored;
+  stored.reserve(pending_.size());
+  for (const auto& [key, entry] : pending_) {
+    const Coordinate* coordinate = &key->coordinate;
+    if (std::any_of(coordinate->begin(), coordinate->end(), [](const Member* member) { return member && member->stored; })) {
+      Coordinate& translated = stored.emplace_back(*coordinate);
+      for (const Member*& member : translated) {
+        if (member && member->stored) member = member->stored;
+      }
+      coordinate = &translated;
+    }
+    requests.push_back(CellRequest{key->measure, coordinate, key->filter});
+  }
   std::vector<CellValue> values(requests.size());
   reader.Fetch(requests, values, budget_ ? budget_->deadline() : kNoDeadline);
   for (size_t index = 0; index < pending_.size(); ++index) {

@@ -1,6 +1,7 @@
 #include "engine/model/catalog.h"
 
 #include "engine/model/catalog_state.h"
+
 #include "engine/common/engine_error.h"
 #include "engine/store/store.h"
 #include "platform/text.h"

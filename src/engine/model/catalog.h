@@ -32,6 +32,7 @@ class Catalog {
 
  private:
   friend class CatalogLoader;
+  friend class RoleCatalog;
   Catalog();
   struct State;  // defined by the data layer
   std::unique_ptr<State> state_;

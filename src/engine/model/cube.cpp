@@ -18,7 +18,7 @@ const std::vector<const CalculatedMemberDef*>& Cube::calculated_members() const 
 }
 const std::vector<NamedSet>& Cube::named_sets() const { return state_->named_sets; }
 const Member* Cube::default_measure() const { return state_->default_measure; }
-CellReader& Cube::cells() const { return *state_->cells; }
+CellReader& Cube::cells() const { return state_->base ? state_->base->cells() : *state_->cells; }
 
 const Dimension* Cube::FindDimension(std::string_view name) const {
   auto found = state_->dimensions_by_name.find(name);

@@ -37,6 +37,9 @@ struct Cube::State {
   std::shared_ptr<CellReader> cells;
   // A virtual cube's base cubes, whose readers `cells` borrows.
   std::vector<std::shared_ptr<const Cube>> bases;
+  // Under a role: the unrestricted cube, whose members this one's stand for
+  // and whose reader (and cache of stored values) it reads through.
+  std::shared_ptr<const Cube> base;
 };
 
 }  // namespace orvex::engine

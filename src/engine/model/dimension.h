@@ -28,6 +28,7 @@ class Dimension {
   void SetVisible(bool visible) { visible_ = visible; }
   const std::vector<const Hierarchy*>& hierarchies() const { return hierarchies_; }
   void AddHierarchy(const Hierarchy* hierarchy) { hierarchies_.push_back(hierarchy); }
+  void RemoveHierarchy(const Hierarchy* hierarchy) { std::erase(hierarchies_, hierarchy); }
 
  private:
   std::string name_;

@@ -64,6 +64,7 @@ const std::vector<std::unique_ptr<Level>>& Hierarchy::levels() const { return st
 int Hierarchy::index() const { return state_->index; }
 const std::string& Hierarchy::default_member_name() const { return state_->default_member_name; }
 const detail::HierarchyMapping& Hierarchy::mapping() const { return state_->mapping; }
+bool Hierarchy::visible() const { return state_->visible; }
 
 const std::vector<const Member*>& Hierarchy::AllMembers() const { return Tree().members(); }
 
@@ -85,7 +86,8 @@ const Member* Hierarchy::default_member() const {
 const Member* Hierarchy::all_member() const {
   if (!state_->has_all) return nullptr;
   const auto& roots = Tree().roots();
-  return roots.empty() ? nullptr : roots.front();
+  // Under a role that hides it, the all member is not among the roots.
+  return roots.empty() || !roots.front()->is_all ? nullptr : roots.front();
 }
 
 const Member* Hierarchy::FindMember(std::string_view unique_name) const {
@@ -103,11 +105,15 @@ const std::vector<const Member*>& Hierarchy::CalculatedMembers() const {
 
 void Hierarchy::AddCalculatedMembers(const detail::MemberTree& tree) const {
   State& state = *state_;
-  const Member* all = state.has_all && !tree.roots().empty() ? tree.roots().front() : nullptr;
+  // Under a role the all member may be hidden, and the first root is then no all member.
+  const Member* all = state.has_all && !tree.roots().empty() && tree.roots().front()->is_all ? tree.roots().front()
+                                                                                               : nullptr;
   for (const CalculatedMemberDef* definition : state.calculated_definitions) {
     const Member* parent = all;
     if (!definition->parent_name.empty()) {
       parent = ResolveName(tree, definition->parent_name);
+      // Under a role, a calculated member below a hidden member does not exist.
+      if (!parent && state.base) continue;
       if (!parent) {
         throw EngineError("The parent " + definition->parent_name + " of the calculated member '" + definition->name +
                           "' is not a member of the hierarchy " + state.unique_name + ".");
@@ -144,8 +150,40 @@ const Member* Hierarchy::FindChild(const Member* parent, std::string_view name) 
     if (member->parent == parent && EqualsIgnoreCase(member->name, name)) return member;
   }
   // The all member is optional in a name path: [Store].[USA] is a child of [All Stores].
-  if (!parent && state_->has_all && !tree.roots().empty()) return FindChild(tree.roots().front(), name);
+  if (!parent && state_->has_all && !tree.roots().empty() && tree.roots().front()->is_all) {
+    return FindChild(tree.roots().front(), name);
+  }
   return nullptr;
+}
+
+std::unique_ptr<detail::MemberTree> Hierarchy::RestrictedTree() const {
+  const State& state = *state_;
+  const Hierarchy& base = *state.base;
+  const detail::MemberTree& full = base.Tree();
+  Visibility visibility = DecideVisibility(
+      full, *state.access, [&](const std::string& written) { return base.ResolveName(full, written); });
+  auto tree = std::make_unique<detail::MemberTree>(state.levels.size());
+  // Parents come before their children, so a shown parent is copied first.
+  std::vector<const Member*> copies(full.members().size(), nullptr);
+  for (const Member* member : full.members()) {
+    const auto index = static_cast<size_t>(member->order);
+    if (!visibility.visible[index]) continue;
+    Member copy;
+    copy.name = member->name;
+    copy.caption = member->caption;
+    copy.unique_name = member->unique_name;
+    copy.level = state.levels[static_cast<size_t>(member->level->depth())].get();
+    // Below a hidden parent (above the top level shown) a member is a root.
+    copy.parent = member->parent ? copies[static_cast<size_t>(member->parent->order)] : nullptr;
+    copy.is_all = member->is_all;
+    copy.below_level = member->below_level;
+    copy.key = member->key;
+    copy.properties = member->properties;
+    copy.stored = member;
+    copy.rollup = visibility.rollup[index];
+    copies[index] = &tree->Add(std::move(copy));
+  }
+  return tree;
 }
 
 const Member* Hierarchy::ResolveDefaultMember(const detail::MemberTree& tree) const {
@@ -180,7 +218,7 @@ const Member* Hierarchy::ResolveName(const detail::MemberTree& tree, const std::
       if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
     }
     // The all member is optional at the top of a path: "[USA]" under [All Stores].
-    if (!next && !member && state_->has_all && !roots.empty()) {
+    if (!next && !member && state_->has_all && !roots.empty() && roots.front()->is_all) {
       for (const Member* child : roots.front()->children) {
         if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
       }
@@ -197,18 +235,23 @@ const detail::MemberTree& Hierarchy::Tree() const {
   std::lock_guard lock(state.load_mutex);
   if (const auto* tree = state.loaded.load(std::memory_order_relaxed)) return *tree;
 
-  auto tree = std::make_unique<detail::MemberTree>(state.levels.size());
-  const Member* all = nullptr;
-  if (state.has_all) {
-    Member member;
-    member.name = state.all_member_name;
-    member.caption = state.all_member_caption;
-    member.unique_name = state.unique_name + "." + Bracket(state.all_member_name);
-    member.level = state.levels.front().get();
-    member.is_all = true;
-    all = &tree->Add(std::move(member));
+  std::unique_ptr<detail::MemberTree> tree;
+  if (state.base) {
+    tree = RestrictedTree();
+  } else {
+    tree = std::make_unique<detail::MemberTree>(state.levels.size());
+    const Member* all = nullptr;
+    if (state.has_all) {
+      Member member;
+      member.name = state.all_member_name;
+      member.caption = state.all_member_caption;
+      member.unique_name = state.unique_name + "." + Bracket(state.all_member_name);
+      member.level = state.levels.front().get();
+      member.is_all = true;
+      all = &tree->Add(std::move(member));
+    }
+    state.load_members(*this, all, *tree);
   }
-  state.load_members(*this, all, *tree);
   tree->Finish();
   state.calculated.clear();
   state.calculated_members.clear();
@@ -218,6 +261,12 @@ const detail::MemberTree& Hierarchy::Tree() const {
     state.default_member = ResolveDefaultMember(*tree);
   } else if (!tree->roots().empty()) {
     state.default_member = tree->roots().front();
+  }
+  if (state.base && !state.default_member) {
+    // The role hides the schema's default: the first member it shows stands
+    // in, and where it shows none, cells add up over the hierarchy through
+    // the base's default member, which no name reaches.
+    state.default_member = !tree->roots().empty() ? tree->roots().front() : state.base->default_member();
   }
   state.tree = std::move(tree);
   state.loaded.store(state.tree.get(), std::memory_order_release);

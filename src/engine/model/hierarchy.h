@@ -57,6 +57,10 @@ class Hierarchy {
   // no level's member list nor among their parent's children; FindMember and
   // FindChild find them.
   const std::vector<const Member*>& CalculatedMembers() const;
+  // False when the role of the connection hides this hierarchy: it keeps its
+  // place in Cube::hierarchies() and in coordinates (cells add up over it at
+  // its default member), but no name reaches it and it has no members.
+  bool visible() const;
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 
@@ -74,6 +78,8 @@ class Hierarchy {
   friend class CubeBuilder;  // the data layer builds hierarchies
   Hierarchy();
   const detail::MemberTree& Tree() const;  // the members, loaded on first use
+  // Under a role: the copies of the base hierarchy's members that the role shows.
+  std::unique_ptr<detail::MemberTree> RestrictedTree() const;
   // The member the schema's defaultMember names: a unique name, a path below
   // the hierarchy ("[All Media]", "[USA].[CA]") or a bare name ("All Media");
   // nullptr when it names none.

@@ -12,6 +12,7 @@
 #include "engine/model/hierarchy_mapping.h"
 #include "engine/model/measure.h"
 #include "engine/model/member_tree.h"
+#include "engine/model/role_access.h"
 
 namespace orvex::engine {
 
@@ -33,6 +34,11 @@ struct Hierarchy::State {
   // one); set by the catalog layer, which knows the store. Throws ComError
   // when the store fails.
   std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> load_members;
+  // Under a role: the unrestricted hierarchy whose members this one shows
+  // (as far as `access` lets it), and whether any name reaches it at all.
+  const Hierarchy* base = nullptr;  // owned by the base cube, which the restricted cube keeps alive
+  std::shared_ptr<const HierarchyAccess> access;
+  bool visible = true;
 
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`

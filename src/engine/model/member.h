@@ -9,6 +9,10 @@ namespace orvex::engine {
 
 class Level;
 struct Measure;
+
+// How a cell at a member rolls up when a role hides some of its descendants:
+// over every child (as stored), over the visible children only, or not at all.
+enum class RollupPolicy : uint8_t { kFull, kPartial, kHidden };
 struct CalculatedMemberDef;
 
 // One member of a hierarchy (or of the measures). Built once when its
@@ -46,6 +50,12 @@ struct Member {
   // calculated member's definition. Both null for other members.
   const Measure* measure = nullptr;
   const CalculatedMemberDef* calculated = nullptr;
+  // Under a role, this member stands for `stored`, the member of the
+  // unrestricted cube through which cells are read; `rollup` says how its
+  // cell is made when the role hides some of its descendants (kFull where it
+  // hides none). nullptr and kFull outside a role.
+  const Member* stored = nullptr;
+  RollupPolicy rollup = RollupPolicy::kFull;
 
   // The level's depth (plus below_level): 0 at the top level (the all level where there is one).
   int depth() const;

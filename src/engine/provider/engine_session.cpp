@@ -1,5 +1,6 @@
 #include "engine/provider/engine_session.h"
 
+#include "engine/catalog/role_catalog.h"
 #include "engine/eval/query_executor.h"
 #include "engine/common/engine_error.h"
 #include "engine/provider/engine_cellset_data.h"
@@ -10,17 +11,22 @@
 namespace orvex::engine {
 
 EngineSession::EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source,
-                             EngineOptions options)
-    : data_sources_(std::move(data_sources)), data_source_(std::move(data_source)), options_(options) {
+                             EngineOptions options, std::string role)
+    : data_sources_(std::move(data_sources)), data_source_(std::move(data_source)), options_(options),
+      role_(std::move(role)) {
   if (!data_sources_->Knows(data_source_)) {
     throw EngineError("The data source '" + data_source_ + "' is not known to this server.");
   }
 }
 
+std::shared_ptr<const Catalog> EngineSession::OpenCatalog(const std::string& catalog) const {
+  return RoleCatalog::For(data_sources_->OpenCatalog(data_source_, catalog), role_);
+}
+
 std::vector<std::string> EngineSession::CatalogNames() { return data_sources_->CatalogNames(data_source_); }
 
 std::shared_ptr<provider::CubeDefs> EngineSession::GetCubeDefs(const std::string& catalog) {
-  std::shared_ptr<const Catalog> loaded = data_sources_->OpenCatalog(data_source_, catalog);
+  std::shared_ptr<const Catalog> loaded = OpenCatalog(catalog);
   // A view is built on the catalog's cubes before it reads any cell: a
   // database server that is down is reported here, with its reason, rather
   // than half-way through writing a table.
@@ -42,7 +48,7 @@ std::shared_ptr<provider::CubeDefs> EngineSession::GetCubeDefs(const std::string
 
 std::shared_ptr<provider::CellsetData> EngineSession::Execute(const std::string& catalog, std::string_view mdx) {
   if (catalog.empty()) throw EngineError("No catalog is selected; the data source '" + data_source_ + "' has none.");
-  QueryExecutor executor(data_sources_->OpenCatalog(data_source_, catalog), options_);
+  QueryExecutor executor(OpenCatalog(catalog), options_);
   return std::make_shared<EngineCellsetData>(executor.Execute(mdx));
 }
 

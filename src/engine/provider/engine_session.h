@@ -16,17 +16,24 @@ namespace orvex::engine {
 // immutable and may be shared.
 class EngineSession final : public provider::Session {
  public:
-  // Throws ComError naming the data source when `data_sources` does not know it.
-  EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source, EngineOptions options);
+  // Throws ComError naming the data source when `data_sources` does not know
+  // it. With a `role`, every catalog is seen as the schema's role of that
+  // name lets it be seen; a catalog without that role refuses to open.
+  EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source, EngineOptions options,
+                std::string role = "");
 
   std::vector<std::string> CatalogNames() override;
   std::shared_ptr<provider::CubeDefs> GetCubeDefs(const std::string& catalog) override;
   std::shared_ptr<provider::CellsetData> Execute(const std::string& catalog, std::string_view mdx) override;
 
  private:
+  // The catalog as this session's role sees it.
+  std::shared_ptr<const Catalog> OpenCatalog(const std::string& catalog) const;
+
   std::shared_ptr<DataSources> data_sources_;
   std::string data_source_;
   EngineOptions options_;
+  std::string role_;
 };
 
 }  // namespace orvex::engine

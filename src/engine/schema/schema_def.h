@@ -190,9 +190,52 @@ struct CubeDef {
   std::string error;
 };
 
+// Access granted by a <Role>: "all", "none", and for cubes and hierarchies
+// "custom" (their grants inside decide); schemas also know "all_dimensions".
+struct MemberGrantDef {
+  std::string member;  // as written: a unique name or a path below the hierarchy
+  bool all = false;    // access="all"; else "none"
+  int line = 0;
+};
+
+struct HierarchyGrantDef {
+  std::string hierarchy;  // as written: "[Store]", "[Time].[Weekly]", "Measures"
+  std::string access;     // all, none or custom
+  std::string top_level, bottom_level;  // level unique names as written; "" for the first and last level
+  std::string rollup_policy = "full";   // full, partial or hidden
+  std::vector<MemberGrantDef> members;  // in schema order: a later grant overrides an earlier one below it
+  int line = 0;
+};
+
+struct DimensionGrantDef {
+  std::string dimension;
+  std::string access;  // all or none
+  int line = 0;
+};
+
+struct CubeGrantDef {
+  std::string cube;
+  std::string access;  // all, none or custom
+  std::vector<DimensionGrantDef> dimensions;
+  std::vector<HierarchyGrantDef> hierarchies;
+  int line = 0;
+};
+
+struct RoleDef {
+  std::string name;
+  std::string schema_access = "none";  // of its <SchemaGrant>: all, all_dimensions or none
+  std::vector<CubeGrantDef> cubes;
+  // A <Union> role: the names of the roles it joins, and nothing else.
+  std::vector<std::string> union_of;
+  // Why the role cannot be used ("" when it can): a connection naming it is refused.
+  std::string error;
+  int line = 0;
+};
+
 struct SchemaDef {
   std::string name;
   std::vector<CubeDef> cubes;  // in schema order, failed ones included
+  std::vector<RoleDef> roles;  // in schema order
 };
 
 }  // namespace orvex::engine::schema

@@ -25,6 +25,11 @@ using schema::HierarchyDef;
 using schema::LevelDef;
 using schema::MeasureDef;
 using schema::NamedSetDef;
+using schema::CubeGrantDef;
+using schema::DimensionGrantDef;
+using schema::HierarchyGrantDef;
+using schema::MemberGrantDef;
+using schema::RoleDef;
 using schema::Relation;
 using schema::SchemaDef;
 using schema::VirtualCubeDef;
@@ -112,8 +117,10 @@ class Reader {
         cube.name = node.attribute("name").value();
         virtual_cubes.emplace_back(result.cubes.size(), node);
         result.cubes.push_back(std::move(cube));
+      } else if (name == "Role") {
+        result.roles.push_back(ReadRoleOrError(node));
       }
-      // Shared dimensions are read where a cube uses them; roles, parameters and
+      // Shared dimensions are read where a cube uses them; parameters and
       // user-defined functions do not change what a cube's cells hold.
     }
     // A virtual cube takes its dimensions and measures from base cubes, which
@@ -734,6 +741,103 @@ class Reader {
     ReadChildren(node, {{"PropertyExpression", [&](const Node& child) { property.expression = ReadExpression(child); }}});
     if (property.expression.empty()) Fail(node, "the property '" + property.name + "' has no column.");
     return property;
+  }
+
+  // A broken role comes back with its error: a connection naming it is
+  // refused, and nobody sees more than the role would have allowed.
+  RoleDef ReadRoleOrError(const pugi::xml_node& node) {
+    RoleDef role;
+    role.name = node.attribute("name").value();
+    role.line = Line(node);
+    try {
+      role.name = NameOf(node);
+      bool grants = false;
+      ReadChildren(node, {{"SchemaGrant", [&](const Node& child) {
+                             grants = true;
+                             ReadSchemaGrant(child, role);
+                           }},
+                          {"Union", [&](const Node& child) {
+                             ReadChildren(child, {{"RoleUsage", [&](const Node& usage) {
+                                                    std::string used = usage.attribute("roleName").value();
+                                                    if (used.empty()) Fail(usage, "a <RoleUsage> has no roleName.");
+                                                    role.union_of.push_back(used);
+                                                  }}});
+                             if (role.union_of.empty()) Fail(child, "the <Union> names no role.");
+                           }}});
+      if (!role.union_of.empty() && grants) {
+        Fail(node, "the role '" + role.name + "' has both a <Union> and grants of its own.");
+      }
+    } catch (const ComError& error) {
+      role.error = error.description();
+    }
+    return role;
+  }
+
+  void ReadSchemaGrant(const pugi::xml_node& node, RoleDef& role) {
+    role.schema_access = Access(node, {"all", "all_dimensions", "none"});
+    ReadChildren(node, {{"CubeGrant", [&](const Node& child) {
+                           CubeGrantDef cube;
+                           cube.cube = child.attribute("cube").value();
+                           cube.line = Line(child);
+                           if (cube.cube.empty()) Fail(child, "a <CubeGrant> has no cube.");
+                           cube.access = Access(child, {"all", "none", "custom"});
+                           ReadChildren(child, {{"DimensionGrant", [&](const Node& grant) {
+                                                   DimensionGrantDef dimension;
+                                                   dimension.dimension = grant.attribute("dimension").value();
+                                                   dimension.line = Line(grant);
+                                                   if (dimension.dimension.empty()) {
+                                                     Fail(grant, "a <DimensionGrant> has no dimension.");
+                                                   }
+                                                   dimension.access = Access(grant, {"all", "none"});
+                                                   cube.dimensions.push_back(dimension);
+                                                 }},
+                                                {"HierarchyGrant", [&](const Node& grant) {
+                                                   cube.hierarchies.push_back(ReadHierarchyGrant(grant));
+                                                 }}});
+                           role.cubes.push_back(std::move(cube));
+                         }}});
+  }
+
+  HierarchyGrantDef ReadHierarchyGrant(const pugi::xml_node& node) {
+    HierarchyGrantDef grant;
+    grant.hierarchy = node.attribute("hierarchy").value();
+    grant.line = Line(node);
+    if (grant.hierarchy.empty()) Fail(node, "a <HierarchyGrant> has no hierarchy.");
+    grant.access = Access(node, {"all", "none", "custom"});
+    grant.top_level = node.attribute("topLevel").value();
+    grant.bottom_level = node.attribute("bottomLevel").value();
+    if (!node.attribute("rollupPolicy").empty()) {
+      grant.rollup_policy = ToLower(Trim(node.attribute("rollupPolicy").value()));
+      if (grant.rollup_policy != "full" && grant.rollup_policy != "partial" && grant.rollup_policy != "hidden") {
+        Fail(node, "the rollupPolicy must be full, partial or hidden, not '" +
+                       std::string(node.attribute("rollupPolicy").value()) + "'.");
+      }
+    }
+    ReadChildren(node, {{"MemberGrant", [&](const Node& child) {
+                           MemberGrantDef member;
+                           member.member = child.attribute("member").value();
+                           member.line = Line(child);
+                           if (member.member.empty()) Fail(child, "a <MemberGrant> has no member.");
+                           member.all = Access(child, {"all", "none"}) == "all";
+                           grant.members.push_back(member);
+                         }}});
+    if (grant.access != "custom" &&
+        (!grant.members.empty() || !grant.top_level.empty() || !grant.bottom_level.empty())) {
+      Fail(node, "only a grant with access=\"custom\" may name levels or members.");
+    }
+    return grant;
+  }
+
+  // The access attribute, which must be one of `allowed`.
+  std::string Access(const pugi::xml_node& node, std::initializer_list<std::string_view> allowed) {
+    std::string access = ToLower(Trim(node.attribute("access").value()));
+    for (std::string_view value : allowed) {
+      if (access == value) return access;
+    }
+    std::string list;
+    for (std::string_view value : allowed) list += (list.empty() ? "" : ", ") + std::string(value);
+    Fail(node, "the access of a <" + std::string(node.name()) + "> must be one of " + list + ", not '" +
+                   node.attribute("access").value() + "'.");
   }
 
   NamedSetDef ReadNamedSet(const pugi::xml_node& node) {

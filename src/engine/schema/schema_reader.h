@@ -8,9 +8,10 @@ namespace orvex::engine {
 
 // Reads the schema language of catalogs: the common vocabulary of
 // <Schema>, <Cube>, <Table>, <Join>, <Dimension>, <DimensionUsage>,
-// <Hierarchy>, <Level>, <Measure> and <CalculatedMember>. Elements that only
-// describe (annotations, member properties, aggregate-table hints, roles) are
-// read past. A cube that uses a construct changing results which this
+// <Hierarchy>, <Level>, <Measure> and <CalculatedMember>, and the <Role>s
+// that restrict connections. Elements that only describe (annotations,
+// aggregate-table hints) are read past. A broken role comes back with its
+// `error` set; a connection that names it is refused. A cube that uses a construct changing results which this
 // engine does not support, or that is broken, comes back with its `error`
 // set, naming the construct and its line; the other cubes are unaffected.
 class SchemaReader {
