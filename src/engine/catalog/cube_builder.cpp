@@ -227,8 +227,8 @@ std::shared_ptr<const Cube> CubeBuilder::BuildRestricted(std::shared_ptr<const C
     Hierarchy::State& h = *state.hierarchies[index]->state_;
     h.base = base_state.hierarchies[index];
     h.access = std::make_shared<const HierarchyAccess>(access.hierarchies[index]);
-    h.visible = access.hierarchies[index].kind != HierarchyAccess::Kind::kNone;
-    if (h.visible) continue;
+    h.accessible = access.hierarchies[index].kind != HierarchyAccess::Kind::kNone;
+    if (h.accessible) continue;
     state.hierarchies_by_name.erase(h.unique_name);
     const_cast<Dimension*>(h.dimension)->RemoveHierarchy(state.hierarchies[index]);
   }

@@ -186,7 +186,7 @@ std::optional<CubeAccess> ResolveCubeAccess(const std::vector<const schema::Role
 std::shared_ptr<const Catalog> RoleCatalog::For(std::shared_ptr<const Catalog> catalog, std::string_view role) {
   std::string name = Trim(role);
   if (name.empty()) return catalog;
-  const State& state = *catalog->state_;
+  const Catalog::State& state = *catalog->state_;
   if (!state.schema) throw EngineError("The catalog '" + state.name + "' is already restricted to a role.");
   std::lock_guard lock(state.roles_mutex);
   auto found = state.by_role.find(ToLower(name));

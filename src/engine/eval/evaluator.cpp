@@ -464,6 +464,8 @@ TupleFilter Evaluator::FilterOf(const TupleSet& set, const mdx::Node& at) {
   }
   filter.Normalize();
   return filter;
+}
+
 std::optional<Scalar> Evaluator::RestrictedRollup(const Context& context) {
   const Member* partial = nullptr;
   for (const Member* member : context.coordinate()) {

@@ -286,7 +286,7 @@ class StatementRun {
     Tuple position;
     auto add = [&](const Hierarchy& hierarchy) {
       if (std::find(on_axes.begin(), on_axes.end(), &hierarchy) != on_axes.end()) return;
-      if (!hierarchy.visible()) return;  // hidden by the connection's role
+      if (!hierarchy.accessible()) return;  // hidden by the connection's role
       filter.hierarchies.push_back(&hierarchy);
       position.push_back(base.Get(hierarchy));
     };

@@ -59,12 +59,12 @@ const std::string& Hierarchy::caption() const { return state_->caption; }
 const Dimension& Hierarchy::dimension() const { return *state_->dimension; }
 bool Hierarchy::is_measures() const { return state_->is_measures; }
 bool Hierarchy::has_all() const { return state_->has_all; }
-bool Hierarchy::visible() const { return state_->visible; }
 const std::vector<std::unique_ptr<Level>>& Hierarchy::levels() const { return state_->levels; }
 int Hierarchy::index() const { return state_->index; }
 const std::string& Hierarchy::default_member_name() const { return state_->default_member_name; }
 const detail::HierarchyMapping& Hierarchy::mapping() const { return state_->mapping; }
 bool Hierarchy::visible() const { return state_->visible; }
+bool Hierarchy::accessible() const { return state_->accessible; }
 
 const std::vector<const Member*>& Hierarchy::AllMembers() const { return Tree().members(); }
 

@@ -60,7 +60,7 @@ class Hierarchy {
   // False when the role of the connection hides this hierarchy: it keeps its
   // place in Cube::hierarchies() and in coordinates (cells add up over it at
   // its default member), but no name reaches it and it has no members.
-  bool visible() const;
+  bool accessible() const;
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 

@@ -38,7 +38,7 @@ struct Hierarchy::State {
   // (as far as `access` lets it), and whether any name reaches it at all.
   const Hierarchy* base = nullptr;  // owned by the base cube, which the restricted cube keeps alive
   std::shared_ptr<const HierarchyAccess> access;
-  bool visible = true;
+  bool accessible = true;
 
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`
