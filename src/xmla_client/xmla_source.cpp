@@ -86,8 +86,12 @@ XmlaSourceDefinition ParseXmlaSourceDefinition(std::string_view text) {
       auto seconds = Number(value, 1, 24 * 3600);
       if (!seconds) throw DefinitionError(text, "Timeout takes seconds, from 1 to 86400");
       definition.timeout_seconds = *seconds;
+    } else if (EqualsIgnoreCase(key, "MetadataCache")) {
+      auto seconds = Number(value, 0, 24 * 3600);
+      if (!seconds) throw DefinitionError(text, "MetadataCache takes seconds, from 0 to 86400");
+      definition.metadata_seconds = *seconds;
     } else {
-      throw DefinitionError(text, "'" + key + "' is not one of Catalog, User, Password and Timeout");
+      throw DefinitionError(text, "'" + key + "' is not one of Catalog, User, Password, Timeout and MetadataCache");
     }
   }
   return definition;

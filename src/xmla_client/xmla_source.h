@@ -7,6 +7,7 @@ namespace orvex::xmla_client {
 
 // An XMLA data source as the server's configuration defines it:
 //   xmla:http://HOST[:PORT]/PATH[;Catalog=NAME][;User=NAME][;Password=TEXT][;Timeout=SECONDS]
+//        [;MetadataCache=SECONDS]
 // Only the configuration holds these; a page names the data source, never the address.
 struct XmlaSourceDefinition {
   std::string url;   // as configured, without the "xmla:" prefix
@@ -17,6 +18,9 @@ struct XmlaSourceDefinition {
   std::string user;     // HTTP Basic authentication when not ""
   std::string password;
   int timeout_seconds = 120;  // longest wait for one answer
+  // How long catalogs, cubes and cube structures are shared by the connections
+  // that follow the one that fetched them; 0 keeps them to that connection.
+  int metadata_seconds = 60;
 };
 
 // Whether `text` starts with "xmla:" (without regard to case).

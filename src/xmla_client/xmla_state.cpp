@@ -64,8 +64,31 @@ std::string XmlaSource::DataSourceInfo(SoapClient& client) {
   return *data_source_info_;
 }
 
+SharedMetadata XmlaSource::Snapshot() {
+  std::lock_guard lock(mutex_);
+  auto lifetime = std::chrono::seconds(definition_.metadata_seconds);
+  if (std::chrono::steady_clock::now() - shared_since_ >= lifetime) shared_ = SharedMetadata();
+  return shared_;
+}
+
+void XmlaSource::Publish(const SharedMetadata& metadata) {
+  if (definition_.metadata_seconds == 0) return;
+  std::lock_guard lock(mutex_);
+  auto now = std::chrono::steady_clock::now();
+  // What is fresh is added to; what is stale starts over, its age from now.
+  if (now - shared_since_ >= std::chrono::seconds(definition_.metadata_seconds)) {
+    shared_ = SharedMetadata();
+    shared_since_ = now;
+  }
+  if (!shared_.catalogs) shared_.catalogs = metadata.catalogs;
+  shared_.cubes.insert(metadata.cubes.begin(), metadata.cubes.end());
+  shared_.dimensions.insert(metadata.dimensions.begin(), metadata.dimensions.end());
+}
+
 XmlaState::XmlaState(std::shared_ptr<XmlaSource> source, int connect_timeout_seconds)
-    : source_(std::move(source)), client_(source_->name(), source_->definition(), connect_timeout_seconds) {}
+    : source_(std::move(source)),
+      client_(source_->name(), source_->definition(), connect_timeout_seconds),
+      metadata_(source_->Snapshot()) {}
 
 std::vector<RowsetRow> XmlaState::Discover(const std::string& request_type, const std::string& catalog,
                                            const RestrictionList& restrictions) {
@@ -77,7 +100,7 @@ std::vector<RowsetRow> XmlaState::Discover(const std::string& request_type, cons
 }
 
 std::vector<std::string> XmlaState::CatalogNamesLocked() {
-  if (!catalogs_) {
+  if (!metadata_.catalogs) {
     std::vector<std::string> names;
     const std::string& configured = source_->definition().catalog;
     for (const auto& row : Discover("DBSCHEMA_CATALOGS", "", {})) {
@@ -85,9 +108,9 @@ std::vector<std::string> XmlaState::CatalogNamesLocked() {
       if (configured.empty() || EqualsIgnoreCase(name, configured)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
-    catalogs_ = std::move(names);
+    metadata_.catalogs = std::move(names);
   }
-  return *catalogs_;
+  return *metadata_.catalogs;
 }
 
 std::vector<std::string> XmlaState::CatalogNames() {
@@ -105,21 +128,21 @@ void XmlaState::CheckCatalog(const std::string& catalog) {
 
 std::vector<CubeInfo> XmlaState::Cubes(const std::string& catalog) {
   std::lock_guard lock(mutex_);
-  auto found = cubes_.find(catalog);
-  if (found != cubes_.end()) return found->second;
+  auto found = metadata_.cubes.find(catalog);
+  if (found != metadata_.cubes.end()) return found->second;
   CheckCatalog(catalog);
   std::vector<CubeInfo> cubes;
   for (const auto& row : Discover("MDSCHEMA_CUBES", catalog, {{"CATALOG_NAME", {catalog}}})) {
     cubes.push_back({row.Get("CUBE_NAME"), row.Get("DESCRIPTION")});
   }
-  return cubes_[catalog] = std::move(cubes);
+  return metadata_.cubes[catalog] = std::move(cubes);
 }
 
 std::shared_ptr<const std::vector<DimensionInfo>> XmlaState::Dimensions(const std::string& catalog,
                                                                         const std::string& cube) {
   std::lock_guard lock(mutex_);
   std::string scope = Scope(catalog, cube);
-  if (auto found = dimensions_.find(scope); found != dimensions_.end()) return found->second;
+  if (auto found = metadata_.dimensions.find(scope); found != metadata_.dimensions.end()) return found->second;
   RestrictionList restrictions = {{"CATALOG_NAME", {catalog}}, {"CUBE_NAME", {cube}}};
   std::vector<std::pair<int, DimensionInfo>> ordered;
   for (const auto& row : Discover("MDSCHEMA_DIMENSIONS", catalog, restrictions)) {
@@ -165,7 +188,7 @@ std::shared_ptr<const std::vector<DimensionInfo>> XmlaState::Dimensions(const st
                        [](const LevelInfo& a, const LevelInfo& b) { return a.number < b.number; });
     }
   }
-  return dimensions_[scope] = std::move(dimensions);
+  return metadata_.dimensions[scope] = std::move(dimensions);
 }
 
 std::shared_ptr<const MemberInfo> XmlaState::Cached(const std::string& scope, const std::string& unique_name) const {
@@ -294,6 +317,11 @@ SoapReply XmlaState::Execute(const std::string& catalog, const std::string& stat
 void XmlaState::End() noexcept {
   std::lock_guard lock(mutex_);
   client_.EndSession();
+  try {
+    source_->Publish(metadata_);
+  } catch (...) {
+    // Handing on is an optimisation; the next connection fetches again.
+  }
 }
 
 int XmlaState::RequestCount() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -59,8 +60,16 @@ struct CubeInfo {
   std::string description;
 };
 
+// Catalogs, cubes and cube structures as one connection fetched them.
+struct SharedMetadata {
+  std::optional<std::vector<std::string>> catalogs;
+  std::map<std::string, std::vector<CubeInfo>> cubes;  // by catalog
+  std::map<std::string, std::shared_ptr<const std::vector<DimensionInfo>>> dimensions;  // by catalog and cube
+};
+
 // One configured XMLA data source, shared by all its connections: its
-// definition and what the server says about itself, asked once.
+// definition, what the server says about itself (asked once), and the
+// metadata connections hand on to the next for the definition's lifetime.
 class XmlaSource {
  public:
   XmlaSource(std::string name, XmlaSourceDefinition definition)
@@ -70,12 +79,18 @@ class XmlaSource {
   // The DataSourceInfo requests carry: the first data source the server
   // lists, asked through `client` on first use. Thread-safe.
   std::string DataSourceInfo(SoapClient& client);
+  // The metadata handed on, or nothing once it is older than its lifetime. Thread-safe.
+  SharedMetadata Snapshot();
+  // Hands on what a connection fetched, adding to what is still fresh. Thread-safe.
+  void Publish(const SharedMetadata& metadata);
 
  private:
   std::string name_;
   XmlaSourceDefinition definition_;
   std::mutex mutex_;
   std::optional<std::string> data_source_info_;  // guarded by mutex_
+  SharedMetadata shared_;                          // guarded by mutex_
+  std::chrono::steady_clock::time_point shared_since_;  // guarded by mutex_
 };
 
 // What one connection knows of the server: catalogs, cubes, their structure
@@ -124,9 +139,7 @@ class XmlaState {
   std::shared_ptr<XmlaSource> source_;
   std::mutex mutex_;
   SoapClient client_;                                                     // guarded by mutex_
-  std::optional<std::vector<std::string>> catalogs_;                      // guarded by mutex_
-  std::map<std::string, std::vector<CubeInfo>> cubes_;                    // guarded by mutex_; by catalog
-  std::map<std::string, std::shared_ptr<const std::vector<DimensionInfo>>> dimensions_;  // guarded; by scope
+  SharedMetadata metadata_;                                               // guarded by mutex_
   std::map<std::string, std::shared_ptr<const MemberInfo>> members_;      // guarded; by scope and lower-case name
   std::map<std::string, std::shared_ptr<const MemberList>> lists_;        // guarded; level and child lists
   std::map<std::string, std::vector<std::string>> pending_;               // guarded; by scope and hierarchy
