@@ -19,7 +19,7 @@ data=bench/data
 work=$data/work
 schema=data/catalogs/Sample/schema.xml
 
-cmake --build "$build_dir" --target orvex_bench orvex_host_bench orvex_xmla_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target orvex_bench orvex_host_bench orvex_xmla_bench orvex_xmla_page_bench orvex-server orvex-sample -j "$(nproc)" >/dev/null
 bin=$build_dir/bin
 mkdir -p "$work" bench/results
 
@@ -51,6 +51,7 @@ largest=$(printf '%s\n' $scales | sort -g | tail -1)
 # An XMLA Execute of about 10,000 cells against orvex-mdx's JSON of the same, warm, at scale 1.
 smallest=$(printf '%s\n' $scales | sort -g | head -1)
 "$bin/orvex_xmla_bench" "$data/duckdb-$smallest" "$((runs * 2 + 1))"
+"$bin/orvex_xmla_page_bench" "$data/duckdb-$smallest" "$((runs * 2 + 1))"
 
 # The host: what compression costs each view page, then the soak of mixed
 # pages, saves and statements on the smallest scale.

@@ -1,6 +1,7 @@
 #include "host/engine_registration.h"
 
 #include "engine/provider/embedded_provider.h"
+#include "xmla_client/xmla_provider.h"
 
 namespace orvex::host {
 
@@ -22,6 +23,14 @@ void RegisterEngine(const ServerSettings& settings) {
   options.query_timeout = std::chrono::seconds(settings.query_timeout_seconds);
   options.max_statement_memory = settings.max_statement_memory;
   engine::RegisterEmbeddedProvider(DataSourcesOf(settings), options);
+  // Names configured as XMLA sources go to the XMLA client, whichever provider a connection names.
+  auto sources = std::make_shared<xmla_client::XmlaSources>();
+  for (const auto& [name, definition] : settings.xmla_data_sources) {
+    sources->Add(name, xmla_client::ParseXmlaSourceDefinition(definition));
+  }
+  if (!sources->Empty()) {
+    xmla_client::RegisterXmlaSources(sources, {"MSOLAP", engine::kEmbeddedProviderName});
+  }
 }
 
 }  // namespace orvex::host

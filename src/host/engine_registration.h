@@ -13,7 +13,8 @@ namespace orvex::host {
 std::shared_ptr<engine::DataSources> DataSourcesOf(const ServerSettings& settings);
 
 // Registers the embedded engine as the provider of every connection, serving
-// the data sources of the settings. Replaces an earlier registration.
+// the data sources of the settings, and the XMLA client for the names the
+// settings define as XMLA sources. Replaces an earlier registration.
 void RegisterEngine(const ServerSettings& settings);
 
 }  // namespace orvex::host

@@ -5,8 +5,11 @@
 #include <functional>
 #include <map>
 
+#include "platform/com/com_error.h"
 #include "platform/runtime/runtime.h"
+#include "platform/text.h"
 #include "webfs/web_file_system.h"
+#include "xmla_client/xmla_source.h"
 
 namespace orvex::host {
 namespace {
@@ -60,9 +63,24 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
        [&](auto& f, auto& v) {
          size_t equals = v.find('=');
          if (equals == 0 || equals == std::string::npos || equals + 1 == v.size()) {
-           throw UsageError(f + " takes NAME=DIR, not '" + v + "'");
+           throw UsageError(f + " takes NAME=DIR or NAME=xmla:URL, not '" + v + "'");
          }
-         settings.data_sources.emplace_back(v.substr(0, equals), v.substr(equals + 1));
+         std::string name = v.substr(0, equals);
+         std::string value = v.substr(equals + 1);
+         // A later definition of a name replaces an earlier one of either kind.
+         std::erase_if(settings.data_sources, [&](const auto& entry) { return EqualsIgnoreCase(entry.first, name); });
+         std::erase_if(settings.xmla_data_sources,
+                       [&](const auto& entry) { return EqualsIgnoreCase(entry.first, name); });
+         if (xmla_client::IsXmlaSourceDefinition(value)) {
+           try {
+             (void)xmla_client::ParseXmlaSourceDefinition(value);
+           } catch (const ComError& error) {
+             throw UsageError(f + ": " + error.description());
+           }
+           settings.xmla_data_sources.emplace_back(std::move(name), std::move(value));
+         } else {
+           settings.data_sources.emplace_back(std::move(name), std::move(value));
+         }
        }},
       {"--default-data-source", [&](auto&, auto& v) { settings.default_data_source = v; }},
       {"--hide",
@@ -160,6 +178,8 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
   --max-statement-memory BYTES  memory one statement's tuples and values may take, 0 for no limit (536870912)
   --catalogs DIR                catalog root of the local data sources (data/catalogs)
   --data-source NAME=DIR        another data source and its catalog root (repeatable)
+  --data-source NAME=xmla:URL[;Catalog=C;User=U;Password=P;Timeout=S]
+                                a data source whose cubes are on another XMLA server
   --default-data-source NAME    data source of views that name none
   --hide SECTION                leave a section out of the parameters pane (repeatable):
                                 data-source, catalog, cube, measure, axes, ranges, saved-views

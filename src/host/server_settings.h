@@ -36,6 +36,8 @@ struct ServerSettings {
   // Data sources: the default catalog root, and names mapped to their own roots.
   std::filesystem::path catalogs = "data/catalogs";
   std::vector<std::pair<std::string, std::filesystem::path>> data_sources;
+  // Names whose cubes are on another XMLA server: NAME and its "xmla:URL[;...]" definition.
+  std::vector<std::pair<std::string, std::string>> xmla_data_sources;
   std::string default_data_source;
 
   // Sections of the parameters pane to leave out, in the order given:

@@ -83,3 +83,23 @@ TEST(ServerSettingsTest, EventLogRotationSizeDefaultsToTenMegabytesAndZeroTurnsI
 
 }  // namespace
 }  // namespace orvex::host
+
+namespace orvex::host {
+namespace {
+
+TEST(ServerSettingsTest, DataSourcesOnXmlaServersAreCheckedAndReplaceFoldersOfTheirName) {
+  ServerSettings settings = ParseServerArguments(
+      {"--data-source", "Remote=/data/old", "--data-source", "Far=xmla:http://127.0.0.1:9/xmla;Catalog=Sales",
+       "--data-source", "remote=XMLA:http://olap:8080/xmla", "--data-source", "far=/data/far"});
+  using Source = std::pair<std::string, std::filesystem::path>;
+  EXPECT_EQ(settings.data_sources, (std::vector<Source>{{"far", "/data/far"}}));
+  using Remote = std::pair<std::string, std::string>;
+  EXPECT_EQ(settings.xmla_data_sources, (std::vector<Remote>{{"remote", "XMLA:http://olap:8080/xmla"}}));
+  for (const char* bad : {"Remote=xmla:https://olap/xmla", "Remote=xmla:http://olap/x;Port=1"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW((void)ParseServerArguments({"--data-source", bad}), UsageError);
+  }
+}
+
+}  // namespace
+}  // namespace orvex::host

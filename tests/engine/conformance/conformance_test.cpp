@@ -1,13 +1,5 @@
-// Runs every statement of cases/*.txt against the Tiny catalog and compares
-// the result with the grid written under it.
-//
-// A file holds cases; each starts with a line "=== title", then the statement
-// (any number of lines), a line "---", and the expected result as
-// CellsetToTable writes it: cells split at "|" and compared with blanks
-// trimmed, so the grid need not line up. An expected result starting with a
-// line "filter: ..." also checks the filter axis. "error: text" expects the
-// statement to fail with a message containing the text. Lines starting with
-// "#" before a case's title are comments.
+// Runs every statement of cases/*.txt (their form: support/conformance_cases.h)
+// against the Tiny catalog and compares the result with the grid written under it.
 //
 // ORVEX_CONFORMANCE_ROOT may name another data-source root holding a catalog
 // "Tiny" (the same data in another store); by default the DuckDB one is built.
@@ -22,45 +14,13 @@
 #include "engine/provider/engine_session.h"
 #include "platform/com/com_error.h"
 #include "platform/text.h"
+#include "support/conformance_cases.h"
 #include "tiny_catalog.h"
 
 namespace orvex::engine {
 namespace {
 
-struct Case {
-  std::string file;
-  int line = 0;
-  std::string title;
-  std::string statement;
-  std::vector<std::string> expected;
-};
-
-std::vector<Case> ReadCases(const std::filesystem::path& path) {
-  std::ifstream input(path);
-  std::vector<Case> cases;
-  std::string line;
-  int number = 0;
-  enum class Part { kNone, kStatement, kExpected } part = Part::kNone;
-  while (std::getline(input, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("=== ", 0) == 0) {
-      cases.push_back(Case{path.filename().string(), number, line.substr(4), "", {}});
-      part = Part::kStatement;
-    } else if (part == Part::kStatement && line == "---") {
-      part = Part::kExpected;
-    } else if (part == Part::kStatement) {
-      cases.back().statement += line + "\n";
-    } else if (part == Part::kExpected) {
-      cases.back().expected.push_back(line);
-    }
-  }
-  for (Case& c : cases) {
-    while (!c.expected.empty() && Trim(c.expected.back()).empty()) c.expected.pop_back();
-    if (!c.statement.empty()) c.statement.pop_back();  // the line feed after the last line
-  }
-  return cases;
-}
+using Case = orvex::testing::ConformanceCase;
 
 // A line with every cell trimmed, so that alignment does not matter.
 std::string Normal(const std::string& line) {
@@ -116,16 +76,11 @@ void Check(EngineSession& session, const Case& c) {
 
 TEST(ConformanceTest, EveryCaseGivesItsGrid) {
   EngineSession session(Sources(), "Tiny", EngineOptions{});
-  std::filesystem::path folder = std::filesystem::path(ORVEX_SOURCE_DIR) / "tests" / "engine" / "conformance" / "cases";
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".txt") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  std::vector<std::filesystem::path> files = orvex::testing::ConformanceCaseFiles();
   ASSERT_FALSE(files.empty());
   size_t count = 0;
   for (const auto& file : files) {
-    for (const Case& c : ReadCases(file)) {
+    for (const Case& c : orvex::testing::ReadConformanceCases(file)) {
       Check(session, c);
       ++count;
     }
