@@ -1,6 +1,8 @@
 // orvex-server: serves the Orvex explorer over HTTP.
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <thread>
@@ -42,11 +44,27 @@ int main(int argc, char** argv) {
   try {
     OrvexServer server(settings);
     int port = server.Bind();
-    std::thread([&server, stop_signals] {
+    // A stop asked for before the accept loop runs is lost (the loop has not
+    // begun, so there is nothing to end yet): ask again until Listen returns.
+    std::atomic<bool> listening_ended{false};
+    std::thread stopper([&server, &listening_ended, stop_signals] {
       int received = 0;
       sigwait(&stop_signals, &received);
-      server.Stop();
-    }).detach();
+      while (!listening_ended) {
+        server.Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+    // Whatever ended the loop, the stopper is woken and joined before the server goes.
+    struct StopperJoin {
+      std::thread& thread;
+      std::atomic<bool>& ended;
+      ~StopperJoin() {
+        ended = true;
+        pthread_kill(thread.native_handle(), SIGTERM);
+        thread.join();
+      }
+    } join_stopper{stopper, listening_ended};
     std::cout << "Orvex is serving http://" << (settings.bind.find(':') != std::string::npos ? "[" + settings.bind + "]"
                                                                                             : settings.bind)
               << ":" << port << settings.page << std::endl;
