@@ -9,28 +9,18 @@
 #include "platform/text.h"
 #include "xmla/xml_writer.h"
 #include "xmla/xmla_service.h"
+#include "xmla/xml_names.h"
 
 namespace orvex::xmla_client {
 namespace {
+
+using xmla::Child;
+using xmla::LocalName;
 
 constexpr const char* kXmlaNamespace = "urn:schemas-microsoft-com:xml-analysis";
 
 ComError ClientError(std::string description) {
   return ComError(kXmlaClientErrorNumber, kXmlaClientErrorSource, std::move(description));
-}
-
-std::string_view LocalName(const char* name) {
-  std::string_view text(name);
-  size_t colon = text.find(':');
-  return colon == std::string_view::npos ? text : text.substr(colon + 1);
-}
-
-// The first child element of that local name, whatever its namespace prefix.
-pugi::xml_node Child(pugi::xml_node parent, std::string_view local_name) {
-  for (pugi::xml_node child : parent.children()) {
-    if (child.type() == pugi::node_element && LocalName(child.name()) == local_name) return child;
-  }
-  return {};
 }
 
 // The XMLA error code of a fault: the hexadecimal number ending its faultcode

@@ -97,20 +97,24 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
 
   builder.BuildMeasures(state);
   for (const auto& dimension : definition.dimensions) builder.BuildDimension(state, dimension);
-  for (const auto* dimension : state.dimensions) {
-    state.dimensions_by_name.emplace(dimension->name(), dimension);
-    state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
-  }
-  builder.BuildCalculatedMembers(state);
-  for (const auto& set : definition.named_sets) {
-    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
-  }
+  builder.BuildNamesAndFormulas(state);
   std::vector<AggregateTable> aggregate_tables = builder.BuildAggregateTables(state);
   auto reader = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
   reader->SetAggregateTables(std::move(aggregate_tables));
   state.cells = std::move(reader);
   return cube;
+}
+
+void CubeBuilder::BuildNamesAndFormulas(Cube::State& state) {
+  for (const auto* dimension : state.dimensions) {
+    state.dimensions_by_name.emplace(dimension->name(), dimension);
+    state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
+  }
+  BuildCalculatedMembers(state);
+  for (const auto& set : definition_.named_sets) {
+    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
+  }
 }
 
 std::shared_ptr<const Cube> CubeBuilder::BuildVirtual(const schema::CubeDef& definition,
@@ -155,14 +159,7 @@ std::shared_ptr<const Cube> CubeBuilder::BuildVirtual(const schema::CubeDef& def
     }
     builder.BuildDimension(state, definition.dimensions[index]);
   }
-  for (const auto* dimension : state.dimensions) {
-    state.dimensions_by_name.emplace(dimension->name(), dimension);
-    state.dimensions_by_name.emplace(dimension->unique_name(), dimension);
-  }
-  builder.BuildCalculatedMembers(state);
-  for (const auto& set : definition.named_sets) {
-    state.named_sets.push_back(NamedSet{set.name, set.caption, set.description, set.formula, set.line});
-  }
+  builder.BuildNamesAndFormulas(state);
 
   std::vector<VirtualCellReader::Base> bases;
   for (const auto& usage : virtual_cube.usages) {

@@ -57,6 +57,8 @@ class CubeBuilder {
   void BuildMeasures(Cube::State& state);
   void BuildDimension(Cube::State& state, const schema::DimensionDef& definition);
   // The calculated members of hierarchies other than the measures.
+  // Indexes the dimensions by name, then adds the calculated members and named sets.
+  void BuildNamesAndFormulas(Cube::State& state);
   void BuildCalculatedMembers(Cube::State& state);
   void Map(Hierarchy::State& hierarchy, const schema::DimensionDef& dimension, const schema::HierarchyDef& definition);
   // The SQL that reads each level's members, over the tables Map() chose.
