@@ -1,5 +1,6 @@
 #pragma once
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,10 +90,19 @@ class Evaluator {
   // built in a context it does not have yet) and for any axis in the slicer.
   TupleSet AxisSet(int64_t number, const mdx::Node& at);
   const Cube& cube() const { return cube_; }
+  // The statement being evaluated; null for a formula evaluated on its own.
+  const mdx::Statement* statement() const { return statement_; }
   NameResolver& names() { return names_; }
   CalculatedMembers& calculated() { return calculated_; }
   const EngineOptions& options() const { return options_; }
   StatementBudget& budget() { return budget_; }
+  // What a function computed once in this pass and reuses at later cells
+  // (Rank's ordered set), by the call and a key of the function's choosing.
+  // A pass reads each stored value as it stood when the pass began, so what
+  // is kept here stays right for the whole pass.
+  std::shared_ptr<void>& Memo(const mdx::Node& call, const std::vector<const Member*>& key) {
+    return memo_[{&call, key}];
+  }
 
  private:
   Value EvalName(const mdx::Name& name);
@@ -138,6 +148,7 @@ class Evaluator {
   std::exception_ptr prefixed_error_;
   bool prefixed_by_member_ = false;
   int eval_depth_ = 0;  // nested Eval calls, through formulas and named sets too
+  std::map<std::pair<const mdx::Node*, std::vector<const Member*>>, std::shared_ptr<void>> memo_;
 };
 
 // Text for messages: "[Time]" for a list of hierarchies, "[Time].[1997]" for a member.

@@ -5,6 +5,7 @@
 // gathered into grouped store reads between passes.
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/eval/evaluator.h"
@@ -288,6 +289,113 @@ Value DistinctCountFunction(Evaluator& evaluator, const Call& call, const Contex
   return Scalar(static_cast<double>(seen.size()));
 }
 
+// True when `node`, as a set, is the same at every cell: built from names of
+// members, levels and named sets, literals and the functions that only walk
+// the member trees. Anything that reads a current member or a value is not.
+bool IsFixedSet(Evaluator& evaluator, const mdx::Node& node, const Context& context) {
+  static const char* const kFlags[] = {"ALL", "POST", "SELF", "AFTER", "BEFORE", "SELF_AND_AFTER",
+                                       "SELF_AND_BEFORE", "SELF_BEFORE_AFTER", "LEAVES"};
+  static const char* const kWalks[] = {"Members", "AllMembers", "Children", "Descendants", "CrossJoin",
+                                       "Union", "Intersect", "Except", "Distinct", "Hierarchize",
+                                       "Siblings", "FirstChild", "LastChild", "Parent"};
+  switch (node.kind) {
+    case mdx::NodeKind::kNumber:
+    case mdx::NodeKind::kString:
+    case mdx::NodeKind::kNull: return true;
+    case mdx::NodeKind::kName: {
+      if (auto flag = Evaluator::FlagOf(node)) {
+        for (const char* known : kFlags) {
+          if (*flag == known) return true;
+        }
+      }
+      // A hierarchy or dimension stands for its current member.
+      Value value = evaluator.Eval(node, context);
+      return !std::holds_alternative<const Hierarchy*>(value) && !std::holds_alternative<const Dimension*>(value) &&
+             !std::holds_alternative<Scalar>(value);
+    }
+    case mdx::NodeKind::kSet:
+      for (const auto& element : static_cast<const mdx::SetNode&>(node).elements) {
+        if (!IsFixedSet(evaluator, *element, context)) return false;
+      }
+      return true;
+    case mdx::NodeKind::kTuple:
+      for (const auto& element : static_cast<const mdx::TupleNode&>(node).elements) {
+        if (!IsFixedSet(evaluator, *element, context)) return false;
+      }
+      return true;
+    case mdx::NodeKind::kBinary: {
+      const auto& binary = static_cast<const mdx::Binary&>(node);
+      return IsFixedSet(evaluator, *binary.left, context) && IsFixedSet(evaluator, *binary.right, context);
+    }
+    case mdx::NodeKind::kCall: {
+      const auto& call = static_cast<const Call&>(node);
+      bool walks = false;
+      for (const char* known : kWalks) walks = walks || EqualsIgnoreCase(call.function, known);
+      if (!walks) return false;
+      for (const auto& arg : call.args) {
+        if (!IsFixedSet(evaluator, *arg, context)) return false;
+      }
+      return true;
+    }
+    default: return false;
+  }
+}
+
+// The ranks of every tuple of a set by an expression, made once per pass
+// for a set that is the same at every cell, so that ranking each of n tuples
+// costs a lookup rather than n evaluations.
+struct RankTable {
+  bool usable = true;  // false where a value is not a number, which no order ranks as Rank does
+  std::vector<const Hierarchy*> hierarchies;
+  std::unordered_map<Tuple, double, TupleHash> ranks;
+};
+
+std::shared_ptr<const RankTable> MakeRankTable(Evaluator& evaluator, const Call& call, const Context& context) {
+  auto table = std::make_shared<RankTable>();
+  TupleSet set = evaluator.EvalSet(*call.args[1], context);
+  table->hierarchies = set.hierarchies;
+  Context at = context;
+  std::vector<std::pair<std::optional<double>, size_t>> values;
+  values.reserve(set.tuples.size());
+  for (size_t index = 0; index < set.tuples.size(); ++index) {
+    if (table->ranks.count(set.tuples[index])) continue;  // a repeat ranks as its first occurrence
+    at.SetTuple(set.tuples[index], set.hierarchies);
+    values.emplace_back(NumberOf(evaluator.EvalScalar(*call.args[2], at)), index);
+    if (values.back().first && std::isnan(*values.back().first)) {
+      table->usable = false;
+      return table;
+    }
+    table->ranks.emplace(set.tuples[index], 0);
+  }
+  // Highest first, empty values last; a tuple's rank is 1 + the number of tuples of higher value.
+  std::stable_sort(values.begin(), values.end(), [](const auto& a, const auto& b) {
+    if (!a.first || !b.first) return a.first.has_value() && !b.first.has_value();
+    return *a.first > *b.first;
+  });
+  // Every tuple, repeats included, counts among those ranked above.
+  std::unordered_map<Tuple, size_t, TupleHash> occurrences;
+  for (const Tuple& tuple : set.tuples) ++occurrences[tuple];
+  size_t above = 0;
+  for (size_t place = 0; place < values.size();) {
+    size_t end = place;
+    size_t tied = 0;
+    while (end < values.size() && values[end].first == values[place].first) {
+      tied += occurrences[set.tuples[values[end].second]];
+      ++end;
+    }
+    for (size_t index = place; index < end; ++index) {
+      // An empty value ranks below every number: 1 + the count of tuples with a value.
+      table->ranks[set.tuples[values[index].second]] = static_cast<double>(above + 1);
+    }
+    above += tied;
+    place = end;
+  }
+  return table;
+}
+
+Value RankBySearch(Evaluator& evaluator, const Call& call, const Context& context, const Tuple& tuple,
+                   const std::vector<const Hierarchy*>& hierarchies);
+
 // Rank(tuple, set[, expression]): the tuple's 1-based place in the set (0
 // when absent); with an expression, 1 + the number of tuples whose value is
 // greater, so that ties share a rank and the next rank skips. An empty value
@@ -295,8 +403,40 @@ Value DistinctCountFunction(Evaluator& evaluator, const Call& call, const Contex
 Value RankFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   std::vector<const Hierarchy*> hierarchies;
   Tuple tuple = evaluator.EvalTuple(*call.args[0], context, hierarchies);
-  TupleSet set = evaluator.EvalSet(*call.args[1], context);
   if (std::find(tuple.begin(), tuple.end(), nullptr) != tuple.end()) return Scalar(0.0);
+  if (call.args.size() > 2 && context.filter() == evaluator.base_context().filter()) {
+    // The values at the set's tuples depend on the cell only through the
+    // hierarchies the set does not set, so those are the key.
+    std::vector<const Member*> key = context.all();
+    for (const Hierarchy* hierarchy : hierarchies) {
+      if (!hierarchy->is_measures()) key[static_cast<size_t>(hierarchy->index())] = nullptr;
+      if (hierarchy->is_measures()) key.back() = nullptr;
+    }
+    auto& fixed = evaluator.Memo(*call.args[1], {});
+    if (!fixed) fixed = std::make_shared<bool>(IsFixedSet(evaluator, *call.args[1], evaluator.base_context()));
+    if (*std::static_pointer_cast<bool>(fixed)) {
+      auto& memo = evaluator.Memo(call, key);
+      if (!memo) memo = std::const_pointer_cast<RankTable>(MakeRankTable(evaluator, call, context));
+      const auto& table = *std::static_pointer_cast<const RankTable>(memo);
+      if (!table.usable) return RankBySearch(evaluator, call, context, tuple, hierarchies);
+      if (table.hierarchies.size() != hierarchies.size()) return Scalar(0.0);
+      Tuple ordered;
+      for (const Hierarchy* hierarchy : table.hierarchies) {
+        auto found = std::find(hierarchies.begin(), hierarchies.end(), hierarchy);
+        if (found == hierarchies.end()) return Scalar(0.0);
+        ordered.push_back(tuple[static_cast<size_t>(found - hierarchies.begin())]);
+      }
+      auto rank = table.ranks.find(ordered);
+      return Scalar(rank == table.ranks.end() ? 0.0 : rank->second);
+    }
+  }
+  return RankBySearch(evaluator, call, context, tuple, hierarchies);
+}
+
+// Rank the long way: the set evaluated at this cell and searched.
+Value RankBySearch(Evaluator& evaluator, const Call& call, const Context& context, const Tuple& tuple,
+                   const std::vector<const Hierarchy*>& hierarchies) {
+  TupleSet set = evaluator.EvalSet(*call.args[1], context);
   // The tuple as the set orders its hierarchies.
   Tuple ordered;
   for (const Hierarchy* hierarchy : set.hierarchies) {

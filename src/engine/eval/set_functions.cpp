@@ -105,22 +105,42 @@ Value HierarchizeFunction(Evaluator& evaluator, const Call& call, const Context&
   return set;
 }
 
+bool IsOrderFlag(const std::optional<std::string>& flag) {
+  return flag && (*flag == "ASC" || *flag == "DESC" || *flag == "BASC" || *flag == "BDESC");
+}
+
+// Order(s, key[, flag][, key[, flag]]...): later keys order what earlier
+// keys tie. The first key's flag says whether the hierarchy is kept.
 Value OrderFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   TupleSet set = evaluator.EvalSet(*call.args[0], context);
-  std::string flag = "ASC";
-  if (call.args.size() > 2) {
-    auto given = Evaluator::FlagOf(*call.args[2]);
-    if (!given || (*given != "ASC" && *given != "DESC" && *given != "BASC" && *given != "BDESC")) {
-      evaluator.Fail(*call.args[2], "Expected ASC, DESC, BASC or BDESC");
+  std::vector<TupleSorter::Key> keys;
+  bool keep_hierarchy = true;
+  for (size_t index = 1; index < call.args.size(); ++index) {
+    const mdx::Node& key = *call.args[index];
+    auto flag = Evaluator::FlagOf(key);
+    if (IsOrderFlag(flag)) {
+      evaluator.Fail(key, "Order: argument " + std::to_string(index + 1) + " is the flag " + *flag +
+                              " where a sort key is wanted");
     }
-    flag = *given;
+    std::string given = "ASC";
+    if (index + 1 < call.args.size()) {
+      auto next = Evaluator::FlagOf(*call.args[index + 1]);
+      if (IsOrderFlag(next)) {
+        given = *next;
+        ++index;
+      } else if (next) {
+        // A bare word after a key is meant as a flag (a key is a value, not a word).
+        evaluator.Fail(*call.args[index + 1], "Expected ASC, DESC, BASC or BDESC");
+      }
+    }
+    if (keys.empty()) keep_hierarchy = given[0] != 'B';
+    keys.push_back({&key, given == "DESC" || given == "BDESC"});
   }
-  TupleSorter sorter(evaluator, *call.args[1], context);
-  bool descending = flag == "DESC" || flag == "BDESC";
-  if (flag[0] == 'B') {
-    sorter.SortFlat(set, descending);
+  TupleSorter sorter(evaluator, std::move(keys), context);
+  if (keep_hierarchy) {
+    sorter.SortHierarchically(set, false);
   } else {
-    sorter.SortHierarchically(set, descending);
+    sorter.SortFlat(set, false);
   }
   return set;
 }
@@ -307,7 +327,7 @@ void AddSetFunctions(FunctionTable& table) {
   table.Add("Except", {ExceptFunction, 2, 3, CallForms::kFunction});
   table.Add("Distinct", {DistinctFunction, 1, 1, CallForms::kFunction});
   table.Add("Hierarchize", {HierarchizeFunction, 1, 2, CallForms::kFunction});
-  table.Add("Order", {OrderFunction, 2, 3, CallForms::kFunction});
+  table.Add("Order", {OrderFunction, 2, 33, CallForms::kFunction});
   table.Add("Filter", {FilterFunction, 2, 2, CallForms::kFunction});
   table.Add("Head", {HeadFunction, 1, 2, CallForms::kFunction});
   table.Add("Tail", {TailFunction, 1, 2, CallForms::kFunction});

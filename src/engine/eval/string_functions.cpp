@@ -224,6 +224,66 @@ Value ParameterFunction(Evaluator& evaluator, const Call& call, const Context& c
   return evaluator.Eval(*call.args[2], context);
 }
 
+// The Parameter call of that name within `node`; nullptr where there is none.
+const Call* FindParameter(const mdx::Node* node, const std::string& name) {
+  if (!node) return nullptr;
+  switch (node->kind) {
+    case mdx::NodeKind::kCall: {
+      const auto& call = static_cast<const Call&>(*node);
+      if (EqualsIgnoreCase(call.function, "Parameter") && call.style == mdx::CallStyle::kFunction &&
+          !call.args.empty() && call.args[0]->kind == mdx::NodeKind::kString &&
+          EqualsIgnoreCase(static_cast<const mdx::StringLiteral&>(*call.args[0]).value, name)) {
+        return &call;
+      }
+      for (const auto& arg : call.args) {
+        if (const Call* found = FindParameter(arg.get(), name)) return found;
+      }
+      return nullptr;
+    }
+    case mdx::NodeKind::kTuple:
+      for (const auto& element : static_cast<const mdx::TupleNode&>(*node).elements) {
+        if (const Call* found = FindParameter(element.get(), name)) return found;
+      }
+      return nullptr;
+    case mdx::NodeKind::kSet:
+      for (const auto& element : static_cast<const mdx::SetNode&>(*node).elements) {
+        if (const Call* found = FindParameter(element.get(), name)) return found;
+      }
+      return nullptr;
+    case mdx::NodeKind::kUnary: return FindParameter(static_cast<const mdx::Unary&>(*node).operand.get(), name);
+    case mdx::NodeKind::kBinary: {
+      const auto& binary = static_cast<const mdx::Binary&>(*node);
+      if (const Call* found = FindParameter(binary.left.get(), name)) return found;
+      return FindParameter(binary.right.get(), name);
+    }
+    default: return nullptr;
+  }
+}
+
+// ParamRef(name): the value of the statement's Parameter of that name, which
+// may be written anywhere in it, before or after; its default, as no caller
+// passes values.
+Value ParamRefFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  std::string name = ScalarText(evaluator.EvalScalar(*call.args[0], context));
+  const mdx::Statement* statement = evaluator.statement();
+  const Call* found = nullptr;
+  if (statement) {
+    for (const auto& formula : statement->formulas) {
+      if (!found) found = FindParameter(formula.expression.get(), name);
+      for (const auto& property : formula.properties) {
+        if (!found) found = FindParameter(property.value.get(), name);
+      }
+    }
+    for (const auto& axis : statement->axes) {
+      if (!found) found = FindParameter(axis.set.get(), name);
+    }
+    if (!found) found = FindParameter(statement->slicer.get(), name);
+  }
+  if (!found) evaluator.Fail(call, "ParamRef: the statement declares no Parameter named '" + name + "'");
+  if (found->args.size() < 3) evaluator.Fail(*found, "Parameter: the parameter '" + name + "' has no default");
+  return evaluator.Eval(*found->args[2], context);
+}
+
 }  // namespace
 
 void AddStringFunctions(FunctionTable& table) {
@@ -247,6 +307,7 @@ void AddStringFunctions(FunctionTable& table) {
   table.Add("StrToSet", {StrToSetFunction, 1, 2, CallForms::kFunction});
   table.Add("StrToValue", {StrToValueFunction, 1, 2, CallForms::kFunction});
   table.Add("Parameter", {ParameterFunction, 3, 4, CallForms::kFunction});
+  table.Add("ParamRef", {ParamRefFunction, 1, 1, CallForms::kFunction});
 }
 
 }  // namespace orvex::engine

@@ -54,14 +54,23 @@ int TupleSorter::CompareKeys(const Scalar& a, const Scalar& b) {
   }
 }
 
-Scalar TupleSorter::KeyOf(const Tuple& tuple, const std::vector<const Hierarchy*>& hierarchies) {
+const TupleSorter::KeyList& TupleSorter::KeyOf(const Tuple& tuple, const std::vector<const Hierarchy*>& hierarchies) {
   auto found = keys_.find(tuple);
   if (found != keys_.end()) return found->second;
   Context at = context_;
   for (size_t index = 0; index < tuple.size(); ++index) at.Set(*hierarchies[index], tuple[index]);
-  Scalar key = evaluator_.EvalScalar(key_, at);
-  keys_.emplace(tuple, key);
-  return key;
+  KeyList list;
+  list.reserve(keys_given_.size());
+  for (const Key& key : keys_given_) list.push_back(evaluator_.EvalScalar(*key.node, at));
+  return keys_.emplace(tuple, std::move(list)).first->second;
+}
+
+int TupleSorter::CompareKeyLists(const KeyList& a, const KeyList& b) const {
+  for (size_t index = 0; index < keys_given_.size(); ++index) {
+    int compared = CompareKeys(a[index], b[index]);
+    if (compared != 0) return keys_given_[index].descending ? -compared : compared;
+  }
+  return 0;
 }
 
 namespace {
@@ -78,13 +87,13 @@ void CheckSortBuffer(Evaluator& evaluator, const TupleSet& set) {
 
 void TupleSorter::SortFlat(TupleSet& set, bool descending) {
   CheckSortBuffer(evaluator_, set);
-  std::vector<Scalar> keys;
+  std::vector<const KeyList*> keys;
   keys.reserve(set.tuples.size());
-  for (const Tuple& tuple : set.tuples) keys.push_back(KeyOf(tuple, set.hierarchies));
+  for (const Tuple& tuple : set.tuples) keys.push_back(&KeyOf(tuple, set.hierarchies));
   std::vector<size_t> order(set.tuples.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    int compared = CompareKeys(keys[a], keys[b]);
+    int compared = CompareKeyLists(*keys[a], *keys[b]);
     return descending ? compared > 0 : compared < 0;
   });
   std::vector<Tuple> sorted;
@@ -110,7 +119,7 @@ int TupleSorter::CompareInHierarchy(const Tuple& prefix, const std::vector<const
   key_b.push_back(sibling_b);
   std::vector<const Hierarchy*> key_hierarchies(hierarchies.begin(),
                                                 hierarchies.begin() + static_cast<std::ptrdiff_t>(key_a.size()));
-  int compared = CompareKeys(KeyOf(key_a, key_hierarchies), KeyOf(key_b, key_hierarchies));
+  int compared = CompareKeyLists(KeyOf(key_a, key_hierarchies), KeyOf(key_b, key_hierarchies));
   if (compared != 0) return descending ? -compared : compared;
   if (sibling_a->order != sibling_b->order) return sibling_a->order < sibling_b->order ? -1 : 1;
   return 0;

@@ -224,8 +224,17 @@ Value CaptionFunction(Evaluator& evaluator, const Call& call, const Context& con
   return LabelOf(evaluator, call, context, Label::kCaption);
 }
 
+// level.Ordinal: the level's depth; member.Ordinal: the member's 0-based place
+// among its level's members (-1 for a calculated member, which has none).
 Value OrdinalFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  return Scalar(static_cast<double>(evaluator.EvalLevel(*call.args[0], context)->depth()));
+  Value object = evaluator.Eval(*call.args[0], context);
+  if (const auto* level = std::get_if<const Level*>(&object)) return Scalar(static_cast<double>((*level)->depth()));
+  if (const auto* member = std::get_if<const Member*>(&object)) {
+    if (!*member) return Scalar();
+    if ((*member)->calculated || IsStatementMember(**member)) return Scalar(-1.0);
+    return Scalar(static_cast<double>((*member)->index_in_level));
+  }
+  evaluator.Fail(*call.args[0], "Ordinal: argument 1 must be a member or a level");
 }
 
 // A member property's value as a cell shows it: numbers and truth values for
@@ -253,7 +262,12 @@ Scalar PropertyScalar(LevelProperty::Type type, const KeyValue& value) {
 
 // member.Properties("name"): a property the schema declares on the member's
 // level, or one every member has (KEY, NAME, CAPTION, MEMBER_UNIQUE_NAME, ...).
+// With or without TYPED the value has the property's type: a number compared
+// with a number in Filter should not turn into a comparison of texts.
 Value PropertiesFunction(Evaluator& evaluator, const Call& call, const Context& context) {
+  if (call.args.size() > 2 && Evaluator::FlagOf(*call.args[2]) != "TYPED") {
+    evaluator.Fail(*call.args[2], "Properties: argument 3 must be TYPED");
+  }
   const Member* member = evaluator.EvalMember(*call.args[0], context);
   std::string name = ScalarText(evaluator.EvalScalar(*call.args[1], context));
   if (!member) return Scalar();
@@ -308,7 +322,7 @@ void AddValueFunctions(FunctionTable& table) {
   table.Add("Caption", {CaptionFunction, 1, 1, CallForms::kMember});
   table.Add("Ordinal", {OrdinalFunction, 1, 1, CallForms::kMember});
   table.Add("Value", {ValueFunction, 1, 1, CallForms::kMember});
-  table.Add("Properties", {PropertiesFunction, 2, 2, CallForms::kMember});
+  table.Add("Properties", {PropertiesFunction, 2, 3, CallForms::kMember});
 }
 
 }  // namespace orvex::engine
