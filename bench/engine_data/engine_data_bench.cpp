@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
     const Hierarchy& time = *cube.FindHierarchy("[Time]");
     const Hierarchy& product = *cube.FindHierarchy("[Product]");
     const Member* year = time.LevelMembers(0).front();
-    auto departments = Cross(cube, product.LevelMembers(2), year->children);
-    auto families = Cross(cube, product.LevelMembers(1), year->children);
+    auto departments = Cross(cube, product.LevelMembers(2), year->children());
+    auto families = Cross(cube, product.LevelMembers(1), year->children());
     auto clear = [&] { reader.ClearCache(); };
 
     Print("departments x quarters of " + year->name + ", cold", Median(runs, clear, [&] { Read(cube, unit_sales, departments); }));

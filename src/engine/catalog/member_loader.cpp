@@ -69,16 +69,37 @@ void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Membe
   RowSet rows = store.Query(sql);
 
   std::unordered_map<KeyValue, size_t> row_of_key;
-  for (size_t row = 0; row < rows.row_count(); ++row) row_of_key.emplace(rows.at(row, key), row);
-  std::vector<std::vector<size_t>> children(rows.row_count());
+  row_of_key.reserve(rows.row_count());
+  std::vector<bool> repeated(rows.row_count(), false);  // a key read twice counts once
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    if (!row_of_key.emplace(rows.at(row, key), row).second) repeated[row] = true;
+  }
+  // Each row's children, in row order, as one list cut at first_child[row]
+  // (rather than a list per row: a hundred thousand small allocations).
+  constexpr size_t kNoParent = SIZE_MAX;
+  std::vector<size_t> parent_of(rows.row_count(), kNoParent);
+  std::vector<size_t> first_child(rows.row_count() + 1, 0);
   std::vector<size_t> tops;
   for (size_t row = 0; row < rows.row_count(); ++row) {
-    if (row_of_key.at(rows.at(row, key)) != row) continue;  // a key read twice counts once
+    if (repeated[row]) continue;
     const KeyValue& parent = rows.at(row, parent_column);
     auto found = std::holds_alternative<std::monostate>(parent) || ToText(parent) == level.null_parent_value
                      ? row_of_key.end()
                      : row_of_key.find(parent);
-    (found == row_of_key.end() ? tops : children[found->second]).push_back(row);
+    if (found == row_of_key.end()) {
+      tops.push_back(row);
+    } else {
+      parent_of[row] = found->second;
+      ++first_child[found->second + 1];
+    }
+  }
+  for (size_t row = 0; row < rows.row_count(); ++row) first_child[row + 1] += first_child[row];
+  std::vector<size_t> child_rows(first_child.back());
+  {
+    std::vector<size_t> next(first_child.begin(), first_child.end() - 1);
+    for (size_t row = 0; row < rows.row_count(); ++row) {
+      if (parent_of[row] != kNoParent) child_rows[next[parent_of[row]]++] = row;
+    }
   }
   // Depth first without recursion: a chain of members may be very deep.
   std::vector<std::pair<size_t, const Member*>> stack;
@@ -98,7 +119,9 @@ void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Membe
     member.below_level = below_top ? parent->below_level + 1 : 0;
     for (size_t property : properties) member.properties.push_back(rows.at(row, property));
     const Member& added = tree.Add(std::move(member));
-    for (auto child = children[row].rbegin(); child != children[row].rend(); ++child) stack.emplace_back(*child, &added);
+    for (size_t child = first_child[row + 1]; child > first_child[row]; --child) {
+      stack.emplace_back(child_rows[child - 1], &added);
+    }
   }
 }
 
@@ -162,15 +185,32 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
   std::unordered_map<ChildKey, const Member*, ChildKeyHash> children;
   children.reserve(rows.row_count() * 2);
   std::unordered_set<const Member*> hidden_members;
+  // The rows come ordered by the levels' keys, so a row's member at a level is
+  // mostly the one the row before reached there: compared before the index.
+  struct Reached {
+    const Member* above = nullptr;  // the stored parent it was reached from
+    const Member* member = nullptr;
+    bool hidden = false;
+  };
+  std::vector<Reached> previous(columns.size());
   for (size_t row = 0; row < rows.row_count(); ++row) {
     const Member* stored = all_member;
     const Member* shown = all_member;
     for (size_t index = 0; index < columns.size(); ++index) {
       const KeyValue& key = rows.at(row, columns[index].key);
+      Reached& last = previous[index];
+      if (last.member && last.above == stored && last.member->key == key) {
+        stored = last.member;
+        if (!last.hidden) shown = stored;
+        continue;
+      }
+      last.above = stored;
       auto found = children.find(ChildKey{stored, &key});
       if (found != children.end()) {
         stored = found->second;
-        if (hidden_members.empty() || hidden_members.count(stored) == 0) shown = stored;
+        last.member = stored;
+        last.hidden = !hidden_members.empty() && hidden_members.count(stored) != 0;
+        if (!last.hidden) shown = stored;
         continue;
       }
       Member member;
@@ -188,6 +228,8 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
       const Member& added = hidden ? tree.AddHidden(std::move(member)) : tree.Add(std::move(member));
       children.emplace(ChildKey{stored, &added.key}, &added);
       stored = &added;
+      last.member = &added;
+      last.hidden = hidden;
       if (hidden) {
         hidden_members.insert(&added);
       } else {

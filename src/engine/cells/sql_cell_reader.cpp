@@ -476,7 +476,7 @@ std::string SqlCellReader::TupleFilterSql(const TupleFilter& filter, detail::Rel
         const Member* descendant = below.back();
         below.pop_back();
         subtree.insert(descendant->key);
-        below.insert(below.end(), descendant->children.begin(), descendant->children.end());
+        below.insert(below.end(), descendant->children().begin(), descendant->children().end());
       }
       return FilterSql(parent_child->key_sql, subtree);
     }

@@ -480,7 +480,7 @@ std::optional<Scalar> Evaluator::RestrictedRollup(const Context& context) {
   if (aggregator == Aggregator::kAvg || aggregator == Aggregator::kDistinctCount) return Scalar();
   Context child_context = context;
   std::optional<CellNumber> total;
-  for (const Member* child : partial->children) {
+  for (const Member* child : partial->children()) {
     child_context.Set(*child);
     Scalar value = CellValue(child_context);
     if (IsEmpty(value)) continue;

@@ -14,7 +14,7 @@ using mdx::Call;
 
 Value IsLeafFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
-  return Scalar(member && member->children.empty());
+  return Scalar(member && member->children().empty());
 }
 
 // IsAncestor(a, b): a is strictly above b.
@@ -40,8 +40,8 @@ Value IsSiblingFunction(Evaluator& evaluator, const Call& call, const Context& c
 // Leaves are generation 0; a member is of generation n when one of its
 // children is of generation n - 1, so in a ragged tree a member may be of several.
 bool IsOfGeneration(const Member& member, int64_t generation) {
-  if (generation == 0) return member.children.empty();
-  for (const Member* child : member.children) {
+  if (generation == 0) return member.children().empty();
+  for (const Member* child : member.children()) {
     if (IsOfGeneration(*child, generation - 1)) return true;
   }
   return false;

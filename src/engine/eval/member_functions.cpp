@@ -34,17 +34,17 @@ Value ParentFunction(Evaluator& evaluator, const Call& call, const Context& cont
 
 Value FirstChildFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
-  return member && !member->children.empty() ? member->children.front() : nullptr;
+  return member && !member->children().empty() ? member->children().front() : nullptr;
 }
 
 Value LastChildFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
-  return member && !member->children.empty() ? member->children.back() : nullptr;
+  return member && !member->children().empty() ? member->children().back() : nullptr;
 }
 
 const std::vector<const Member*>* SiblingsOf(const Member* member) {
   if (!member || IsStatementMember(*member)) return nullptr;
-  return member->parent ? &member->parent->children : &member->level->members();
+  return member->parent ? &member->parent->children() : &member->level->members();
 }
 
 Value FirstSiblingFunction(Evaluator& evaluator, const Call& call, const Context& context) {

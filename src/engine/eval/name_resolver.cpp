@@ -228,10 +228,10 @@ const Member* NameResolver::WalkPath(const Hierarchy& hierarchy, const std::vect
       continue;
     }
     if (part.key) {
-      const auto& candidates = current ? current->children : hierarchy.levels().front()->members();
+      const auto& candidates = current ? current->children() : hierarchy.levels().front()->members();
       next = FindByKey(candidates, part.text);
       // The all member is optional in a path, as it is for names.
-      if (!next && !current && hierarchy.all_member()) next = FindByKey(hierarchy.all_member()->children, part.text);
+      if (!next && !current && hierarchy.all_member()) next = FindByKey(hierarchy.all_member()->children(), part.text);
     } else {
       next = hierarchy.FindChild(current, part.text);
     }

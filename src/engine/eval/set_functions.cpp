@@ -215,12 +215,12 @@ DescendantLevels ParseDescendantsFlag(Evaluator& evaluator, const mdx::Node& nod
 
 void CollectDescendants(const Member* member, int depth, const DescendantLevels& levels, std::vector<const Member*>& out) {
   int own = member->depth();
-  bool wanted = levels.leaves ? (member->children.empty() && own <= depth)
+  bool wanted = levels.leaves ? (member->children().empty() && own <= depth)
                               : (own < depth ? levels.before : own == depth ? levels.self : levels.after);
   if (wanted) out.push_back(member);
   if (!levels.after && !levels.leaves && own >= depth) return;
   if (levels.leaves && own >= depth) return;
-  for (const Member* child : member->children) CollectDescendants(child, depth, levels, out);
+  for (const Member* child : member->children()) CollectDescendants(child, depth, levels, out);
 }
 
 Value DescendantsFunction(Evaluator& evaluator, const Call& call, const Context& context) {
@@ -300,14 +300,14 @@ Value ChildrenFunction(Evaluator& evaluator, const Call& call, const Context& co
   const Member* member = evaluator.EvalMember(*call.args[0], context);
   TupleSet set;
   if (!member) return set;
-  return MemberSet(HierarchyOf(*member), member->children);
+  return MemberSet(HierarchyOf(*member), member->children());
 }
 
 Value SiblingsFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   const Member* member = evaluator.EvalMember(*call.args[0], context);
   TupleSet set;
   if (!member) return set;
-  if (member->parent && !IsStatementMember(*member)) return MemberSet(HierarchyOf(*member), member->parent->children);
+  if (member->parent && !IsStatementMember(*member)) return MemberSet(HierarchyOf(*member), member->parent->children());
   if (IsStatementMember(*member)) return MemberSet(HierarchyOf(*member), {member});
   return MemberSet(HierarchyOf(*member), member->level->members());
 }

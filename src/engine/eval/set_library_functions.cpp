@@ -314,7 +314,7 @@ Value DrilldownLevelFunction(Evaluator& evaluator, const Call& call, const Conte
     // Children already following the member are not repeated.
     bool drilled = index + 1 < set.tuples.size() && set.tuples[index + 1].front()->parent == member;
     if (drilled) continue;
-    for (const Member* child : member->children) result.push_back(Tuple{child});
+    for (const Member* child : member->children()) result.push_back(Tuple{child});
     evaluator.CheckSize(result.size(), call);
   }
   set.tuples = std::move(result);
@@ -332,7 +332,7 @@ Value DrilldownLevelTopOrBottom(Evaluator& evaluator, const Call& call, const Co
     const Member* member = tuple.front();
     result.push_back(tuple);
     if (member->depth() != depth) continue;
-    TupleSet children = MembersOf(HierarchyOf(*member), member->children);
+    TupleSet children = MembersOf(HierarchyOf(*member), member->children());
     if (call.args.size() > 3) {
       TupleSorter(evaluator, *call.args[3], context).SortFlat(children, top);
     } else {
@@ -375,7 +375,7 @@ void DrillDown(const Member* member, const std::unordered_set<const Member*>& ta
                std::vector<Tuple>& out) {
   out.push_back(Tuple{member});
   if (!targets.count(member)) return;
-  for (const Member* child : member->children) {
+  for (const Member* child : member->children()) {
     if (recursive) {
       DrillDown(child, targets, recursive, out);
     } else {
@@ -465,7 +465,7 @@ Value ToggleDrillStateFunction(Evaluator& evaluator, const Call& call, const Con
     if (index + 1 < set.tuples.size() && member->IsAncestorOf(*set.tuples[index + 1].front())) {
       while (index + 1 < set.tuples.size() && member->IsAncestorOf(*set.tuples[index + 1].front())) ++index;
     } else {
-      for (const Member* child : member->children) result.push_back(Tuple{child});
+      for (const Member* child : member->children()) result.push_back(Tuple{child});
     }
     evaluator.CheckSize(result.size(), call);
   }

@@ -114,15 +114,15 @@ const Member* CousinOf(const Member* member, const Member* other) {
   while (at && at->depth() > other->depth()) {
     const Member* parent = at->parent;
     if (!parent) return nullptr;
-    auto found = std::find(parent->children.begin(), parent->children.end(), at);
-    path.push_back(static_cast<size_t>(found - parent->children.begin()));
+    auto found = std::find(parent->children().begin(), parent->children().end(), at);
+    path.push_back(static_cast<size_t>(found - parent->children().begin()));
     at = parent;
   }
   if (!at || at->depth() != other->depth()) return nullptr;
   const Member* result = other;
   for (auto step = path.rbegin(); step != path.rend(); ++step) {
-    if (*step >= result->children.size()) return nullptr;
-    result = result->children[*step];
+    if (*step >= result->children().size()) return nullptr;
+    result = result->children()[*step];
   }
   return result;
 }
@@ -168,8 +168,8 @@ Value EdgePeriod(Evaluator& evaluator, const Call& call, const Context& context,
   if (depth < member->depth()) return static_cast<const Member*>(nullptr);
   const Member* at = member;
   while (at && at->depth() < depth) {
-    if (at->children.empty()) return static_cast<const Member*>(nullptr);
-    at = first ? at->children.front() : at->children.back();
+    if (at->children().empty()) return static_cast<const Member*>(nullptr);
+    at = first ? at->children().front() : at->children().back();
   }
   return at;
 }

@@ -284,7 +284,7 @@ Value PropertiesFunction(Evaluator& evaluator, const Call& call, const Context& 
   if (upper == "LEVEL_NUMBER") return Scalar(static_cast<double>(member->depth()));
   if (upper == "LEVEL_UNIQUE_NAME") return Scalar(member->level->unique_name());
   if (upper == "HIERARCHY_UNIQUE_NAME") return Scalar(member->level->hierarchy().unique_name());
-  if (upper == "CHILDREN_CARDINALITY") return Scalar(static_cast<double>(member->children.size()));
+  if (upper == "CHILDREN_CARDINALITY") return Scalar(static_cast<double>(member->children().size()));
   if (upper == "PARENT_UNIQUE_NAME") return Scalar(member->parent ? member->parent->unique_name : std::string());
   const auto& declared = member->level->properties();
   for (size_t index = 0; index < declared.size(); ++index) {

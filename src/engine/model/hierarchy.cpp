@@ -65,6 +65,7 @@ const std::string& Hierarchy::default_member_name() const { return state_->defau
 const detail::HierarchyMapping& Hierarchy::mapping() const { return state_->mapping; }
 bool Hierarchy::visible() const { return state_->visible; }
 bool Hierarchy::accessible() const { return state_->accessible; }
+bool Hierarchy::members_read() const { return state_->loaded.load(std::memory_order_acquire) != nullptr; }
 
 const std::vector<const Member*>& Hierarchy::AllMembers() const { return Tree().members(); }
 
@@ -74,7 +75,29 @@ const std::vector<const Member*>& Hierarchy::LevelMembers(int depth) const {
 
 const std::vector<const Member*>& Hierarchy::HiddenMembers(int depth) const { return Tree().hidden(depth); }
 
+Member* Hierarchy::EarlyAllMember() const {
+  State& state = *state_;
+  if (!state.has_all || state.base || state.levels.empty()) return nullptr;
+  std::call_once(state.all_once, [&state] {
+    auto member = std::make_unique<Member>();
+    member->name = state.all_member_name;
+    member->caption = state.all_member_caption;
+    member->unique_name = state.unique_name + "." + Bracket(state.all_member_name);
+    member->level = state.levels.front().get();
+    member->is_all = true;
+    member->children_on_demand = true;
+    // Always the first member in hierarchy order and in its level.
+    member->order = 0;
+    member->index_in_level = 0;
+    state.all = std::move(member);
+  });
+  return state.all.get();
+}
+
 const Member* Hierarchy::default_member() const {
+  if (state_->default_member_name.empty()) {
+    if (const Member* all = EarlyAllMember()) return all;
+  }
   Tree();
   if (!state_->default_member && !state_->default_member_name.empty()) {
     throw EngineError("The default member " + state_->default_member_name + " of the hierarchy " +
@@ -85,12 +108,16 @@ const Member* Hierarchy::default_member() const {
 
 const Member* Hierarchy::all_member() const {
   if (!state_->has_all) return nullptr;
+  if (const Member* all = EarlyAllMember()) return all;
   const auto& roots = Tree().roots();
   // Under a role that hides it, the all member is not among the roots.
   return roots.empty() || !roots.front()->is_all ? nullptr : roots.front();
 }
 
 const Member* Hierarchy::FindMember(std::string_view unique_name) const {
+  // The all member comes first in hierarchy order and so wins any lookup of
+  // its name; found here, it needs no members read.
+  if (const Member* all = EarlyAllMember(); all && EqualsIgnoreCase(all->unique_name, unique_name)) return all;
   if (const Member* member = Tree().Find(unique_name)) return member;
   for (const Member* member : state_->calculated_members) {
     if (EqualsIgnoreCase(member->unique_name, unique_name)) return member;
@@ -139,7 +166,7 @@ void Hierarchy::AddCalculatedMembers(const detail::MemberTree& tree) const {
 
 const Member* Hierarchy::FindChild(const Member* parent, std::string_view name) const {
   const auto& tree = Tree();
-  const auto& candidates = parent ? parent->children : tree.roots();
+  const auto& candidates = parent ? parent->child_members : tree.roots();
   for (const Member* child : candidates) {
     if (EqualsIgnoreCase(child->name, name)) return child;
   }
@@ -212,14 +239,14 @@ const Member* Hierarchy::ResolveName(const detail::MemberTree& tree, const std::
   const Member* member = nullptr;
   const auto& roots = tree.roots();
   for (const auto& part : parts) {
-    const auto& candidates = member ? member->children : roots;
+    const auto& candidates = member ? member->child_members : roots;
     const Member* next = nullptr;
     for (const Member* child : candidates) {
       if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
     }
     // The all member is optional at the top of a path: "[USA]" under [All Stores].
     if (!next && !member && state_->has_all && !roots.empty() && roots.front()->is_all) {
-      for (const Member* child : roots.front()->children) {
+      for (const Member* child : roots.front()->child_members) {
         if (EqualsIgnoreCase(child->name, part)) { next = child; break; }
       }
     }
@@ -240,15 +267,12 @@ const detail::MemberTree& Hierarchy::Tree() const {
     tree = RestrictedTree();
   } else {
     tree = std::make_unique<detail::MemberTree>(state.levels.size());
-    const Member* all = nullptr;
-    if (state.has_all) {
-      Member member;
-      member.name = state.all_member_name;
-      member.caption = state.all_member_caption;
-      member.unique_name = state.unique_name + "." + Bracket(state.all_member_name);
-      member.level = state.levels.front().get();
-      member.is_all = true;
-      all = &tree->Add(std::move(member));
+    Member* all = EarlyAllMember();
+    if (all) {
+      // A load that failed part way may have linked children; nobody reads
+      // them before a tree is published.
+      all->child_members.clear();
+      tree->AddRoot(*all);
     }
     state.load_members(*this, all, *tree);
   }

@@ -40,9 +40,10 @@ class Hierarchy {
   // ComError when the store fails; a later call tries again.
   const std::vector<const Member*>& AllMembers() const;
   // The schema's defaultMember, else the all member, else the first top-level
-  // member. For the measures: the cube's default measure.
+  // member. For the measures: the cube's default measure. The all member as
+  // default comes without reading the members.
   const Member* default_member() const;
-  const Member* all_member() const;  // nullptr without an all level
+  const Member* all_member() const;  // nullptr without an all level; never reads the members outside a role
   // By unique name, without regard to case; nullptr when absent.
   const Member* FindMember(std::string_view unique_name) const;
   // A child by name, else by caption, without regard to case; `parent` nullptr
@@ -61,6 +62,9 @@ class Hierarchy {
   // place in Cube::hierarchies() and in coordinates (cells add up over it at
   // its default member), but no name reaches it and it has no members.
   bool accessible() const;
+  // Whether the members have been read (under a role: copied) by now; a
+  // statement reads only those of the hierarchies it goes below the all member of.
+  bool members_read() const;
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 
@@ -78,6 +82,9 @@ class Hierarchy {
   friend class CubeBuilder;  // the data layer builds hierarchies
   Hierarchy();
   const detail::MemberTree& Tree() const;  // the members, loaded on first use
+  // The all member made before the members are read, where the hierarchy has
+  // one and no role restricts it; nullptr otherwise. Never reads the store.
+  Member* EarlyAllMember() const;
   // Under a role: the copies of the base hierarchy's members that the role shows.
   std::unique_ptr<detail::MemberTree> RestrictedTree() const;
   // The member the schema's defaultMember names: a unique name, a path below

@@ -40,6 +40,12 @@ struct Hierarchy::State {
   std::shared_ptr<const HierarchyAccess> access;
   bool accessible = true;
 
+  // The all member of a hierarchy with one and no role: made without reading
+  // the store, so that a statement that leaves the hierarchy at it never reads
+  // the members. The tree links it as its first root when it is read.
+  std::once_flag all_once;
+  std::unique_ptr<Member> all;
+
   std::mutex load_mutex;
   std::unique_ptr<detail::MemberTree> tree;  // guarded by load_mutex until published through `loaded`
   const Member* default_member = nullptr;    // set with `tree`; nullptr when defaultMember names no member

@@ -30,13 +30,17 @@ struct Member {
   // nearest shown ancestor); nullptr where it is `parent`. Cells are filtered
   // by the keys along this path.
   const Member* stored_parent_if_hidden = nullptr;
-  std::vector<const Member*> children;  // in member order
+  // In member order. Read through children(): an all member is handed out
+  // before its hierarchy's members are read, and children() reads them first.
+  std::vector<const Member*> child_members;
   // Position in hierarchy order: every parent before its children, siblings in
   // their level's order (ordinal column, else key). Sorting by it hierarchizes.
   int32_t order = 0;
   // Position among the members of its level, in member order.
   int32_t index_in_level = 0;
   bool is_all = false;
+  // Set on an all member that exists before its hierarchy's members are read.
+  bool children_on_demand = false;
   // In a parent-child hierarchy every member belongs to its one level but
   // sits this many steps below that level's depth.
   int32_t below_level = 0;
@@ -57,6 +61,9 @@ struct Member {
   const Member* stored = nullptr;
   RollupPolicy rollup = RollupPolicy::kFull;
 
+  // The members one step below, in member order; reads the hierarchy's
+  // members first where they are not read yet (throws ComError when that fails).
+  const std::vector<const Member*>& children() const;
   // The level's depth (plus below_level): 0 at the top level (the all level where there is one).
   int depth() const;
   bool IsAncestorOf(const Member& other) const;  // strictly above `other` on its path

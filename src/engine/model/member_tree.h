@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <mutex>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -20,12 +21,15 @@ class MemberTree {
   // Adds `member` as the last child of its parent (or as the last top-level
   // member); the tree owns it and its address never changes.
   Member& Add(Member member);
+  // Adds `member`, owned elsewhere and outliving the tree, as the last
+  // top-level member; its children are linked as Add() links any parent's.
+  void AddRoot(Member& member) { roots_.push_back(&member); }
   // Keeps `member`, a ragged level's hidden member, without linking it into
   // the tree: it is in no level list, no parent's children and no index, but
   // the members below it point to it through Member::stored_parent().
   Member& AddHidden(Member member);
   // Numbers the members in hierarchy order (parents before children) and
-  // builds the per-level lists and the unique-name index.
+  // builds the per-level lists; the unique-name index is built by the first Find().
   void Finish();
 
   const std::vector<const Member*>& members() const { return members_; }
@@ -35,7 +39,7 @@ class MemberTree {
   // The hidden members at `depth`, in the order they were added.
   const std::vector<const Member*>& hidden(int depth) const;
   // By unique name, without regard to case; nullptr when absent. The first
-  // member wins when two share a unique name.
+  // member wins when two share a unique name. Thread-safe after Finish().
   const Member* Find(std::string_view unique_name) const;
 
  private:
@@ -46,7 +50,10 @@ class MemberTree {
   std::vector<const Member*> members_;
   std::vector<std::vector<const Member*>> levels_;
   std::vector<std::vector<const Member*>> hidden_;
-  std::unordered_map<std::string_view, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual> by_unique_name_;
+  // Many statements never look a member up by name: the index is built then.
+  mutable std::once_flag index_once_;
+  mutable std::unordered_map<std::string_view, const Member*, CaseInsensitiveHash, CaseInsensitiveEqual>
+      by_unique_name_;
 };
 
 }  // namespace orvex::engine::detail

@@ -38,7 +38,7 @@ Visibility DecideVisibility(const detail::MemberTree& full, const HierarchyAcces
         const Member* current = stack.back();
         stack.pop_back();
         granted[position(*current)] = all;
-        stack.insert(stack.end(), current->children.begin(), current->children.end());
+        stack.insert(stack.end(), current->child_members.begin(), current->child_members.end());
       }
     }
     auto in_range = [&](const Member& member) {

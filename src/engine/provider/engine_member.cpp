@@ -59,7 +59,7 @@ EngineMember::EngineMember(std::shared_ptr<const void> owner, const engine::Memb
         properties.Add("HIERARCHY_UNIQUE_NAME",
                        Variant(m.level ? m.level->hierarchy().unique_name() : std::string()));
         properties.Add("PARENT_UNIQUE_NAME", Variant(m.parent ? m.parent->unique_name : std::string()));
-        properties.Add("CHILDREN_CARDINALITY", Variant(static_cast<int32_t>(m.children.size())));
+        properties.Add("CHILDREN_CARDINALITY", Variant(static_cast<int32_t>(m.children().size())));
         properties.Add("KEY", KeyVariant(m.key));
         properties.Add("NAME", Variant(m.name));
         properties.Add("CAPTION", Variant(m.caption));
@@ -85,8 +85,8 @@ std::shared_ptr<provider::Members> EngineMember::Children() const {
   auto owner = owner_;
   const engine::Member* parent = &member_;
   return std::make_shared<LazyCollection<provider::Member>>(
-      static_cast<int>(member_.children.size()),
-      [owner, parent](int index) { return Wrap(owner, parent->children[static_cast<size_t>(index)]); },
+      static_cast<int>(member_.children().size()),
+      [owner, parent](int index) { return Wrap(owner, parent->children()[static_cast<size_t>(index)]); },
       [owner, parent](std::string_view name) -> std::shared_ptr<provider::Member> {
         if (!parent->level) return nullptr;
         const Hierarchy& hierarchy = parent->level->hierarchy();

@@ -29,7 +29,7 @@ class EngineMember final : public provider::Member {
   int LevelDepth() const override { return member_.depth(); }
   std::string LevelName() const override;
   std::shared_ptr<provider::Member> Parent() const override { return Wrap(owner_, member_.parent); }
-  int ChildCount() const override { return static_cast<int>(member_.children.size()); }
+  int ChildCount() const override { return static_cast<int>(member_.children().size()); }
   // Looks children up by unique name first (in constant time), then by name or caption.
   std::shared_ptr<provider::Members> Children() const override;
   // MEMBER_NAME, MEMBER_UNIQUE_NAME, MEMBER_CAPTION, LEVEL_NUMBER, LEVEL_UNIQUE_NAME,

@@ -128,11 +128,11 @@ TEST(CubeBuilderTest, NamesEachHierarchyOfADimensionThatHasSeveral) {
 TEST(CubeBuilderTest, OrdersByTheOrdinalColumnAndKeepsCaptionsApartFromNames) {
   const Cube& cube = Shapes();
   const Member* year = FindMember(cube, "[Time].[Time].[2020]");
-  EXPECT_EQ(Names(year->children), (std::vector<std::string>{"[Time].[Time].[2020].[Jan]", "[Time].[Time].[2020].[Feb]",
+  EXPECT_EQ(Names(year->children()), (std::vector<std::string>{"[Time].[Time].[2020].[Jan]", "[Time].[Time].[2020].[Feb]",
                                                              "[Time].[Time].[2020].[Mar]"}));
   const Member* weeks = FindMember(cube, "[Time].[Weekly].[2021]");
-  EXPECT_EQ(Names(weeks->children), (std::vector<std::string>{"[Time].[Weekly].[2021].[1]", "[Time].[Weekly].[2021].[52]"}));
-  EXPECT_EQ(Names(weeks->children, true), (std::vector<std::string>{"W1", "W52"}));
+  EXPECT_EQ(Names(weeks->children()), (std::vector<std::string>{"[Time].[Weekly].[2021].[1]", "[Time].[Weekly].[2021].[52]"}));
+  EXPECT_EQ(Names(weeks->children(), true), (std::vector<std::string>{"W1", "W52"}));
   const Hierarchy& weekly = *cube.FindHierarchy("[Time].[Weekly]");
   EXPECT_EQ(weekly.FindChild(weeks, "w52")->name, "52");
   EXPECT_EQ(FindMember(cube, "[Region].[South].[Coast].[#null]")->key, KeyValue());

@@ -114,7 +114,7 @@ TEST(HierarchyTest, MembersComeInHierarchyOrderWithLevelsInOrder) {
                                       "[Time].[1997].[Q4]", "[Time].[1998].[Q1]", "[Time].[1998].[Q2]",
                                       "[Time].[1998].[Q3]", "[Time].[1998].[Q4]"}));
   // Numeric keys order numerically, not as text: 10, 11, 12 come after 9.
-  EXPECT_EQ(UniqueNames(FindMember(cube, "[Time].[1997].[Q4]")->children),
+  EXPECT_EQ(UniqueNames(FindMember(cube, "[Time].[1997].[Q4]")->children()),
             (std::vector<std::string>{"[Time].[1997].[Q4].[10]", "[Time].[1997].[Q4].[11]", "[Time].[1997].[Q4].[12]"}));
   EXPECT_EQ(UniqueNames(cube.FindHierarchy("[Store]")->levels()[1]->members()),
             (std::vector<std::string>{"[Store].[Canada]", "[Store].[USA]"}));

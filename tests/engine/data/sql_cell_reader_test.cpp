@@ -84,12 +84,12 @@ TEST(SqlCellReaderTest, ChildrenAddUpToTheirParentForEveryAdditiveMeasure) {
   }
   for (const Hierarchy* hierarchy : cube.hierarchies()) {
     for (const Member* parent : hierarchy->AllMembers()) {
-      if (parent->children.empty()) continue;
+      if (parent->children().empty()) continue;
       SCOPED_TRACE(parent->unique_name);
       Coordinate parent_at(cube.hierarchies().size(), nullptr);
       parent_at[static_cast<size_t>(hierarchy->index())] = parent;
       std::vector<Coordinate> children;
-      for (const Member* child : parent->children) {
+      for (const Member* child : parent->children()) {
         children.push_back(parent_at);
         children.back()[static_cast<size_t>(hierarchy->index())] = child;
       }
