@@ -19,19 +19,13 @@
 #include "provider/cellset_data.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"
+#include "bench_timing.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
+using orvex::bench::Clock;
+using orvex::bench::Median;
+using orvex::bench::Milliseconds;
 
 // 100,000 staff: ten top members, each member leading ten (ids 1..100000,
 // a member's boss is (id - 1) / 10, the top ones' boss 0); a sale per member

@@ -18,19 +18,13 @@
 #include "engine/eval/query_executor.h"
 #include "platform/com/com_error.h"
 #include "tools/common/command_line.h"
+#include "bench_timing.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
+using orvex::bench::Clock;
+using orvex::bench::Median;
+using orvex::bench::Milliseconds;
 
 struct Statement {
   const char* name;

@@ -24,6 +24,7 @@
 #include "engine/catalog/catalog_loader.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"
+#include "tiny_session.h"
 
 namespace orvex::engine {
 namespace {
@@ -96,12 +97,7 @@ class AggregateTableTest : public ::testing::Test {
   }
 
   static std::string Cells(const std::shared_ptr<const Catalog>& catalog, const std::string& mdx) {
-    auto result = QueryExecutor(catalog, EngineOptions{}).Execute(mdx);
-    std::string text;
-    for (const auto& cell : result->cells) {
-      text += (text.empty() ? "" : " ") + (IsEmpty(cell.value) ? std::string("-") : ScalarText(cell.value));
-    }
-    return text;
+    return testing::StatementCells(catalog, mdx);
   }
 
   SqlCellReader& Reader() { return dynamic_cast<SqlCellReader&>(with_->FindCube("C").cells()); }

@@ -15,6 +15,7 @@
 #include "engine/model/hierarchy.h"
 #include "temp_dir.h"
 #include "tiny_catalog.h"
+#include "tiny_session.h"
 
 namespace orvex::engine {
 namespace {
@@ -27,12 +28,7 @@ class LazyMembersTest : public ::testing::Test {
   std::shared_ptr<const Catalog> Fresh() const { return CatalogLoader::Load(root_.path() / "Tiny"); }
 
   static std::string Cells(const std::shared_ptr<const Catalog>& catalog, const std::string& mdx) {
-    auto result = QueryExecutor(catalog, EngineOptions{}).Execute(mdx);
-    std::string text;
-    for (const auto& cell : result->cells) {
-      text += (text.empty() ? "" : " ") + (IsEmpty(cell.value) ? std::string("-") : ScalarText(cell.value));
-    }
-    return text;
+    return testing::StatementCells(catalog, mdx);
   }
 
   static std::set<std::string> Read(const Cube& cube) {

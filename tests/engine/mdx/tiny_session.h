@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/catalog/data_sources.h"
+#include "engine/eval/query_executor.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/embedded_provider.h"
 #include "engine/provider/engine_session.h"
@@ -12,6 +13,16 @@
 
 // Statements run through the embedded provider over the Tiny catalog.
 namespace orvex::engine::testing {
+
+// The values of a statement's cells over `catalog`, in order, blank-separated; "-" for an empty cell.
+inline std::string StatementCells(const std::shared_ptr<const Catalog>& catalog, const std::string& mdx) {
+  auto result = QueryExecutor(catalog, EngineOptions{}).Execute(mdx);
+  std::string text;
+  for (const auto& cell : result->cells) {
+    text += (text.empty() ? "" : " ") + (IsEmpty(cell.value) ? std::string("-") : ScalarText(cell.value));
+  }
+  return text;
+}
 
 // Data sources knowing only "Tiny" (and the local names) for the Tiny catalog.
 inline std::shared_ptr<DataSources> TinySources() {
