@@ -4,8 +4,7 @@
 # way (orvex_layer_link), so that a call upward does not link, and
 # check_layers.cmake fails the build when a file includes a header of a
 # folder that is not below its own. A file belongs to the longest listed
-# folder that holds it (frontend/common/x.h to frontend/common, the rest of
-# frontend/ to frontend). Folders not listed here (platform, errors, olap,
+# folder that holds it (engine/model/x.h to engine/model). Folders not listed here (platform, errors, olap,
 # ...) are components of their own and are not checked.
 set(ORVEX_LAYERS
   "engine/common"
@@ -17,8 +16,8 @@ set(ORVEX_LAYERS
   "engine/catalog   engine/cells engine/schema"
   "engine/eval      engine/catalog engine/mdx"
   "engine/provider  engine/eval"
-  "frontend/common"
-  "render           frontend/common"
+  "html"
+  "render           html"
   "frontend         render")
 
 # The folders listed, lowest first.

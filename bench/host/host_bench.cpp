@@ -32,7 +32,7 @@
 #include "child_process.h"
 #include "engine/catalog/data_sources.h"
 #include "engine/provider/engine_session.h"
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "host/response_compression.h"
 
 namespace {

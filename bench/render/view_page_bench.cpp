@@ -14,7 +14,7 @@
 
 #include "engine/catalog/data_sources.h"
 #include "engine/provider/embedded_provider.h"
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "frontend/orvex.h"
 #include "platform/asp/application.h"
 #include "platform/asp/memory_request.h"

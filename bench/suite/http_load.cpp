@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "frontend/common/general.h"
+#include "html/general.h"
 
 namespace orvex::bench {
 namespace {

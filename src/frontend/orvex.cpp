@@ -2,8 +2,8 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
-#include "frontend/common/error_text.h"
-#include "frontend/common/general.h"
+#include "html/error_text.h"
+#include "html/general.h"
 #include "platform/asp/application.h"
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "errors/event_log.h"
-#include "frontend/common/page_writer.h"
+#include "html/page_writer.h"
 #include "platform/asp/request.h"
 #include "platform/asp/response.h"
 #include "platform/asp/server.h"

@@ -6,8 +6,8 @@
 
 #include "errors/error_builder.h"
 #include "errors/trail.h"
-#include "frontend/common/error_text.h"
-#include "frontend/common/general.h"
+#include "html/error_text.h"
+#include "html/general.h"
 #include "olap/axes.h"
 #include "olap/axis.h"
 #include "olap/axis_hierarchies.h"

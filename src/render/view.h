@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "errors/event_log.h"
-#include "frontend/common/page_writer.h"
+#include "html/page_writer.h"
 #include "olap/globals.h"
 #include "platform/asp/request.h"
 #include "platform/asp/response.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "frontend/orvex.h"
 #include "platform/runtime/runtime.h"
 #include "platform/scripting_fakes.h"

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "host/http_request.h"
 #include "host/http_response.h"
 #include "host/orvex_server.h"

@@ -1,4 +1,4 @@
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "frontend/orvex.h"
 
 namespace orvex::frontend {

@@ -1,5 +1,5 @@
 #include "errors/trail.h"
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "frontend/orvex.h"
 #include "platform/text.h"
 

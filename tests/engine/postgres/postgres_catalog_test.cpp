@@ -12,7 +12,7 @@
 #include "engine/provider/engine_session.h"
 #include "engine/store/duckdb/duckdb_database.h"
 #include "engine/store/postgres/postgres_table_copy.h"
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "platform/asp/memory_request.h"
 #include "platform/asp/memory_response.h"
 #include "platform/asp/server.h"

@@ -1,3 +1,3 @@
 #include "frontend/orvex.h"
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "render/view.h"

@@ -1,6 +1,6 @@
-#include "frontend/common/page_writer.h"
+#include "html/page_writer.h"
 
-#include "frontend/common/general.h"
+#include "html/general.h"
 #include "platform/runtime/runtime.h"
 
 namespace orvex::frontend {

@@ -1,4 +1,4 @@
-#include "frontend/common/error_text.h"
+#include "html/error_text.h"
 
 #include <cctype>
 #include <regex>
