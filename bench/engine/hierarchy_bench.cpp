@@ -4,7 +4,8 @@
 // members and their children by one measure. Each run opens the catalog
 // afresh, so "cold" includes reading the member tree and every cell from
 // the store; "warm" is the same statement again in that process.
-//   hierarchy_bench [--runs N]
+//   hierarchy_bench [--runs N] [--only TEXT]
+// --only measures the views whose name holds TEXT (for a profiler's run).
 // Prints one line per hierarchy with the medians in milliseconds.
 #include <algorithm>
 #include <chrono>
@@ -82,8 +83,10 @@ struct View {
 
 int main(int argc, char** argv) {
   int runs = 5;
+  std::string only;
   for (int index = 1; index + 1 < argc; ++index) {
     if (std::string(argv[index]) == "--runs") runs = std::max(1, std::stoi(argv[index + 1]));
+    if (std::string(argv[index]) == "--only") only = argv[index + 1];
   }
   try {
     orvex::testing::TempDir root;
@@ -102,6 +105,7 @@ int main(int argc, char** argv) {
               << "members ms" << std::setw(12) << "cells ms" << std::setw(12) << "cold ms" << std::setw(12) << "warm ms"
               << "\n";
     for (const auto& view : views) {
+      if (view.name.find(only) == std::string::npos) continue;
       std::vector<double> members, cells, cold, warm;
       int rows = 0;
       for (int run = 0; run < runs; ++run) {

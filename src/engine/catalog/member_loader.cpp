@@ -1,8 +1,10 @@
 #include "engine/catalog/member_loader.h"
 
 #include <map>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 
 #include "engine/common/bracket.h"
 #include "engine/model/hierarchy_mapping.h"
@@ -141,6 +143,26 @@ bool HidesName(detail::HideMemberIf rule, const KeyValue& name, const Member* pa
   return false;
 }
 
+// Whether `before` sorts strictly before `after` as the member query orders
+// keys: by value, texts by their bytes, nulls last. False for keys of
+// different kinds and for values that do not order (NaN): the caller then
+// cannot rely on the order and looks members up instead.
+bool SortsBefore(const KeyValue& before, const KeyValue& after) {
+  if (std::holds_alternative<std::monostate>(before)) return false;
+  if (std::holds_alternative<std::monostate>(after)) return true;
+  if (before.index() != after.index()) return false;
+  return std::visit(
+      [&after](const auto& value) {
+        using Type = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<Type, std::monostate>) {
+          return false;
+        } else {
+          return value < std::get<Type>(after);
+        }
+      },
+      before);
+}
+
 }  // namespace
 
 std::string MemberLoader::Bracket(std::string_view name) { return engine::Bracket(name); }
@@ -182,11 +204,19 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
   // Members are found by their key below the member above them in the rows
   // (`stored`); in a ragged hierarchy that one may be hidden, and a member
   // then hangs from the nearest shown ancestor (`shown`).
+  //
+  // The rows come ordered by the levels' keys, so a member's rows are
+  // consecutive, and a key that differs from the row before's below the
+  // same parent is a new member: no index is needed while each such key
+  // sorts after the one before it. A store that orders otherwise (ordinal
+  // columns, a collation other than bytes) breaks that the first time it
+  // matters, and from there on members are found through a (parent, key)
+  // index built from those made so far.
   std::unordered_map<ChildKey, const Member*, ChildKeyHash> children;
-  children.reserve(rows.row_count() * 2);
+  std::vector<std::pair<const Member*, const Member*>> made;  // (stored parent, member) until the index exists
+  made.reserve(rows.row_count());
+  bool indexed = false;
   std::unordered_set<const Member*> hidden_members;
-  // The rows come ordered by the levels' keys, so a row's member at a level is
-  // mostly the one the row before reached there: compared before the index.
   struct Reached {
     const Member* above = nullptr;  // the stored parent it was reached from
     const Member* member = nullptr;
@@ -204,14 +234,22 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
         if (!last.hidden) shown = stored;
         continue;
       }
+      if (!indexed && last.member && last.above == stored && !SortsBefore(last.member->key, key)) {
+        children.reserve(rows.row_count() * 2);
+        for (const auto& [parent, member] : made) children.emplace(ChildKey{parent, &member->key}, member);
+        made = {};
+        indexed = true;
+      }
       last.above = stored;
-      auto found = children.find(ChildKey{stored, &key});
-      if (found != children.end()) {
-        stored = found->second;
-        last.member = stored;
-        last.hidden = !hidden_members.empty() && hidden_members.count(stored) != 0;
-        if (!last.hidden) shown = stored;
-        continue;
+      if (indexed) {
+        auto found = children.find(ChildKey{stored, &key});
+        if (found != children.end()) {
+          stored = found->second;
+          last.member = stored;
+          last.hidden = !hidden_members.empty() && hidden_members.count(stored) != 0;
+          if (!last.hidden) shown = stored;
+          continue;
+        }
       }
       Member member;
       member.key = key;
@@ -226,7 +264,11 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
       for (size_t property : columns[index].properties) member.properties.push_back(rows.at(row, property));
       bool hidden = HidesName(mapping.levels[first + index].hide_if, name, stored);
       const Member& added = hidden ? tree.AddHidden(std::move(member)) : tree.Add(std::move(member));
-      children.emplace(ChildKey{stored, &added.key}, &added);
+      if (indexed) {
+        children.emplace(ChildKey{stored, &added.key}, &added);
+      } else {
+        made.emplace_back(stored, &added);
+      }
       stored = &added;
       last.member = &added;
       last.hidden = hidden;

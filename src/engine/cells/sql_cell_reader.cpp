@@ -282,6 +282,22 @@ void SqlCellReader::Answer(Group& group, std::span<CellValue> values, Deadline d
                                                                                 std::move(keys), std::move(numbers)));
 }
 
+namespace {
+
+// Whether a member at `depth` of `hierarchy`, shown or hidden, has a key
+// that `allowed` lacks. Asked of a few keys on a large level, the first
+// member mostly answers: no index of the level's keys is built for it.
+bool HasKeyOutside(const Hierarchy& hierarchy, int depth, const std::set<KeyValue>& allowed) {
+  for (const auto* members : {&hierarchy.LevelMembers(depth), &hierarchy.HiddenMembers(depth)}) {
+    for (const Member* member : *members) {
+      if (allowed.count(member->key) == 0) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
   Plan plan;
   for (const auto& cell : group.cells) {
@@ -322,7 +338,7 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
       // A list of every value the column holds filters nothing; leaving it out
       // also lets coarser cells be added up from this answer later.
       if (segment_column.allowed.size() <= options_.max_filter_values &&
-          segment_column.allowed.size() < KeysAt(hierarchy, key_depth).distinct) {
+          HasKeyOutside(hierarchy, key_depth, segment_column.allowed)) {
         segment_column.filtered = true;
         filters.push_back(FilterSql(column, segment_column.allowed));
       } else {

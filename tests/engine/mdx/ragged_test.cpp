@@ -76,6 +76,50 @@ TEST(RaggedTest, HiddenMembersAreInNoLevelListAndTheirCityIsACountrysChild) {
   EXPECT_EQ(geo.FindMember("[Geo].[Israel].[#null]"), nullptr);
 }
 
+// The member query orders a level by its ordinal column before its key, so a
+// member's rows need not be consecutive: CA's cities, and Israel's blank
+// (hidden) state, come apart. Each key still makes one member below its parent.
+TEST(RaggedTest, AMembersRowsApartStillMakeOneMember) {
+  const char* data = R"(
+CREATE TABLE geo (id INTEGER, country VARCHAR, state VARCHAR, city VARCHAR, ord INTEGER);
+INSERT INTO geo VALUES (1, 'USA', 'CA', 'LA', 1), (2, 'USA', 'NY', 'NYC', 2), (3, 'USA', 'CA', 'SF', 3),
+  (4, 'Israel', NULL, 'Haifa', 1), (5, 'Israel', 'X', 'Eilat', 2), (6, 'Israel', NULL, 'Tel Aviv', 3);
+CREATE TABLE sales (geo_id INTEGER, amount INTEGER);
+INSERT INTO sales VALUES (1, 1), (2, 10), (3, 100), (4, 1000), (5, 10000), (6, 100000);
+)";
+  const char* schema = R"(<Schema name="S"><Cube name="C"><Table name="sales"/>
+  <Dimension name="Geo" foreignKey="geo_id">
+    <Hierarchy hasAll="true" primaryKey="id"><Table name="geo"/>
+      <Level name="Country" column="country" uniqueMembers="true"/>
+      <Level name="State" column="state" ordinalColumn="ord" hideMemberIf="IfBlankName"/>
+      <Level name="City" column="city"/>
+    </Hierarchy>
+  </Dimension>
+  <Measure name="Amount" column="amount" aggregator="sum"/></Cube></Schema>)";
+  struct Case {
+    std::string rows;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"[Geo].[USA].Children", "[Geo].[USA].[CA] | 101\n[Geo].[USA].[NY] | 10\n"},
+      {"[Geo].[USA].[CA].Children", "[Geo].[USA].[CA].[LA] | 1\n[Geo].[USA].[CA].[SF] | 100\n"},
+      {"[Geo].[Israel].Children",
+       "[Geo].[Israel].[Haifa] | 1000\n[Geo].[Israel].[X] | 10000\n[Geo].[Israel].[Tel Aviv] | 100000\n"},
+      {"[Geo].[State].Members", "[Geo].[Israel].[X] | 10000\n[Geo].[USA].[CA] | 101\n[Geo].[USA].[NY] | 10\n"},
+  };
+  orvex::testing::TempDir root;
+  orvex::testing::WriteCatalog(root.path(), "R", schema, data);
+  auto sources = std::make_shared<DataSources>();
+  sources->Add("R", root.path());
+  EngineSession session(sources, "R", EngineOptions{});
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.rows);
+    std::string table =
+        CellsetToTable(*session.Execute("R", "SELECT {[Measures].[Amount]} ON 0, " + test.rows + " ON 1 FROM C"), false);
+    EXPECT_EQ(CompactRows(table), test.expected) << table;
+  }
+}
+
 TEST(RaggedTest, AnUnknownRuleIsRefusedAtLoadWithItsLine) {
   orvex::testing::TempDir root;
   auto catalog = CatalogLoader::Load(orvex::testing::WriteCatalog(root.path(), "R", RaggedSchema("IfNoName"), kRaggedData));
