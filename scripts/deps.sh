@@ -9,6 +9,7 @@ apt_packages=(
   libgtest-dev libgmock-dev
   libpugixml-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libpq-dev postgresql
+  clickhouse-server
   chromium
   g++-mingw-w64-x86-64
   wrk
