@@ -73,6 +73,8 @@ std::vector<int64_t> CopyTablesToClickHouse(DuckDbConnection& source, const std:
   if (settings.urls.empty()) throw EngineError("The ClickHouse store names no server (url).");
   ClickHouseSettings loading = settings;
   loading.statement_timeout = std::chrono::milliseconds(0);
+  // Every name below is qualified; the database itself may not exist yet.
+  loading.database = "default";
   bool spread = !settings.cluster.empty();
   std::vector<ClickHouseConnection> servers;
   for (const auto& url : settings.urls) {
