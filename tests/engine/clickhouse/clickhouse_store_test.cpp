@@ -18,6 +18,8 @@
 #include "engine/store/duckdb/duckdb_database.h"
 #include "platform/com/com_error.h"
 #include "temp_dir.h"
+#include "tools/load/table_loader.h"
+#include <fstream>
 
 namespace orvex::engine {
 namespace {
@@ -214,6 +216,36 @@ TEST(ClickHouseStoreTest, HostileNamesAndValuesRoundTripThroughLoadAndQuery) {
   }
   RowSet count = store.Query("SELECT count() FROM " + store.QuoteIdentifier(table));
   EXPECT_EQ(count.at(0, 0), KeyValue(static_cast<int64_t>(values.size() + 1)));
+}
+
+TEST(ClickHouseStoreTest, OrvexLoadSpreadsTheFactRowsOverTheShardsAndCopiesTheOthersToEach) {
+  testing::TempDir dir;
+  std::ofstream(dir.path() / "facts.csv") << "id,amount\n1,1.5\n2,2.5\n3,3.5\n4,4.5\n5,5.5\n";
+  std::ofstream(dir.path() / "names.csv") << "id,name\n1,\"a \\N \"\"q\"\"\"\n2,b\n";
+  std::filesystem::path catalog = dir.path() / "Catalog";
+  std::filesystem::create_directories(catalog);
+  std::ofstream(catalog / "store.conf") << testing::ClickHouseStoreConf("loaded");
+  std::vector<tools::TableLoader::Table> tables = {{"facts", dir.path() / "facts.csv"}, {"names", dir.path() / "names.csv"}};
+  tools::TableLoader::Load(catalog, tables, {"facts"});
+  EXPECT_EQ(tables[0].rows, 5);
+
+  ClickHouseStore store(testing::ClickHouseTestSettings("loaded"));
+  RowSet total = store.Query("SELECT count(), sum(amount) FROM facts");
+  EXPECT_EQ(ToText(total.at(0, 0)), "5");
+  EXPECT_EQ(ToText(total.at(0, 1)), "17.5");
+  std::string urls = testing::ClickHouseUrls();
+  std::vector<std::string> counts;
+  for (const std::string& url : {urls.substr(0, urls.find(',')), urls.substr(urls.find(',') + 1)}) {
+    ClickHouseSettings one = testing::ClickHouseTestSettings("loaded");
+    one.urls = {url};
+    ClickHouseStore shard(one);
+    counts.push_back(ToText(shard.Query("SELECT count() FROM facts_shard").at(0, 0)) + "+" +
+                     ToText(shard.Query("SELECT count() FROM names").at(0, 0)));
+  }
+  // Rows alternate over the two shards; the names are whole on each.
+  EXPECT_EQ(counts, (std::vector<std::string>{"3+2", "2+2"}));
+  RowSet name = store.Query("SELECT name FROM names WHERE id = 1");
+  EXPECT_EQ(name.at(0, 0), KeyValue(std::string("a \\N \"q\"")));
 }
 
 }  // namespace
