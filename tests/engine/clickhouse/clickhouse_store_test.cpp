@@ -74,6 +74,29 @@ TEST(ClickHouseQuotingTest, EscapesQuotesAndBackslashesAndRefusesNul) {
   EXPECT_NE(Description([] { (void)QuoteClickHouseLiteral(std::string("a\0b", 3)); }), "");
 }
 
+TEST(ClickHouseQuotingTest, RenamesNoStatementUsesAreLeftOutOfTableSubqueries) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"SELECT `f.v` FROM (SELECT `k` AS `f.k`, `v` AS `f.v` FROM `f`)",
+       "SELECT `f.v` FROM (SELECT `v` AS `f.v` FROM `f`)"},
+      // Join keys count as uses; a column named like a prefix of another is its own.
+      {"SELECT `d.n` FROM (SELECT `k` AS `f.k`, `k2` AS `f.k2` FROM `f`) ALL INNER JOIN "
+       "(SELECT `k` AS `d.k`, `n` AS `d.n`, `x` AS `d.x` FROM `d`) ON `f.k` = `d.k`",
+       "SELECT `d.n` FROM (SELECT `k` AS `f.k` FROM `f`) ALL INNER JOIN "
+       "(SELECT `k` AS `d.k`, `n` AS `d.n` FROM `d`) ON `f.k` = `d.k`"},
+      // Nothing used: one column stays, since a SELECT needs one.
+      {"SELECT count() FROM (SELECT `a` AS `t.a`, `b` AS `t.b` FROM `t`)",
+       "SELECT count() FROM (SELECT `a` AS `t.a` FROM `t`)"},
+      // Escaped backquotes inside names, and statements of other shapes, pass through.
+      {"SELECT `t.a\\`b` FROM (SELECT `a\\`b` AS `t.a\\`b`, `c` AS `t.c` FROM `t`)",
+       "SELECT `t.a\\`b` FROM (SELECT `a\\`b` AS `t.a\\`b` FROM `t`)"},
+      {"SELECT 1 FROM (SELECT `a` FROM `t`)", "SELECT 1 FROM (SELECT `a` FROM `t`)"},
+  };
+  for (const auto& [sql, expected] : cases) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(PruneRenamedColumns(sql), expected);
+  }
+}
+
 TEST(ClickHouseStoreConfigTest, ReadsItsSettingsAndNeverShowsThePassword) {
   StoreConfig config = StoreConfig::Parse(
       "store = clickhouse\nurl = http://a:1, http://b:2\ndatabase = d\nuser = u\npassword = pw\ncluster = c\n"

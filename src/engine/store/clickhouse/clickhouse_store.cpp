@@ -19,7 +19,72 @@ const std::string& FirstUrl(const ClickHouseSettings& settings) {
   return settings.urls.front();
 }
 
+// The length of the backquoted identifier at `at` in `sql`, 0 when there is none.
+size_t QuotedLength(std::string_view sql, size_t at) {
+  if (at >= sql.size() || sql[at] != '`') return 0;
+  for (size_t index = at + 1; index < sql.size(); ++index) {
+    if (sql[index] == '\\') {
+      ++index;
+    } else if (sql[index] == '`') {
+      return index + 1 - at;
+    }
+  }
+  return 0;
+}
+
+size_t Occurrences(std::string_view sql, std::string_view text) {
+  size_t count = 0;
+  for (size_t at = sql.find(text); at != std::string_view::npos; at = sql.find(text, at + 1)) ++count;
+  return count;
+}
+
 }  // namespace
+
+std::string PruneRenamedColumns(std::string_view sql) {
+  // Every column of a joined table is renamed in its subquery ("(SELECT `c` AS
+  // `t.c`, ... FROM"); the server reads whatever a subquery names, so the
+  // renames the statement never mentions again are dropped.
+  static constexpr std::string_view kOpen = "(SELECT `";
+  std::string out;
+  size_t copied = 0;
+  for (size_t start = sql.find(kOpen); start != std::string_view::npos; start = sql.find(kOpen, start + 1)) {
+    size_t at = start + kOpen.size() - 1;
+    std::vector<std::pair<size_t, size_t>> items;  // [begin, end) of each "`c` AS `t.c`"
+    std::vector<std::string_view> names;
+    bool parsed = false;
+    while (true) {
+      size_t source = QuotedLength(sql, at);
+      if (source == 0 || sql.substr(at + source, 4) != " AS ") break;
+      size_t name = QuotedLength(sql, at + source + 4);
+      if (name == 0) break;
+      items.emplace_back(at, at + source + 4 + name);
+      names.push_back(sql.substr(at + source + 4, name));
+      at = items.back().second;
+      if (sql.substr(at, 2) == ", ") {
+        at += 2;
+        continue;
+      }
+      parsed = sql.substr(at, 6) == " FROM ";
+      break;
+    }
+    if (!parsed) continue;
+    std::vector<size_t> kept;
+    for (size_t index = 0; index < items.size(); ++index) {
+      if (Occurrences(sql, names[index]) > 1) kept.push_back(index);
+    }
+    if (kept.size() == items.size()) continue;
+    if (kept.empty()) kept.push_back(0);  // a SELECT names at least one column
+    out.append(sql.substr(copied, items.front().first - copied));
+    for (size_t index = 0; index < kept.size(); ++index) {
+      if (index > 0) out += ", ";
+      const auto& [begin, end] = items[kept[index]];
+      out.append(sql.substr(begin, end - begin));
+    }
+    copied = items.back().second;
+  }
+  out.append(sql.substr(copied));
+  return out;
+}
 
 ClickHouseStore::ClickHouseStore(ClickHouseSettings settings)
     : settings_(std::move(settings)),
@@ -33,7 +98,7 @@ RowSet ClickHouseStore::Query(std::string_view sql, Deadline deadline) const {
   return TraceQuery(sql, [&] {
     auto lease = pool_.Borrow();
     try {
-      return lease->Query(sql, deadline);
+      return lease->Query(PruneRenamedColumns(sql), deadline);
     } catch (...) {
       // A connection that failed mid-statement is not trusted with the next one.
       if (!lease->usable()) lease.Discard();

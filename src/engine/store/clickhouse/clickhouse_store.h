@@ -11,6 +11,10 @@
 
 namespace orvex::engine {
 
+// `sql` with the columns its table subqueries rename but nothing else uses
+// left out (see ClickHouseStore::FromClause); other text is kept as it is.
+std::string PruneRenamedColumns(std::string_view sql);
+
 // A catalog's tables on a ClickHouse server or cluster, reached over HTTP
 // through a pool of keep-alive connections to the first server of the
 // settings. A connection that failed is dropped, and the next statement
