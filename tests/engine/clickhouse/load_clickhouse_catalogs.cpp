@@ -2,7 +2,7 @@
 // started by scripts/ch_cluster.sh with the Tiny and the sample catalogs,
 // their sales spread over the shards, and writes two data-source roots with
 // the same catalogs, one over the cluster (catalogs/) and one over DuckDB
-// (duckdb/), for the tests to compare.
+// (duckdb/), for the tests to compare; catalogs/ also serves the browser walk.
 //   load_clickhouse_catalogs STATE_DIR
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +15,7 @@
 #include "engine/store/postgres/postgres_table_copy.h"
 #include "platform/com/com_error.h"
 #include "tiny_catalog.h"
+#include "tiny_engine.h"
 #include "tools/sample/sample_generator.h"
 
 namespace {
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(testing::ClickHouseDuckDbRoot());
     LoadTiny();
     LoadSample();
+    // The browser walk also opens the catalog whose names hold markup, from its hidden folder.
+    testing::WriteTestCatalog(testing::ClickHouseCatalogsRoot() / ".odd", "Odd", testing::kOddCatalogName);
   } catch (const ComError& failure) {
     std::cerr << "load_clickhouse_catalogs: " << failure.description() << "\n";
     return 1;
