@@ -9,6 +9,7 @@ apt_packages=(
   libgtest-dev libgmock-dev
   libpugixml-dev libcpp-httplib-dev nlohmann-json3-dev libxlsxwriter-dev libssl-dev zlib1g-dev libbrotli-dev
   libpq-dev postgresql
+  clickhouse-server
   chromium
   g++-mingw-w64-x86-64
   wrk

@@ -240,7 +240,7 @@ std::shared_ptr<const Cube> CubeBuilder::BuildRestricted(std::shared_ptr<const C
 }
 
 std::string CubeBuilder::Column(const std::string& table, const std::string& column) const {
-  return store_->QuoteIdentifier(table) + "." + store_->QuoteIdentifier(column);
+  return store_->QuoteColumn(table, column);
 }
 
 std::string CubeBuilder::InlineTableSql(const Relation& relation) const {
@@ -624,7 +624,7 @@ void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tab
     remember({"", "(view " + relation.alias + ")"});
     unchecked_aliases_.insert(relation.alias);
     std::string sql = ExpressionSql(relation.sql, "the <View> '" + relation.alias + "'");
-    tables.AddTable({relation.alias, sql + " AS " + alias});
+    tables.AddTable({relation.alias, sql + " AS " + alias, "", ""});
     return;
   }
   if (relation.kind == Relation::Kind::kInline) {
@@ -632,7 +632,7 @@ void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tab
     std::vector<std::string> names;
     for (const auto& column : relation.columns) names.push_back(column.first);
     inline_columns_[relation.alias] = names;
-    tables.AddTable({relation.alias, "(" + InlineTableSql(relation) + ") AS " + alias});
+    tables.AddTable({relation.alias, "(" + InlineTableSql(relation) + ") AS " + alias, "", ""});
     return;
   }
   if (relation.kind == Relation::Kind::kTable) {
@@ -648,7 +648,8 @@ void CubeBuilder::AddRelation(const Relation& relation, detail::RelationSql& tab
       sql = "(SELECT * FROM " + sql + " WHERE " +
             ExpressionSql(relation.sql, "the filter of the table '" + relation.name + "'") + ") AS " + alias;
     }
-    tables.AddTable({relation.alias, sql});
+    bool plain = relation.sql.empty();
+    tables.AddTable({relation.alias, sql, plain ? relation.schema : "", plain ? relation.name : ""});
     return;
   }
   AddRelation(*relation.left, tables);

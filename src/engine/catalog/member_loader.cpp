@@ -27,6 +27,8 @@ class SelectList {
     return expressions_.size() - 1;
   }
   const std::vector<std::string>& expressions() const { return expressions_; }
+  // How ORDER BY names the column at `index` on `store`.
+  std::string Key(const Store& store, size_t index) const { return store.SelectListKey(index + 1, expressions_[index]); }
 
  private:
   std::vector<std::string> expressions_;
@@ -61,13 +63,13 @@ void LoadParentChild(const Hierarchy& hierarchy, const Store& store, const Membe
   size_t parent_column = select.Add(level.parent_sql);
   std::vector<size_t> properties;
   for (const auto& property : level.property_sql) properties.push_back(select.Add(property));
-  std::string order_by = level.ordinal_sql.empty() ? "" : std::to_string(select.Add(level.ordinal_sql) + 1) + " NULLS LAST, ";
-  order_by += std::to_string(key + 1) + " NULLS LAST";
+  std::string order_by = level.ordinal_sql.empty() ? "" : select.Key(store, select.Add(level.ordinal_sql)) + " NULLS LAST, ";
+  order_by += select.Key(store, key) + " NULLS LAST";
   std::string sql = "SELECT DISTINCT ";
   for (size_t index = 0; index < select.expressions().size(); ++index) {
     sql += (index > 0 ? ", " : "") + select.expressions()[index];
   }
-  sql += " FROM " + hierarchy.mapping().relation.FromClause() + " ORDER BY " + order_by;
+  sql += " FROM " + hierarchy.mapping().relation.FromClause(store) + " ORDER BY " + order_by;
   RowSet rows = store.Query(sql);
 
   std::unordered_map<KeyValue, size_t> row_of_key;
@@ -188,9 +190,9 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
     for (const auto& property : level.property_sql) column.properties.push_back(select.Add(property));
     columns.push_back(column);
     if (!level.ordinal_sql.empty()) {
-      order_by += std::to_string(select.Add(level.ordinal_sql) + 1) + " NULLS LAST, ";
+      order_by += select.Key(store, select.Add(level.ordinal_sql)) + " NULLS LAST, ";
     }
-    order_by += std::to_string(column.key + 1) + " NULLS LAST, ";
+    order_by += select.Key(store, column.key) + " NULLS LAST, ";
   }
   order_by.resize(order_by.size() - 2);
   std::string sql = "SELECT DISTINCT ";
@@ -198,7 +200,7 @@ void MemberLoader::Load(const Hierarchy& hierarchy, const Store& store, const Me
     if (index > 0) sql += ", ";
     sql += select.expressions()[index];
   }
-  sql += " FROM " + mapping.relation.FromClause() + " ORDER BY " + order_by;
+  sql += " FROM " + mapping.relation.FromClause(store) + " ORDER BY " + order_by;
   RowSet rows = store.Query(sql);
 
   // Members are found by their key below the member above them in the rows

@@ -359,7 +359,7 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
     if (table) sql = table->aggregates.count(asked) ? &table->aggregates.at(asked) : &table->exact.at(asked);
     plan.sql += (measure > 0 ? ", " : "") + *sql;
   }
-  plan.sql += " FROM " + from.FromClause();
+  plan.sql += " FROM " + from.FromClause(store_);
   for (size_t index = 0; index < filters.size(); ++index) {
     plan.sql += (index == 0 ? " WHERE " : " AND ") + filters[index];
   }
@@ -369,7 +369,7 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
   } else {
     plan.sql += " GROUP BY ";
     for (size_t index = 0; index < key_columns.size(); ++index) {
-      plan.sql += (index == 0 ? "" : ", ") + std::to_string(index + 1);
+      plan.sql += (index == 0 ? "" : ", ") + store_.SelectListKey(index + 1, key_columns[index]);
     }
   }
   return plan;
@@ -387,7 +387,7 @@ void SqlCellReader::AddParentChildColumn(const Group& group, size_t level, const
   for (const auto& cell : group.cells) column.allowed.insert(cell.members[level]->key);
   std::string ancestor;
   if (!mapping.closure_table.empty()) {
-    from.AddTable({mapping.closure_alias, mapping.closure_table});
+    from.AddTable({mapping.closure_alias, mapping.closure_table, "", ""});
     from.AddCondition({mapping.key_table, mapping.closure_alias, mapping.key_sql + " = " + mapping.closure_child_sql});
     ancestor = mapping.closure_parent_sql;
     // Beyond the list's limit every ancestor is grouped; the column still
@@ -399,14 +399,14 @@ void SqlCellReader::AddParentChildColumn(const Group& group, size_t level, const
     // here would send every descendant of a top member (100,000 pairs for a
     // tree that size). UNION, not UNION ALL: a key the table holds twice
     // gives its pairs once, and a cycle below no member asked ends.
-    const std::string dimension = group.hierarchies[level]->mapping().relation.FromClause();
+    const std::string dimension = group.hierarchies[level]->mapping().relation.FromClause(store_);
     std::string walk = "(WITH RECURSIVE \"orvex_walk\"(\"ancestor\", \"descendant\") AS (SELECT " + mapping.key_sql +
                        ", " + mapping.key_sql + " FROM " + dimension + " WHERE " +
                        FilterSql(mapping.key_sql, column.allowed) + " UNION SELECT \"orvex_walk\".\"ancestor\", " +
                        mapping.key_sql + " FROM " + dimension + " JOIN \"orvex_walk\" ON " + mapping.parent_sql +
                        " = \"orvex_walk\".\"descendant\") SELECT \"ancestor\", \"descendant\" FROM \"orvex_walk\") AS "
                        "\"orvex_closure\"";
-    from.AddTable({"orvex_closure", walk});
+    from.AddTable({"orvex_closure", walk, "", ""});
     from.AddCondition({mapping.key_table, "orvex_closure", mapping.key_sql + " = \"orvex_closure\".\"descendant\""});
     ancestor = "\"orvex_closure\".\"ancestor\"";
   }

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/store/store.h"
+
 namespace orvex::engine::detail {
 
 // Tables joined by equality conditions (a star or a snowflake, or part of
@@ -10,14 +12,8 @@ namespace orvex::engine::detail {
 // per cube, merged per query; immutable while it is shared.
 class RelationSql {
  public:
-  struct Table {
-    std::string alias;  // unquoted
-    std::string sql;    // "\"schema\".\"table\" AS \"alias\""
-  };
-  struct Condition {
-    std::string left_alias, right_alias;  // unquoted
-    std::string sql;                      // "\"a\".\"x\" = \"b\".\"y\""
-  };
+  using Table = Store::FromTable;
+  using Condition = Store::FromLink;
 
   // A repeated alias is taken once; throws ComError when the same alias
   // stands for two different tables.
@@ -32,9 +28,10 @@ class RelationSql {
   const std::vector<Condition>& conditions() const { return conditions_; }
 
   // The tables in the order they were added, each joined with the conditions
-  // that link it to the tables before it ("a" AS "a" JOIN "b" AS "b" ON ...);
-  // a table with no such condition yet is cross joined and filtered later.
-  std::string FromClause() const;
+  // that link it to the tables before it ("a" AS "a" JOIN "b" AS "b" ON ...),
+  // written as `store` joins tables; a table with no such condition yet is
+  // cross joined and filtered later.
+  std::string FromClause(const Store& store) const { return store.FromClause(tables_, conditions_); }
 
  private:
   std::vector<Table> tables_;

@@ -1,5 +1,6 @@
 #include "engine/store/store.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -41,11 +42,47 @@ std::string Store::Literal(const KeyValue& value) const {
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, *real);
     // The shortest form reads back to the same double; a cast keeps it from being taken as DECIMAL.
-    return "CAST(" + std::string(buffer, result.ptr) + " AS DOUBLE PRECISION)";
+    return RealLiteral(std::string_view(buffer, result.ptr - buffer));
   }
   // A plain decimal literal is exact in both stores and compares with the column's own scale.
   if (const auto* exact = std::get_if<Decimal>(&value)) return exact->ToText();
   return "NULL";
+}
+
+std::string Store::RealLiteral(std::string_view digits) const {
+  return "CAST(" + std::string(digits) + " AS DOUBLE PRECISION)";
+}
+
+std::string Store::QuoteColumn(std::string_view alias, std::string_view column) const {
+  return QuoteIdentifier(alias) + "." + QuoteIdentifier(column);
+}
+
+std::string Store::SelectListKey(size_t position, const std::string& /*expression*/) const {
+  return std::to_string(position);
+}
+
+std::string Store::FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const {
+  std::string sql;
+  std::vector<bool> used(links.size(), false);
+  std::vector<std::string_view> seen;
+  for (const auto& table : tables) {
+    seen.push_back(table.alias);
+    if (sql.empty()) {
+      sql = table.sql;
+      continue;
+    }
+    std::string on;
+    for (size_t index = 0; index < links.size(); ++index) {
+      const auto& link = links[index];
+      bool ready = std::find(seen.begin(), seen.end(), link.left_alias) != seen.end() &&
+                   std::find(seen.begin(), seen.end(), link.right_alias) != seen.end();
+      if (used[index] || !ready) continue;
+      used[index] = true;
+      on += on.empty() ? link.sql : " AND " + link.sql;
+    }
+    sql += on.empty() ? " CROSS JOIN " + table.sql : " JOIN " + table.sql + " ON " + on;
+  }
+  return sql;
 }
 
 RowSet TraceQuery(std::string_view sql, const std::function<RowSet()>& query) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,31 @@ class Store {
   // A key value as a literal: integers in decimal, doubles exactly, texts
   // quoted, null as NULL.
   std::string Literal(const KeyValue& value) const;
+
+  // The column `column` of the table or subquery named `alias` in a FROM clause.
+  virtual std::string QuoteColumn(std::string_view alias, std::string_view column) const;
+  // How GROUP BY and ORDER BY name the select list's column at `position`
+  // (from 1), whose text is `expression`: by default the position itself.
+  virtual std::string SelectListKey(size_t position, const std::string& expression) const;
+
+  // One table of a FROM clause, and one equality that links two of them.
+  struct FromTable {
+    std::string alias;       // unquoted
+    std::string sql;         // "\"schema\".\"table\" AS \"alias\"", or a subquery with its alias
+    std::string schema, name;  // unquoted; name is empty when `sql` is not a plain table
+  };
+  struct FromLink {
+    std::string left_alias, right_alias;  // unquoted
+    std::string sql;                      // "\"a\".\"x\" = \"b\".\"y\""
+  };
+  // The body of a FROM clause joining `tables` in their order, each with the
+  // links to the tables before it; one with none yet is cross joined.
+  // Throws ComError when the store cannot join them.
+  virtual std::string FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const;
+
+ protected:
+  // The literal of a finite double, given its shortest exact digits.
+  virtual std::string RealLiteral(std::string_view digits) const;
 };
 
 // Runs `query` for `sql`; with ORVEX_SQL_TRACE set in the environment, also

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/store/clickhouse/clickhouse_settings.h"
 #include "engine/store/postgres/postgres_settings.h"
 #include "engine/store/store.h"
 
@@ -24,13 +25,17 @@ namespace orvex::engine {
 // host, hostaddr, port, dbname, user, password, passfile, connect_timeout,
 // sslmode, sslcert, sslkey, sslrootcert, sslcrl, application_name, options,
 // target_session_attrs and service, and Orvex's statement_timeout (seconds)
-// and max_connections. Errors name the line and setting, never a value, so
+// and max_connections. A ClickHouse store (store = clickhouse) takes url
+// (one address, or the cluster's servers separated by commas, statements
+// going to the first), database, user, password or password_file, cluster,
+// statement_timeout and max_connections. Errors name the line and setting, never a value, so
 // that no password reaches a page or a log.
 struct StoreConfig {
-  enum class Kind { kDuckDb, kPostgres };
+  enum class Kind { kDuckDb, kPostgres, kClickHouse };
   Kind kind = Kind::kDuckDb;
   std::filesystem::path duckdb_file;  // kDuckDb: the folder's data.duckdb
   PostgresSettings postgres;          // kPostgres
+  ClickHouseSettings clickhouse;      // kClickHouse
 
   // The store of `folder`: its store.conf when there is one, else its
   // data.duckdb. Throws ComError when store.conf cannot be read or is wrong.

@@ -1,22 +1,31 @@
 // orvex-load: creates or replaces tables of a catalog's store (data.duckdb, or the
 // PostgreSQL database its store.conf names) from CSV or Parquet files.
 //   orvex-load --catalog-dir DIR --table NAME=FILE [--table NAME=FILE ...]
+//              [--store clickhouse --url URL[,URL...] [--database DB] [--cluster NAME] [--fact NAME ...]]
+// With --store clickhouse it first writes DIR/store.conf naming the cluster;
+// the --fact tables are spread over its servers, the others copied to each.
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 
+#include "engine/store/store_config.h"
 #include "platform/com/com_error.h"
 #include "tools/common/command_line.h"
 #include "tools/load/table_loader.h"
 
 int main(int argc, char** argv) {
-  orvex::tools::CommandLine command_line({"--catalog-dir", "--table"}, {"--help"});
+  orvex::tools::CommandLine command_line(
+      {"--catalog-dir", "--table", "--store", "--url", "--database", "--cluster", "--fact"}, {"--help"});
   std::string error = command_line.Parse(argc, argv);
   if (!error.empty() || command_line.Has("--help") || command_line.Value("--catalog-dir").empty() ||
       command_line.Values("--table").empty()) {
     if (!error.empty()) std::cerr << error << "\n";
     std::cerr << "Usage: orvex-load --catalog-dir DIR --table NAME=FILE [--table NAME=FILE ...]\n"
                  "Creates or replaces each table NAME in DIR/data.duckdb, or in the PostgreSQL database\n"
-                 "that DIR/store.conf names, from a .csv, .tsv or .parquet FILE.\n";
+                 "that DIR/store.conf names, from a .csv, .tsv or .parquet FILE.\n"
+                 "       [--store clickhouse --url URL[,URL...] [--database DB] [--cluster NAME] [--fact NAME ...]]\n"
+                 "writes DIR/store.conf for a ClickHouse cluster first; the --fact tables are spread over its servers.\n";
     return command_line.Has("--help") ? 0 : 2;
   }
   std::vector<orvex::tools::TableLoader::Table> tables;
@@ -28,13 +37,33 @@ int main(int argc, char** argv) {
     }
     tables.push_back({argument.substr(0, equals), argument.substr(equals + 1)});
   }
+  std::filesystem::path folder = command_line.Value("--catalog-dir");
+  if (command_line.Has("--store")) {
+    if (command_line.Value("--store") != "clickhouse" || command_line.Value("--url").empty()) {
+      std::cerr << "orvex-load: --store takes 'clickhouse', with --url.\n";
+      return 2;
+    }
+    std::string conf = "store = clickhouse\nurl = " + command_line.Value("--url") + "\n";
+    if (command_line.Has("--database")) conf += "database = " + command_line.Value("--database") + "\n";
+    if (command_line.Has("--cluster")) conf += "cluster = " + command_line.Value("--cluster") + "\n";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "store.conf", std::ios::binary) << conf;
+  }
+  // ClickHouse has no transactions: after a failure there, what loaded stays.
+  std::string outcome = "No table was changed.";
   try {
-    orvex::tools::TableLoader::Load(command_line.Value("--catalog-dir"), tables);
+    if (orvex::engine::StoreConfig::Read(folder).kind == orvex::engine::StoreConfig::Kind::kClickHouse) {
+      outcome = "Tables loaded before the failure were kept.";
+    }
+  } catch (const orvex::ComError&) {
+  }
+  try {
+    orvex::tools::TableLoader::Load(folder, tables, command_line.Values("--fact"));
   } catch (const orvex::ComError& failure) {
-    std::cerr << "orvex-load: " << failure.description() << "\nNo table was changed.\n";
+    std::cerr << "orvex-load: " << failure.description() << "\n" << outcome << "\n";
     return 1;
   } catch (const std::exception& failure) {
-    std::cerr << "orvex-load: " << failure.what() << "\nNo table was changed.\n";
+    std::cerr << "orvex-load: " << failure.what() << "\n" << outcome << "\n";
     return 1;
   }
   for (const auto& table : tables) std::cout << table.name << ": " << table.rows << " rows\n";

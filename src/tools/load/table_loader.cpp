@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "engine/store/duckdb/duckdb_database.h"
+#include "engine/store/clickhouse/clickhouse_table_copy.h"
 #include "engine/store/postgres/postgres_table_copy.h"
 #include "engine/store/store.h"
 #include "engine/store/store_config.h"
@@ -148,7 +149,8 @@ class ScratchDatabase {
 
 }  // namespace
 
-void TableLoader::Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables) {
+void TableLoader::Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables,
+                       const std::vector<std::string>& fact_tables) {
   for (const auto& table : tables) {
     if (table.name.empty()) throw EngineError("A table needs a name: --table NAME=FILE.");
     std::error_code error;
@@ -162,6 +164,21 @@ void TableLoader::Load(const std::filesystem::path& catalog_dir, std::vector<Tab
     (void)Reader(table.file);  // refuses an unknown kind of file before anything is changed
   }
   engine::StoreConfig store = engine::StoreConfig::Read(catalog_dir);
+  if (store.kind == engine::StoreConfig::Kind::kClickHouse) {
+    // Read by DuckDB as for the other stores, then spread over the cluster.
+    ScratchDatabase scratch;
+    auto database = engine::DuckDbDatabase::Open(scratch.path(), engine::DuckDbDatabase::Mode::kReadWrite);
+    auto connection = database.Connect();
+    std::vector<std::string> names;
+    for (const auto& table : tables) {
+      connection.Execute("CREATE OR REPLACE TABLE " + QuoteStandardIdentifier(table.name) + " AS " +
+                         ExactSelect(connection, table.file));
+      names.push_back(table.name);
+    }
+    CountRows(connection, tables);
+    engine::CopyTablesToClickHouse(connection, names, fact_tables, store.clickhouse);
+    return;
+  }
   if (store.kind == engine::StoreConfig::Kind::kPostgres) {
     // DuckDB reads the files (the same types as in a DuckDB catalog); the
     // tables then go to the server in one transaction.

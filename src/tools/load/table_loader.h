@@ -25,7 +25,11 @@ class TableLoader {
   // database must exist; its tables are created). Throws ComError
   // for an empty table name, a missing file, an unknown file type, a file
   // name DuckDB would take as a pattern, or a file the store cannot read.
-  static void Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables);
+  // On a ClickHouse cluster, the tables named in `fact_tables` are spread
+  // over its shards and the others copied to every shard; ClickHouse has no
+  // transactions, so a failure there leaves the tables loaded so far.
+  static void Load(const std::filesystem::path& catalog_dir, std::vector<Table>& tables,
+                   const std::vector<std::string>& fact_tables = {});
 };
 
 }  // namespace orvex::tools

@@ -1,8 +1,12 @@
 // orvex-sample: writes the sample catalog's data for a scale factor, into
 // DIR/data.duckdb or the PostgreSQL database that DIR/store.conf names.
 //   orvex-sample --catalog-dir DIR --scale N [--if-missing]
+//                [--store clickhouse --url URL[,URL...] [--database DB] [--cluster NAME]]
+// With --store clickhouse it first writes DIR/store.conf naming the cluster;
+// the sales are spread over the servers listed (every shard of the cluster).
 // With --if-missing it does nothing when the data already holds that scale.
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -12,11 +16,13 @@
 
 int main(int argc, char** argv) {
   using orvex::tools::SampleGenerator;
-  orvex::tools::CommandLine command_line({"--catalog-dir", "--scale"}, {"--if-missing", "--help"});
+  orvex::tools::CommandLine command_line({"--catalog-dir", "--scale", "--store", "--url", "--database", "--cluster"},
+                                         {"--if-missing", "--help"});
   std::string error = command_line.Parse(argc, argv);
   if (!error.empty() || command_line.Has("--help") || command_line.Value("--catalog-dir").empty()) {
     if (!error.empty()) std::cerr << error << "\n";
-    std::cerr << "Usage: orvex-sample --catalog-dir DIR [--scale N] [--if-missing]\n";
+    std::cerr << "Usage: orvex-sample --catalog-dir DIR [--scale N] [--if-missing]\n"
+                 "         [--store clickhouse --url URL[,URL...] [--database DB] [--cluster NAME]]\n";
     return command_line.Has("--help") ? 0 : 2;
   }
   std::filesystem::path folder = command_line.Value("--catalog-dir");
@@ -26,6 +32,17 @@ int main(int argc, char** argv) {
   } catch (const std::exception&) {
     std::cerr << "The scale must be a number, not '" << command_line.Value("--scale") << "'.\n";
     return 2;
+  }
+  if (command_line.Has("--store")) {
+    if (command_line.Value("--store") != "clickhouse" || command_line.Value("--url").empty()) {
+      std::cerr << "orvex-sample: --store takes 'clickhouse', with --url.\n";
+      return 2;
+    }
+    std::string conf = "store = clickhouse\nurl = " + command_line.Value("--url") + "\n";
+    if (command_line.Has("--database")) conf += "database = " + command_line.Value("--database") + "\n";
+    if (command_line.Has("--cluster")) conf += "cluster = " + command_line.Value("--cluster") + "\n";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "store.conf", std::ios::binary) << conf;
   }
   if (command_line.Has("--if-missing")) {
     if (auto recorded = SampleGenerator::RecordedScale(folder); recorded && *recorded == scale) {

@@ -7,6 +7,7 @@
 
 #include "engine/common/engine_error.h"
 #include "engine/store/duckdb/duckdb_database.h"
+#include "engine/store/clickhouse/clickhouse_table_copy.h"
 #include "engine/store/postgres/postgres_table_copy.h"
 #include "engine/store/row_set.h"
 #include "engine/store/store_config.h"
@@ -168,6 +169,13 @@ void SampleGenerator::Generate(const std::filesystem::path& folder, double scale
       connection.Execute("CREATE TABLE orvex_sample AS SELECT CAST(" + engine::ToText(engine::KeyValue(scale)) +
                          " AS DOUBLE) AS scale, (SELECT COUNT(*) FROM sales_fact) AS sales;\nCHECKPOINT;");
     }
+    if (store.kind == StoreConfig::Kind::kClickHouse) {
+      // The same data again, the sales spread over the cluster's shards.
+      auto source = DuckDbDatabase::Open(building, DuckDbDatabase::Mode::kReadOnly).Connect();
+      engine::CopyTablesToClickHouse(source, engine::DuckDbTableNames(source), {"sales_fact"}, store.clickhouse);
+      std::filesystem::remove(building);
+      return;
+    }
     if (store.kind == StoreConfig::Kind::kPostgres) {
       // Built in DuckDB as always, so both stores hold the same data; then
       // copied over in one transaction, which keeps the old tables until it commits.
@@ -192,7 +200,8 @@ std::optional<double> SampleGenerator::RecordedScale(const std::filesystem::path
     StoreConfig store = StoreConfig::Read(folder);
     const std::string sql = "SELECT scale FROM orvex_sample";
     engine::RowSet rows =
-        store.kind == StoreConfig::Kind::kPostgres
+        store.kind == StoreConfig::Kind::kClickHouse ? store.Open()->Query(sql)
+        : store.kind == StoreConfig::Kind::kPostgres
             ? ConnectForLoading(store).Query(sql)
             : DuckDbDatabase::Open(folder / "data.duckdb", DuckDbDatabase::Mode::kReadOnly).Connect().Query(sql);
     double scale = 0;

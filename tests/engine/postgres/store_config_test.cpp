@@ -33,7 +33,7 @@ TEST(StoreConfigTest, MistakesNameTheLineButNeverAValue) {
       {"store = postgres\nhots = x\n", "line 2: unknown setting 'hots'"},
       {"store = postgres\nuser = a\nUSER = b\n", "line 3: the setting 'user' is given twice"},
       {"store = postgres\npassword s3cret\n", "line 2: a setting is written"},
-      {"store = oracle\n", "line 1: the store is 'postgres' or 'duckdb'"},
+      {"store = oracle\n", "line 1: the store is 'postgres', 'clickhouse' or 'duckdb'"},
       {"store = postgres\nstatement_timeout = soon\n", "line 2: the setting 'statement_timeout' takes a number"},
       {"store = postgres\nmax_connections = 0\n", "line 2: max_connections takes a whole number"},
       {"host = x\npassword = s3cret\n", "does not say which store"},

@@ -1,0 +1,181 @@
+#include "engine/store/clickhouse/clickhouse_store.h"
+
+#include <algorithm>
+
+#include "engine/common/engine_error.h"
+
+namespace orvex::engine {
+namespace {
+
+ConnectionPool<ClickHouseConnection>::Limits LimitsOf(const ClickHouseSettings& settings) {
+  ConnectionPool<ClickHouseConnection>::Limits limits;
+  limits.max_open = std::max<size_t>(1, settings.max_connections);
+  if (settings.statement_timeout.count() > 0) limits.wait = settings.statement_timeout;
+  return limits;
+}
+
+const std::string& FirstUrl(const ClickHouseSettings& settings) {
+  if (settings.urls.empty()) throw EngineError("The ClickHouse store names no server (url).");
+  return settings.urls.front();
+}
+
+// The length of the backquoted identifier at `at` in `sql`, 0 when there is none.
+size_t QuotedLength(std::string_view sql, size_t at) {
+  if (at >= sql.size() || sql[at] != '`') return 0;
+  for (size_t index = at + 1; index < sql.size(); ++index) {
+    if (sql[index] == '\\') {
+      ++index;
+    } else if (sql[index] == '`') {
+      return index + 1 - at;
+    }
+  }
+  return 0;
+}
+
+size_t Occurrences(std::string_view sql, std::string_view text) {
+  size_t count = 0;
+  for (size_t at = sql.find(text); at != std::string_view::npos; at = sql.find(text, at + 1)) ++count;
+  return count;
+}
+
+}  // namespace
+
+std::string PruneRenamedColumns(std::string_view sql) {
+  // Every column of a joined table is renamed in its subquery ("(SELECT `c` AS
+  // `t.c`, ... FROM"); the server reads whatever a subquery names, so the
+  // renames the statement never mentions again are dropped.
+  static constexpr std::string_view kOpen = "(SELECT `";
+  std::string out;
+  size_t copied = 0;
+  for (size_t start = sql.find(kOpen); start != std::string_view::npos; start = sql.find(kOpen, start + 1)) {
+    size_t at = start + kOpen.size() - 1;
+    std::vector<std::pair<size_t, size_t>> items;  // [begin, end) of each "`c` AS `t.c`"
+    std::vector<std::string_view> names;
+    bool parsed = false;
+    while (true) {
+      size_t source = QuotedLength(sql, at);
+      if (source == 0 || sql.substr(at + source, 4) != " AS ") break;
+      size_t name = QuotedLength(sql, at + source + 4);
+      if (name == 0) break;
+      items.emplace_back(at, at + source + 4 + name);
+      names.push_back(sql.substr(at + source + 4, name));
+      at = items.back().second;
+      if (sql.substr(at, 2) == ", ") {
+        at += 2;
+        continue;
+      }
+      parsed = sql.substr(at, 6) == " FROM ";
+      break;
+    }
+    if (!parsed) continue;
+    std::vector<size_t> kept;
+    for (size_t index = 0; index < items.size(); ++index) {
+      if (Occurrences(sql, names[index]) > 1) kept.push_back(index);
+    }
+    if (kept.size() == items.size()) continue;
+    if (kept.empty()) kept.push_back(0);  // a SELECT names at least one column
+    out.append(sql.substr(copied, items.front().first - copied));
+    for (size_t index = 0; index < kept.size(); ++index) {
+      if (index > 0) out += ", ";
+      const auto& [begin, end] = items[kept[index]];
+      out.append(sql.substr(begin, end - begin));
+    }
+    copied = items.back().second;
+  }
+  out.append(sql.substr(copied));
+  return out;
+}
+
+ClickHouseStore::ClickHouseStore(ClickHouseSettings settings)
+    : settings_(std::move(settings)),
+      pool_([this] { return ClickHouseConnection(settings_, FirstUrl(settings_)); },
+            [](ClickHouseConnection& connection) { return connection.usable(); }, LimitsOf(settings_),
+            "All connections to the ClickHouse server stayed busy; the statement was not run.") {
+  ClickHouseConnection check(settings_, FirstUrl(settings_));  // refuses a bad address now
+}
+
+RowSet ClickHouseStore::Query(std::string_view sql, Deadline deadline) const {
+  return TraceQuery(sql, [&] {
+    auto lease = pool_.Borrow();
+    try {
+      return lease->Query(PruneRenamedColumns(sql), deadline);
+    } catch (...) {
+      // A connection that failed mid-statement is not trusted with the next one.
+      if (!lease->usable()) lease.Discard();
+      throw;
+    }
+  });
+}
+
+const std::vector<std::string>& ClickHouseStore::dialects() const {
+  static const std::vector<std::string> kDialects = {"clickhouse", "generic"};
+  return kDialects;
+}
+
+void ClickHouseStore::CheckReachable() const { (void)Query("SELECT 1"); }
+
+std::string ClickHouseStore::QuoteColumn(std::string_view alias, std::string_view column) const {
+  return QuoteIdentifier(std::string(alias) + "." + std::string(column));
+}
+
+std::string ClickHouseStore::SelectListKey(size_t /*position*/, const std::string& expression) const {
+  // A number in GROUP BY or ORDER BY is a constant here, not a position.
+  return expression;
+}
+
+std::string ClickHouseStore::RealLiteral(std::string_view digits) const {
+  return "toFloat64(" + std::string(digits) + ")";
+}
+
+std::vector<std::string> ClickHouseStore::Columns(const std::string& schema, const std::string& name) const {
+  auto key = std::make_pair(schema, name);
+  {
+    std::lock_guard lock(columns_mutex_);
+    if (auto found = columns_.find(key); found != columns_.end()) return found->second;
+  }
+  RowSet rows = Query("DESCRIBE TABLE " + (schema.empty() ? "" : QuoteIdentifier(schema) + ".") + QuoteIdentifier(name));
+  std::vector<std::string> columns;
+  for (size_t row = 0; row < rows.row_count(); ++row) columns.push_back(ToText(rows.at(row, 0)));
+  std::lock_guard lock(columns_mutex_);
+  columns_[key] = columns;
+  return columns;
+}
+
+std::string ClickHouseStore::FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const {
+  std::string sql;
+  std::vector<bool> used(links.size(), false);
+  std::vector<std::string_view> seen;
+  for (size_t index = 0; index < tables.size(); ++index) {
+    const FromTable& table = tables[index];
+    if (table.name.empty()) {
+      throw EngineError("The ClickHouse store joins plain tables only; '" + table.alias +
+                        "' is a view, an inline table or a filtered table.");
+    }
+    std::string renamed;
+    for (const auto& column : Columns(table.schema, table.name)) {
+      renamed += (renamed.empty() ? "" : ", ") + QuoteIdentifier(column) + " AS " + QuoteColumn(table.alias, column);
+    }
+    renamed = "(SELECT " + renamed + " FROM " +
+              (table.schema.empty() ? "" : QuoteIdentifier(table.schema) + ".") + QuoteIdentifier(table.name) + ")";
+    seen.push_back(table.alias);
+    if (index == 0) {
+      sql = renamed;
+      continue;
+    }
+    std::string on;
+    for (size_t link_index = 0; link_index < links.size(); ++link_index) {
+      const auto& link = links[link_index];
+      bool ready = std::find(seen.begin(), seen.end(), link.left_alias) != seen.end() &&
+                   std::find(seen.begin(), seen.end(), link.right_alias) != seen.end();
+      if (used[link_index] || !ready) continue;
+      used[link_index] = true;
+      on += on.empty() ? link.sql : " AND " + link.sql;
+    }
+    // One join per SELECT: what is joined so far becomes the left subquery.
+    if (index > 1) sql = "(SELECT * FROM " + sql + ")";
+    sql += on.empty() ? " CROSS JOIN " + renamed : " ALL INNER JOIN " + renamed + " ON " + on;
+  }
+  return sql;
+}
+
+}  // namespace orvex::engine
