@@ -415,7 +415,11 @@ std::string NamedDateFormat(std::string_view name, const DateTime& date) {
   return "";
 }
 
-bool IsNamedDateFormat(std::string_view name) { return !NamedDateFormat(name, DateTime{}).empty(); }
+bool IsNamedDateFormat(std::string_view name) {
+  static const char* const kNames[] = {"General Date", "Long Date", "Medium Date", "Short Date",
+                                       "Long Time",    "Medium Time", "Short Time"};
+  return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* known) { return EqualsIgnoreCase(name, known); });
+}
 
 // One piece of a date pattern: a run of one letter ('d', 'm', 'y', 'h', 'n',
 // 's', 'q', 'w', 'c' with its length), an AM/PM marker, or literal text.
@@ -482,15 +486,12 @@ std::vector<DateToken> ReadDatePattern(std::string_view format) {
 
 // True when `format` is a date pattern and nothing else: named, or made of
 // date letters, AM/PM markers and literal text (other letters only quoted
-// or escaped, no digit placeholders), with at least one date letter.
+// or escaped, no digit placeholders), with at least one date letter. Asked
+// for every number formatted, so it reads the text once and allocates nothing.
 bool IsDatePattern(std::string_view format) {
-  if (IsNamedDateFormat(format)) return true;
   bool any = false;
-  for (const DateToken& token : ReadDatePattern(format)) {
-    if (token.letter != 0) any = true;
-  }
-  if (!any) return false;
-  for (size_t index = 0; index < format.size(); ++index) {
+  bool pattern = true;
+  for (size_t index = 0; index < format.size() && pattern; ++index) {
     char c = format[index];
     if (c == '"') {
       index = std::min(format.find('"', index + 1), format.size());
@@ -507,10 +508,22 @@ bool IsDatePattern(std::string_view format) {
           break;
         }
       }
-      if (!marker && !std::strchr("dmyhnsqwc", std::tolower(static_cast<unsigned char>(c)))) return false;
+      if (marker) continue;
+      if (std::strchr("dmyhnsqwc", std::tolower(static_cast<unsigned char>(c)))) {
+        any = true;
+      } else {
+        pattern = false;
+      }
     }
   }
-  return true;
+  return (pattern && any) || IsNamedDateFormat(format);
+}
+
+// `text` without the blanks around it.
+std::string_view Unpadded(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 std::string Padded(int value, int width) {
@@ -578,7 +591,7 @@ std::string FormatDate(const DateTime& date, std::string_view format_string) {
 
 std::string FormatNumberWith(double value, std::string_view format_string) {
   if (!std::isfinite(value)) return NonFiniteText(value);
-  std::string trimmed = Trim(format_string);
+  std::string_view trimmed = Unpadded(format_string);
   if (IsDatePattern(trimmed)) {
     if (auto date = FromSerial(value)) return FormatDate(*date, trimmed);
   }
@@ -594,15 +607,15 @@ std::string FormatDecimalWith(const Decimal& value, std::string_view format_stri
 std::string FormatCellValue(const Scalar& value, std::string_view format_string) {
   if (const auto* number = std::get_if<double>(&value)) return FormatNumberWith(*number, format_string);
   if (const auto* exact = std::get_if<Decimal>(&value)) {
-    std::string trimmed = Trim(format_string);
+    std::string_view trimmed = Unpadded(format_string);
     if (IsDatePattern(trimmed)) {
       if (auto date = FromSerial(exact->ToDouble())) return FormatDate(*date, trimmed);
     }
     return FormatDecimalWith(*exact, format_string);
   }
   if (const auto* text = std::get_if<std::string>(&value)) {
-    std::string trimmed = Trim(format_string);
-    if (!trimmed.empty() && IsDatePattern(trimmed)) {
+    std::string_view trimmed = Unpadded(format_string);
+    if (IsDatePattern(trimmed)) {
       if (auto date = ParseIsoDate(*text)) return FormatDate(*date, trimmed);
     }
   }
