@@ -1,7 +1,8 @@
 // Cell formatting: any value under any format string gives a text, never a crash.
 // The first byte picks the kind of value; a number takes the next eight bytes
 // as its bits (so infinities, NaNs and denormals come up) or one of the values
-// where formatting changes its mind; the rest is the format string.
+// where formatting changes its mind, or a text (a date one when the high bit
+// is set); the rest is the format string.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       value = (kind & 0x80) != 0;
       break;
     default:
-      value = std::string("text");
+      // A text that reads as a date and time, so date patterns format it, or one that does not.
+      value = std::string((kind & 0x80) != 0 ? "2000-02-29 13:05:09" : "text");
       break;
   }
   std::string_view format(reinterpret_cast<const char*>(data), size);

@@ -23,6 +23,8 @@ orvex::engine::EngineSession& Session() {
     sources->Add("Tiny", orvex::testing::TinyCatalogsRoot());
     orvex::engine::EngineOptions options;
     options.max_cells = 2000;
+    // Every input evaluated, not answered from an earlier one's kept result.
+    options.cache_results = false;
     return orvex::engine::EngineSession(std::move(sources), "Tiny", options);
   }();
   return session;

@@ -30,8 +30,9 @@ struct CellStyle {
 // fastest; a statement without axes has one cell. The filter axis has one
 // position holding, for every hierarchy on no axis, the slicer's or the
 // default member (the measures first). Immutable once built; `owner` keeps the
-// catalog and the statement's calculated members alive for the members
-// referenced here. Safe to share between threads.
+// statement's calculated members alive, and the pointer the executor hands
+// out keeps the catalog alive too, for the members referenced here. Safe to
+// share between threads.
 struct CellSet {
   std::vector<AxisResult> axes;
   AxisResult filter_axis;

@@ -15,6 +15,9 @@ struct EngineOptions {
   // What one statement's tuples, values and buffers may take, as the
   // evaluator counts them; zero leaves it unbounded.
   int64_t max_statement_memory = int64_t{512} * 1024 * 1024;
+  // Whether a statement sent again, as text, to the same catalog under the
+  // same limits is answered from the results kept of earlier runs.
+  bool cache_results = true;
 };
 
 }  // namespace orvex::engine

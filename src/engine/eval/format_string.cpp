@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cctype>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/text.h"
@@ -305,8 +308,293 @@ std::string FormatFigure(const Figure& figure, std::string_view format_string) {
   return ApplyPattern(figure.magnitude, positive);
 }
 
+// A moment as a date format shows it.
+struct DateTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// Days from 1970-01-01 to the date, proleptic Gregorian (negative before).
+int64_t DaysFromCivil(int year, int month, int day) {
+  int64_t y = year - (month <= 2 ? 1 : 0);
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t year_of_era = y - era * 400;
+  int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+DateTime CivilFromDays(int64_t days) {
+  days += 719468;
+  int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  int64_t day_of_era = days - era * 146097;
+  int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  int64_t month_index = (5 * day_of_year + 2) / 153;
+  DateTime date;
+  date.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
+  date.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
+  date.year = static_cast<int>(year_of_era + era * 400 + (date.month <= 2 ? 1 : 0));
+  return date;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DD", optionally followed by " HH:MM[:SS[.fraction]]" (or "T"
+// between): how every store gives dates and times. nullopt for anything else.
+std::optional<DateTime> ParseIsoDate(std::string_view text) {
+  auto number = [&](size_t at, size_t digits, int& out) {
+    if (at + digits > text.size()) return false;
+    int value = 0;
+    for (size_t index = at; index < at + digits; ++index) {
+      if (text[index] < '0' || text[index] > '9') return false;
+      value = value * 10 + (text[index] - '0');
+    }
+    out = value;
+    return true;
+  };
+  DateTime date;
+  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !number(0, 4, date.year) ||
+      !number(5, 2, date.month) || !number(8, 2, date.day)) {
+    return std::nullopt;
+  }
+  if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > DaysInMonth(date.year, date.month)) {
+    return std::nullopt;
+  }
+  if (text.size() == 10) return date;
+  if ((text[10] != ' ' && text[10] != 'T') || text.size() < 16 || text[13] != ':' || !number(11, 2, date.hour) ||
+      !number(14, 2, date.minute) || date.hour > 23 || date.minute > 59) {
+    return std::nullopt;
+  }
+  size_t end = 16;
+  if (text.size() > 16) {
+    if (text[16] != ':' || !number(17, 2, date.second) || date.second > 59) return std::nullopt;
+    end = 19;
+    if (end < text.size() && text[end] == '.') {
+      ++end;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    }
+  }
+  if (end != text.size()) return std::nullopt;
+  return date;
+}
+
+// A day count as dates are kept in numbers: whole days since 1899-12-30, the
+// fraction the time of day (to the nearest second). nullopt outside years 100 to 9999.
+std::optional<DateTime> FromSerial(double serial) {
+  if (!std::isfinite(serial) || serial < -657434 || serial >= 2958466) return std::nullopt;
+  double whole = std::floor(serial);
+  auto seconds = static_cast<int64_t>(std::llround((serial - whole) * 86400.0));
+  auto days = static_cast<int64_t>(whole) + DaysFromCivil(1899, 12, 30);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    ++days;
+  }
+  DateTime date = CivilFromDays(days);
+  date.hour = static_cast<int>(seconds / 3600);
+  date.minute = static_cast<int>(seconds / 60 % 60);
+  date.second = static_cast<int>(seconds % 60);
+  return date;
+}
+
+std::string NamedDateFormat(std::string_view name, const DateTime& date) {
+  if (EqualsIgnoreCase(name, "General Date")) {
+    bool timed = date.hour || date.minute || date.second;
+    return timed ? "m/d/yyyy h:nn:ss AM/PM" : "m/d/yyyy";
+  }
+  if (EqualsIgnoreCase(name, "Long Date")) return "dddd, mmmm d, yyyy";
+  if (EqualsIgnoreCase(name, "Medium Date")) return "dd-mmm-yy";
+  if (EqualsIgnoreCase(name, "Short Date")) return "m/d/yyyy";
+  if (EqualsIgnoreCase(name, "Long Time")) return "h:nn:ss AM/PM";
+  if (EqualsIgnoreCase(name, "Medium Time")) return "hh:nn AM/PM";
+  if (EqualsIgnoreCase(name, "Short Time")) return "hh:nn";
+  return "";
+}
+
+bool IsNamedDateFormat(std::string_view name) {
+  static const char* const kNames[] = {"General Date", "Long Date", "Medium Date", "Short Date",
+                                       "Long Time",    "Medium Time", "Short Time"};
+  return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* known) { return EqualsIgnoreCase(name, known); });
+}
+
+// One piece of a date pattern: a run of one letter ('d', 'm', 'y', 'h', 'n',
+// 's', 'q', 'w', 'c' with its length), an AM/PM marker, or literal text.
+struct DateToken {
+  char letter = 0;  // 0 for literal text
+  int count = 0;
+  std::string text;  // the literal, or the AM/PM marker as written
+};
+
+const char* const kAmPm[] = {"AM/PM", "am/pm", "A/P", "a/p"};
+
+std::vector<DateToken> ReadDatePattern(std::string_view format) {
+  std::vector<DateToken> tokens;
+  auto literal = [&](std::string_view text) {
+    if (tokens.empty() || tokens.back().letter != 0) tokens.push_back(DateToken{});
+    tokens.back().text += text;
+  };
+  for (size_t index = 0; index < format.size();) {
+    char c = format[index];
+    bool marker = false;
+    for (const char* am_pm : kAmPm) {
+      size_t length = std::strlen(am_pm);
+      if (format.substr(index, length) == am_pm) {
+        tokens.push_back(DateToken{'a', 1, am_pm});
+        index += length;
+        marker = true;
+        break;
+      }
+    }
+    if (marker) continue;
+    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != 0 && std::strchr("dmyhnsqwc", lower)) {
+      size_t end = index;
+      while (end < format.size() && std::tolower(static_cast<unsigned char>(format[end])) == lower) ++end;
+      tokens.push_back(DateToken{lower, static_cast<int>(end - index), ""});
+      index = end;
+    } else if (c == '"') {
+      size_t end = format.find('"', index + 1);
+      if (end == std::string_view::npos) end = format.size();
+      literal(format.substr(index + 1, end - index - 1));
+      index = std::min(format.size(), end + 1);
+    } else if (c == '\\' && index + 1 < format.size()) {
+      literal(format.substr(index + 1, 1));
+      index += 2;
+    } else {
+      literal(format.substr(index, 1));
+      ++index;
+    }
+  }
+  // An "m" right after hours or right before seconds counts minutes, as "n" does.
+  for (size_t index = 0; index < tokens.size(); ++index) {
+    if (tokens[index].letter != 'm' || tokens[index].count > 2) continue;
+    auto neighbour = [&](int step) -> char {
+      for (auto at = static_cast<ptrdiff_t>(index) + step; at >= 0 && at < static_cast<ptrdiff_t>(tokens.size());
+           at += step) {
+        if (tokens[static_cast<size_t>(at)].letter != 0) return tokens[static_cast<size_t>(at)].letter;
+      }
+      return 0;
+    };
+    if (neighbour(-1) == 'h' || neighbour(1) == 's') tokens[index].letter = 'n';
+  }
+  return tokens;
+}
+
+// True when `format` is a date pattern and nothing else: named, or made of
+// date letters, AM/PM markers and literal text (other letters only quoted
+// or escaped, no digit placeholders), with at least one date letter. Asked
+// for every number formatted, so it reads the text once and allocates nothing.
+bool IsDatePattern(std::string_view format) {
+  bool any = false;
+  bool pattern = true;
+  for (size_t index = 0; index < format.size() && pattern; ++index) {
+    char c = format[index];
+    if (c == '"') {
+      index = std::min(format.find('"', index + 1), format.size());
+    } else if (c == '\\') {
+      ++index;
+    } else if (c == '0' || c == '#' || c == '%') {
+      return false;
+    } else if (std::isalpha(static_cast<unsigned char>(c))) {
+      bool marker = false;
+      for (const char* am_pm : kAmPm) {
+        if (format.substr(index, std::strlen(am_pm)) == am_pm) {
+          index += std::strlen(am_pm) - 1;
+          marker = true;
+          break;
+        }
+      }
+      if (marker) continue;
+      if (std::strchr("dmyhnsqwc", std::tolower(static_cast<unsigned char>(c)))) {
+        any = true;
+      } else {
+        pattern = false;
+      }
+    }
+  }
+  return (pattern && any) || IsNamedDateFormat(format);
+}
+
+// `text` without the blanks around it.
+std::string_view Unpadded(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string Padded(int value, int width) {
+  std::string text = std::to_string(value);
+  while (static_cast<int>(text.size()) < width) text.insert(text.begin(), '0');
+  return text;
+}
+
+std::string FormatDate(const DateTime& date, std::string_view format_string) {
+  static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
+  static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  std::string named = NamedDateFormat(format_string, date);
+  std::string_view format = named.empty() ? format_string : std::string_view(named);
+  std::vector<DateToken> tokens = ReadDatePattern(format);
+  bool twelve_hours = std::any_of(tokens.begin(), tokens.end(), [](const DateToken& t) { return t.letter == 'a'; });
+  int64_t days = DaysFromCivil(date.year, date.month, date.day);
+  int weekday = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
+  int day_of_year = static_cast<int>(days - DaysFromCivil(date.year, 1, 1)) + 1;
+  int first_weekday = static_cast<int>(((DaysFromCivil(date.year, 1, 1) + 4) % 7 + 7) % 7);
+  std::string text;
+  for (const DateToken& token : tokens) {
+    switch (token.letter) {
+      case 0: text += token.text; break;
+      case 'd':
+        if (token.count <= 2) text += Padded(date.day, token.count);
+        else if (token.count == 3) text += std::string(kDays[weekday], 3);
+        else if (token.count == 4) text += kDays[weekday];
+        else text += FormatDate(date, token.count == 5 ? "Short Date" : "Long Date");
+        break;
+      case 'm':
+        if (token.count <= 2) text += Padded(date.month, token.count);
+        else if (token.count == 3) text += std::string(kMonths[date.month - 1], 3);
+        else text += kMonths[date.month - 1];
+        break;
+      case 'y':
+        if (token.count == 1) text += std::to_string(day_of_year);
+        else if (token.count == 2) text += Padded(date.year % 100, 2);
+        else text += Padded(date.year, 4);
+        break;
+      case 'h': {
+        int hour = twelve_hours ? (date.hour % 12 == 0 ? 12 : date.hour % 12) : date.hour;
+        text += Padded(hour, std::min(token.count, 2));
+        break;
+      }
+      case 'n': text += Padded(date.minute, std::min(token.count, 2)); break;
+      case 's': text += Padded(date.second, std::min(token.count, 2)); break;
+      case 'q': text += std::to_string((date.month - 1) / 3 + 1); break;
+      case 'w':
+        text += std::to_string(token.count == 1 ? weekday + 1 : (day_of_year - 1 + first_weekday) / 7 + 1);
+        break;
+      case 'c': text += FormatDate(date, "General Date"); break;
+      case 'a': {
+        bool pm = date.hour >= 12;
+        std::string_view marker = token.text;
+        size_t slash = marker.find('/');
+        text += pm ? marker.substr(slash + 1) : marker.substr(0, slash);
+        break;
+      }
+      default: break;
+    }
+  }
+  return text;
+}
+
 std::string FormatNumberWith(double value, std::string_view format_string) {
   if (!std::isfinite(value)) return NonFiniteText(value);
+  std::string_view trimmed = Unpadded(format_string);
+  if (IsDatePattern(trimmed)) {
+    if (auto date = FromSerial(value)) return FormatDate(*date, trimmed);
+  }
   return FormatFigure({value < 0, DigitsOf(std::fabs(value)), value, nullptr}, format_string);
 }
 
@@ -318,7 +606,19 @@ std::string FormatDecimalWith(const Decimal& value, std::string_view format_stri
 
 std::string FormatCellValue(const Scalar& value, std::string_view format_string) {
   if (const auto* number = std::get_if<double>(&value)) return FormatNumberWith(*number, format_string);
-  if (const auto* exact = std::get_if<Decimal>(&value)) return FormatDecimalWith(*exact, format_string);
+  if (const auto* exact = std::get_if<Decimal>(&value)) {
+    std::string_view trimmed = Unpadded(format_string);
+    if (IsDatePattern(trimmed)) {
+      if (auto date = FromSerial(exact->ToDouble())) return FormatDate(*date, trimmed);
+    }
+    return FormatDecimalWith(*exact, format_string);
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    std::string_view trimmed = Unpadded(format_string);
+    if (IsDatePattern(trimmed)) {
+      if (auto date = ParseIsoDate(*text)) return FormatDate(*date, trimmed);
+    }
+  }
   return ScalarText(value);
 }
 

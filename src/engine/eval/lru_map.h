@@ -36,6 +36,15 @@ class LruMap {
     return order_.front().second;
   }
 
+  // The least recently used value; nullptr when the map is empty.
+  Value* Oldest() { return order_.empty() ? nullptr : &order_.back().second; }
+  // Forgets the least recently used entry, if any.
+  void ForgetOldest() {
+    if (order_.empty()) return;
+    index_.erase(order_.back().first);
+    order_.pop_back();
+  }
+
   size_t size() const { return order_.size(); }
 
  private:

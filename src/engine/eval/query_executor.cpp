@@ -13,6 +13,7 @@
 #include "engine/eval/evaluator.h"
 #include "engine/eval/format_string.h"
 #include "engine/eval/name_resolver.h"
+#include "engine/eval/result_cache.h"
 #include "engine/eval/statement_cache.h"
 #include "engine/mdx/lexer.h"
 #include "engine/common/engine_error.h"
@@ -28,10 +29,10 @@ constexpr int kMaxPasses = 16;
 // Calculated measures that name no format take one from the measures they use, this deep.
 constexpr int kMaxFormatDepth = 16;
 
-// What the members of a result refer to: the catalog's members and the
-// statement's own calculated members.
+// What the members of a result refer to besides the catalog's: the
+// statement's own calculated members. The catalog is pinned by the pointer
+// handed out (see Pinned), so that a kept result does not keep it loaded.
 struct ResultOwner {
-  std::shared_ptr<const Catalog> catalog;
   std::shared_ptr<const mdx::Statement> statement;
   std::unique_ptr<CalculatedMembers> members;
 };
@@ -306,13 +307,40 @@ class StatementRun {
   FormatFinder formats_;
 };
 
+// `result` as its callers get it: a pointer that also keeps `catalog`, whose members it names, alive.
+std::shared_ptr<const CellSet> Pinned(std::shared_ptr<const Catalog> catalog, std::shared_ptr<const CellSet> result) {
+  struct Holder {
+    std::shared_ptr<const Catalog> catalog;
+    std::shared_ptr<const CellSet> result;
+  };
+  auto holder = std::make_shared<const Holder>(Holder{std::move(catalog), std::move(result)});
+  const CellSet* cells = holder->result.get();
+  return std::shared_ptr<const CellSet>(holder, cells);
+}
+
+// What besides the text decides an answer: the limits a run must keep to.
+std::string ResultKey(std::string_view mdx, const EngineOptions& options) {
+  std::string key = std::to_string(options.max_cells) + " " + std::to_string(options.max_statement_memory) + "\n";
+  key += mdx;
+  return key;
+}
+
 }  // namespace
 
 std::shared_ptr<const CellSet> QueryExecutor::Execute(std::string_view mdx) const {
-  return Execute(StatementCache::Shared().Statement(mdx));
+  if (!options_.cache_results) return Execute(StatementCache::Shared().Statement(mdx));
+  std::string key = ResultKey(mdx, options_);
+  if (auto kept = ResultCache::Shared().Find(catalog_, key)) return Pinned(catalog_, std::move(kept));
+  std::shared_ptr<const CellSet> result = RunTrimmed(StatementCache::Shared().Statement(mdx));
+  ResultCache::Shared().Put(catalog_, key, result);
+  return Pinned(catalog_, std::move(result));
 }
 
 std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx::Statement> statement) const {
+  return Pinned(catalog_, RunTrimmed(std::move(statement)));
+}
+
+std::shared_ptr<const CellSet> QueryExecutor::RunTrimmed(std::shared_ptr<const mdx::Statement> statement) const {
   try {
     return Run(std::move(statement));
   } catch (const ComError&) {
@@ -333,7 +361,6 @@ std::shared_ptr<const CellSet> QueryExecutor::Run(std::shared_ptr<const mdx::Sta
   }
   const Cube& cube = catalog_->FindCube(statement->cube.front().text);
   auto owner = std::make_shared<ResultOwner>();
-  owner->catalog = catalog_;
   owner->statement = statement;
   owner->members = std::make_unique<CalculatedMembers>(cube);
   NameResolver names(cube, *owner->members, statement.get());

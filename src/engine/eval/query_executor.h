@@ -19,7 +19,9 @@ class QueryExecutor {
   QueryExecutor(std::shared_ptr<const Catalog> catalog, EngineOptions options)
       : catalog_(std::move(catalog)), options_(options) {}
 
-  // Parses (through the shared statement cache) and runs `mdx`. Throws ComError
+  // Parses (through the shared statement cache) and runs `mdx`, or gives the
+  // answer kept from an earlier run of the same text on this catalog (see
+  // ResultCache; EngineOptions::cache_results). Throws ComError
   // for malformed MDX, unknown cubes, names or functions, a result beyond the
   // cell limit, and store failures.
   std::shared_ptr<const CellSet> Execute(std::string_view mdx) const;
@@ -27,6 +29,8 @@ class QueryExecutor {
   std::shared_ptr<const CellSet> Execute(std::shared_ptr<const mdx::Statement> statement) const;
 
  private:
+  // A result whose owner does not keep the catalog alive; callers get it through Pinned.
+  std::shared_ptr<const CellSet> RunTrimmed(std::shared_ptr<const mdx::Statement> statement) const;
   std::shared_ptr<const CellSet> Run(std::shared_ptr<const mdx::Statement> statement) const;
 
   std::shared_ptr<const Catalog> catalog_;

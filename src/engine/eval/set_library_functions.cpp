@@ -5,6 +5,7 @@
 // ...) evaluate at each tuple of the pass; the cells a pass misses are read
 // together, in grouped statements, before the next.
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/eval/evaluator.h"
@@ -137,9 +138,23 @@ Value NonEmptyFunction(Evaluator& evaluator, const Call& call, const Context& co
   return KeepNonEmpty(evaluator, std::move(set), &filter, context);
 }
 
+// True when the tuple holds a calculated member (or a visual total).
+bool HoldsCalculated(const Tuple& tuple) {
+  return std::any_of(tuple.begin(), tuple.end(), [](const Member* member) { return member && member->calculated; });
+}
+
+// `set` without its tuples that hold calculated members.
+TupleSet WithoutCalculated(TupleSet set) {
+  std::erase_if(set.tuples, HoldsCalculated);
+  return set;
+}
+
 // NonEmptyCrossJoin(set, ...[, count]): the crossjoin of the first `count`
-// sets (all when no count is given) keeping the tuples with a value, the
-// remaining sets acting as a filter over which a value is looked for.
+// sets (all when no count is given) keeping the tuples with fact data, the
+// remaining sets acting as a filter over which data is looked for. It sees
+// only what the fact rows hold: calculated members are left out of every
+// set, and under a calculated measure the data looked for is that of the
+// cube's default measure (else its first stored one).
 Value NonEmptyCrossJoinFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   size_t sets = call.args.size();
   std::optional<size_t> joined;
@@ -153,9 +168,9 @@ Value NonEmptyCrossJoinFunction(Evaluator& evaluator, const Call& call, const Co
     joined = static_cast<size_t>(count);
   }
   auto cross = [&](size_t from, size_t to) {
-    TupleSet result = evaluator.EvalSet(*call.args[from], context);
+    TupleSet result = WithoutCalculated(evaluator.EvalSet(*call.args[from], context));
     for (size_t index = from + 1; index < to; ++index) {
-      TupleSet next = evaluator.EvalSet(*call.args[index], context);
+      TupleSet next = WithoutCalculated(evaluator.EvalSet(*call.args[index], context));
       std::string problem = CheckDisjointHierarchies(result.hierarchies, next.hierarchies);
       if (!problem.empty()) evaluator.Fail(call, "NonEmptyCrossJoin: " + problem);
       evaluator.CheckSize(result.tuples.size(), next.tuples.size(), call,
@@ -166,9 +181,22 @@ Value NonEmptyCrossJoinFunction(Evaluator& evaluator, const Call& call, const Co
   };
   size_t split = joined.value_or(sets);
   TupleSet result = cross(0, split);
-  if (split == sets) return KeepNonEmpty(evaluator, std::move(result), nullptr, context);
+  Context at = context;
+  if (const Member* measure = context.measure(); measure && measure->calculated) {
+    const Member* stored = evaluator.cube().default_measure();
+    if ((!stored || !stored->measure) && !evaluator.cube().measures().empty()) {
+      for (const Member* member : evaluator.cube().measures_hierarchy().LevelMembers(0)) {
+        if (member->measure) {
+          stored = member;
+          break;
+        }
+      }
+    }
+    if (stored && stored->measure) at.Set(*stored);
+  }
+  if (split == sets) return KeepNonEmpty(evaluator, std::move(result), nullptr, at);
   TupleSet filter = cross(split, sets);
-  return KeepNonEmpty(evaluator, std::move(result), &filter, context);
+  return KeepNonEmpty(evaluator, std::move(result), &filter, at);
 }
 
 // Extract(set, hierarchy, ...): the set's tuples cut down to those hierarchies, duplicates dropped.
@@ -499,13 +527,31 @@ Value AddCalculatedMembersFunction(Evaluator& evaluator, const Call& call, const
   return set;
 }
 
+// The caption `pattern` gives the visual total of `base`: each "*" stands
+// for base's caption, "**" for a "*" itself; "" when there is no pattern.
+std::string TotalCaption(const std::string& pattern, const Member& base) {
+  std::string caption;
+  for (size_t index = 0; index < pattern.size(); ++index) {
+    if (pattern[index] != '*') {
+      caption += pattern[index];
+    } else if (index + 1 < pattern.size() && pattern[index + 1] == '*') {
+      caption += '*';
+      ++index;
+    } else {
+      caption += base.caption;
+    }
+  }
+  return caption;
+}
+
 // VisualTotals(set[, pattern]): each member of the set with descendants in
 // it replaced by its visual total, the aggregate of those descendants that
 // have none in the set themselves: so totals nest, a total over totals
-// being the total over their parts. The pattern names the totals:
-// "* - Total" puts the member's caption for the "*".
+// being the total over their parts. Over tuples each hierarchy is totalled
+// on its own, from the members it shows in the set, so that a tuple of two
+// totals aggregates every pair of their parts.
 Value VisualTotalsFunction(Evaluator& evaluator, const Call& call, const Context& context) {
-  TupleSet set = MemberSetArgument(evaluator, call, 0, context);
+  TupleSet set = evaluator.EvalSet(*call.args[0], context);
   std::string pattern;
   if (call.args.size() > 1) {
     Scalar given = evaluator.EvalScalar(*call.args[1], context);
@@ -514,31 +560,36 @@ Value VisualTotalsFunction(Evaluator& evaluator, const Call& call, const Context
     }
     pattern = std::get<std::string>(given);
   }
-  // The members with descendants in the set; the others are the parts totals add up.
-  std::unordered_set<const Member*> above_others;
-  std::unordered_set<const Member*> in_set = MembersIn(set);
-  for (const Member* member : in_set) {
-    for (const Member* at = member->parent; at; at = at->parent) {
-      if (in_set.count(at)) above_others.insert(at);
+  for (size_t position = 0; position < set.hierarchies.size(); ++position) {
+    // The members shown at this position, in the order they first appear.
+    std::vector<const Member*> shown;
+    std::unordered_set<const Member*> in_set;
+    for (const Tuple& tuple : set.tuples) {
+      const Member* member = tuple[position];
+      if (member && in_set.insert(member).second) shown.push_back(member);
     }
-  }
-  const std::vector<Tuple> original = set.tuples;
-  for (Tuple& tuple : set.tuples) {
-    const Member* base = tuple.front();
-    if (!above_others.count(base)) continue;
-    std::vector<const Member*> parts;
-    for (const Tuple& other : original) {
-      const Member* candidate = other.front();
-      if (!base->IsAncestorOf(*candidate) || above_others.count(candidate)) continue;
-      if (std::find(parts.begin(), parts.end(), candidate) == parts.end()) parts.push_back(candidate);
+    // The members with descendants in the set; the others are the parts totals add up.
+    std::unordered_set<const Member*> above_others;
+    for (const Member* member : shown) {
+      for (const Member* at = member->parent; at; at = at->parent) {
+        if (in_set.count(at)) above_others.insert(at);
+      }
     }
-    if (parts.empty()) continue;
-    std::string caption;
-    if (!pattern.empty()) {
-      caption = pattern;
-      if (size_t star = caption.find('*'); star != std::string::npos) caption.replace(star, 1, base->caption);
+    std::unordered_map<const Member*, const Member*> total_of;
+    for (const Member* base : shown) {
+      if (!above_others.count(base)) continue;
+      std::vector<const Member*> parts;
+      for (const Member* candidate : shown) {
+        if (base->IsAncestorOf(*candidate) && !above_others.count(candidate)) parts.push_back(candidate);
+      }
+      if (!parts.empty()) {
+        total_of[base] = evaluator.calculated().VisualTotal(*base, parts, TotalCaption(pattern, *base));
+      }
     }
-    tuple.front() = evaluator.calculated().VisualTotal(*base, parts, caption);
+    for (Tuple& tuple : set.tuples) {
+      auto found = total_of.find(tuple[position]);
+      if (found != total_of.end()) tuple[position] = found->second;
+    }
   }
   return set;
 }

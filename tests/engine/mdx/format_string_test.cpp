@@ -8,6 +8,43 @@
 namespace orvex::engine {
 namespace {
 
+// Dates come from the stores as ISO text, and from numbers as day counts
+// from 1899-12-30 (35435 is 1997-01-05, a Sunday).
+TEST(FormatStringTest, DatePatternsShowDateTextsAndDayCounts) {
+  struct Case {
+    Scalar value;
+    const char* format;
+    const char* text;
+  } cases[] = {
+      {std::string("1997-01-05"), "yyyy-mm-dd", "1997-01-05"},
+      {std::string("1997-01-05"), "mmm d, yyyy", "Jan 5, 1997"},
+      {std::string("1997-01-05"), "dddd, mmmm dd", "Sunday, January 05"},
+      {std::string("1997-01-05"), "ddd d/m/yy", "Sun 5/1/97"},
+      {std::string("1997-01-05"), "Long Date", "Sunday, January 5, 1997"},
+      {std::string("1997-01-05"), "Medium Date", "05-Jan-97"},
+      {std::string("1997-01-05"), "short date", "1/5/1997"},
+      {std::string("1997-12-31"), "q y w ww", "4 365 4 53"},
+      {std::string("1997-01-05"), "\"Day\" d \\m", "Day 5 m"},
+      {std::string("2000-02-29 13:05:09"), "yy/m/d h:nn:ss AM/PM", "00/2/29 1:05:09 PM"},
+      {std::string("2000-02-29 13:05:09"), "hh:mm", "13:05"},
+      {std::string("2000-02-29T00:05:09.25"), "h:mm:ss a/p", "12:05:09 a"},
+      {std::string("2000-02-29 13:05"), "Short Time", "13:05"},
+      {35435.0, "yyyy-mm-dd", "1997-01-05"},
+      {35435.75, "General Date", "1/5/1997 6:00:00 PM"},
+      {*Decimal::Parse("35435.5"), "dd mmm hh:nn", "05 Jan 12:00"},
+      // Texts that are no dates, and formats that are no date patterns, stay as they were.
+      {std::string("North"), "yyyy", "North"},
+      {std::string("1997-02-30"), "yyyy", "1997-02-30"},
+      {std::string("1997-01-05 25:00"), "yyyy", "1997-01-05 25:00"},
+      {35435.0, "#,##0 \"days\"", "35,435 days"},
+      {35435.0, "Currency", "$35,435.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ScalarText(c.value) + " as " + c.format);
+    EXPECT_EQ(FormatCellValue(c.value, c.format), c.text);
+  }
+}
+
 TEST(FormatStringTest, NamedAndPatternFormats) {
   struct Case {
     double value;

@@ -167,9 +167,9 @@ TEST(EmbeddedProviderTest, CellPropertiesGiveFormatAndColorsOfEachCell) {
 TEST(EmbeddedProviderTest, VisualTotalsAreCaptionedByThePattern) {
   provider::Cellset cellset;
   cellset.SetActiveConnection(OpenTiny());
-  cellset.Open("SELECT VisualTotals({[Store].[USA], [Store].[USA].[OR]}, '* (shown)') ON 0 FROM [Sales]");
+  cellset.Open("SELECT VisualTotals({[Store].[USA], [Store].[USA].[OR]}, '** * (shown *)') ON 0 FROM [Sales]");
   auto positions = cellset.GetAxes()->Item(0)->GetPositions();
-  EXPECT_EQ(positions->Item(0)->GetMembers()->Item(0)->Caption(), "USA (shown)");
+  EXPECT_EQ(positions->Item(0)->GetMembers()->Item(0)->Caption(), "* USA (shown USA)");
   EXPECT_EQ(positions->Item(0)->GetMembers()->Item(0)->UniqueName(), "[Store].[USA]");
   EXPECT_EQ(positions->Item(1)->GetMembers()->Item(0)->Caption(), "OR");
   EXPECT_EQ(cellset.Item(0)->FormattedValue(), "11.00");
