@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "api/api_service.h"
@@ -87,9 +88,13 @@ TEST(QueryCallTest, MembersCarryTheirLevelParentAndChildCount) {
   EXPECT_EQ(city["parentUniqueName"], "[Store].[USA].[CA]");
   EXPECT_EQ(city["childCount"], 1);
   // The time dimension has no all member: its filter member is a year, at the top.
-  const nlohmann::json& time = answer["filterAxis"]["positions"][0]["members"][0];
+  nlohmann::json time;
+  for (const nlohmann::json& member : answer["filterAxis"]["positions"][0]["members"]) {
+    if (member["levelUniqueName"] == "[Time].[Year]") time = member;
+  }
   EXPECT_EQ(time["uniqueName"], "[Time].[1997]");
   EXPECT_EQ(time["parentUniqueName"], "");
+  EXPECT_EQ(time["childCount"], 4);
 }
 
 // A view runs the statement the object model builds for it, and its cells
@@ -107,7 +112,7 @@ TEST(QueryCallTest, AViewRunsTheObjectModelsStatement) {
   ApiResponse response = PostQuery({{"view", view}});
   ASSERT_EQ(response.status, 200) << response.body;
   const std::string mdx = nlohmann::json::parse(response.body)["mdx"];
-  EXPECT_NE(mdx.find("WHERE CrossJoin({[Store].[USA].[CA], [Store].[USA].[WA]})"), std::string::npos) << mdx;
+  EXPECT_NE(mdx.find("FROM [Sales] WHERE {[Store].[USA].[CA], [Store].[USA].[WA]}"), std::string::npos) << mdx;
   nlohmann::json expected = OrvexMdx(mdx);
   EXPECT_EQ(CellSetPart(response, mdx), expected);
   EXPECT_EQ(expected["cells"].size(), 8u);
@@ -166,7 +171,9 @@ TEST(QueryCallTest, HostileNamesTravelAsText) {
   nlohmann::json answer = CellSetPart(
       PostQuery({{"dataSource", "Odd"}, {"catalog", testing::kOddCatalogName}, {"mdx", statement}}), statement);
   EXPECT_EQ(answer, expected);
-  EXPECT_EQ(answer["axes"][0]["positions"][1]["members"][0]["caption"], "</script><script>window.injected=3</script>");
+  std::vector<std::string> captions;
+  for (const nlohmann::json& position : answer["axes"][0]["positions"]) captions.push_back(position["members"][0]["caption"]);
+  EXPECT_NE(std::find(captions.begin(), captions.end(), "</script><script>window.injected=3</script>"), captions.end());
 }
 
 // The export path's entry: the provider's result, alive after every connection has gone.

@@ -16,12 +16,12 @@ const char kView[] =
     "<measure>Unit Sales</measure><ranges/><axes/><filters><hierarchy dimensionName=\"Store\" hierarchyName=\"\">"
     "<m>[Store].[USA].[CA]</m></hierarchy></filters><!-- é 日本 </script> --></cubeView>";
 
-// A store in `root` taking two files and two folders per folder.
+// A store in `root` taking three files and two folders per folder.
 ApiService Service(const std::filesystem::path& root) {
   ApiOptions options;
   options.configure_views = [root](WebFileSystem& store) {
     store.SetRootFolderPath(root.string());
-    store.SetMaxFilesPerFolder(2);
+    store.SetMaxFilesPerFolder(3);
     store.SetMaxFoldersPerFolder(2);
   };
   return ApiService(options);
@@ -52,7 +52,7 @@ TEST(ViewsCallsTest, SaveListOpenAndDeleteRoundTrip) {
   Answer listed = Call(service, "GET", "views", {{"folder", "Sales"}});
   EXPECT_EQ(listed.body["views"], (nlohmann::json{"a first", "Q4 review"}));
   EXPECT_EQ(listed.body["folders"], nlohmann::json::array());
-  EXPECT_EQ(listed.body["limits"]["maxFilesPerFolder"], 2);
+  EXPECT_EQ(listed.body["limits"]["maxFilesPerFolder"], 3);
   EXPECT_EQ(Call(service, "GET", "views", {}).body["folders"], nlohmann::json{"Sales"});
 
   Answer opened = Call(service, "GET", "view", {{"folder", "Sales"}, {"name", "q4 REVIEW"}});
@@ -60,13 +60,13 @@ TEST(ViewsCallsTest, SaveListOpenAndDeleteRoundTrip) {
   // What was saved is the text itself, as the classic pane reads it.
   EXPECT_EQ(testing::ReadTextFile(root.path() / "Sales" / "Q4 review.xml"), kView);
 
-  // A save over an existing view needs "overwrite"; the folder's limit counts every readable file.
-  EXPECT_EQ(Call(service, "POST", "view", {}, {{"folder", "Sales"}, {"name", "Q4 review"}, {"xml", kView}}).status, 409);
-  EXPECT_EQ(Call(service, "POST", "view", {}, {{"folder", "Sales"}, {"name", "Q4 review"}, {"xml", kView},
-                                                {"overwrite", true}})
-                .status,
-            400);  // notes.txt fills the folder's two files
+  // The folder's limit counts every readable file, and holds even for an
+  // overwrite; below it, a save over an existing view needs "overwrite".
+  nlohmann::json again = {{"folder", "Sales"}, {"name", "Q4 review"}, {"xml", kView}, {"overwrite", true}};
+  EXPECT_EQ(Call(service, "POST", "view", {}, again).status, 400);
   std::filesystem::remove(root.path() / "Sales" / "notes.txt");
+  again["overwrite"] = false;
+  EXPECT_EQ(Call(service, "POST", "view", {}, again).status, 409);
   std::string changed = std::string(kView).replace(std::string(kView).find("Unit Sales"), 10, "Store Sales");
   EXPECT_EQ(Call(service, "POST", "view", {}, {{"folder", "Sales"}, {"name", "Q4 review"}, {"xml", changed},
                                                 {"overwrite", true}})
@@ -114,7 +114,8 @@ TEST(ViewsCallsTest, TheStoresRulesAndHostileNames) {
       {"no name", "POST", "view", {}, {{"name", "  "}, {"xml", kView}}, 400, "the body needs 'name'"},
       {"a folder up", "POST", "view", {}, {{"folder", ".."}, {"name", "x"}, {"xml", kView}}, 400, invalid},
       {"a missing folder", "POST", "view", {}, {{"folder", "Nowhere"}, {"name", "x"}, {"xml", kView}}, 404, ""},
-      {"no view definition", "POST", "view", {}, {{"name", "x"}, {"xml", "<html/>"}}, 400, "no view definition"},
+      {"no view definition", "POST", "view", {}, {{"name", "x"}, {"xml", "<html/>"}}, 400,
+       "'xml' is no view definition (a cubeView document)"},
       {"text as overwrite", "POST", "view", {}, {{"name", "x"}, {"xml", kView}, {"overwrite", "yes"}}, 400,
        "'overwrite' must be true or false"},
       {"opening a missing view", "GET", "view", {{"name", "absent"}}, nullptr, 404, ""},
@@ -129,7 +130,9 @@ TEST(ViewsCallsTest, TheStoresRulesAndHostileNames) {
     SCOPED_TRACE(c.what);
     Answer answer = Call(service, c.method, c.call, c.params, c.body);
     EXPECT_EQ(answer.status, c.status) << answer.body;
-    if (!c.message.empty()) EXPECT_EQ(answer.body["error"], c.message);
+    if (!c.message.empty()) {
+      EXPECT_EQ(answer.body["error"], c.message);
+    }
     EXPECT_FALSE(answer.body["error"].get<std::string>().empty());
   }
   // Nothing was written anywhere: the root holds the two folders only, and nothing escaped it.
