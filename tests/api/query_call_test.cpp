@@ -12,7 +12,9 @@
 namespace orvex::api {
 namespace {
 
+// Each test may run in a process of its own: the service registers the engine first.
 ApiService Service() {
+  testing::ServeTestCatalogs();
   ApiOptions options;
   options.default_data_source = "localhost";
   return ApiService(options);
