@@ -77,16 +77,28 @@ TEST(MdxToolTest, JsonOutputIsOneObjectWithAxesFilterAxisAndCells) {
   std::ostringstream out;
   std::ostringstream err;
   ASSERT_EQ(RunMdx(request, out, err), 0) << err.str();
-  auto member = [](const std::string& unique_name, const std::string& caption, int depth) {
-    return "{\"members\": [{\"uniqueName\": \"" + unique_name + "\", \"caption\": \"" + caption +
-           "\", \"levelDepth\": " + std::to_string(depth) + "}]}";
+  // A member's text: its names, its level, its parent ("" at the top) and how many children it has.
+  auto fields = [](const std::string& unique_name, const std::string& caption, int depth, const std::string& level,
+                   const std::string& parent, int children) {
+    std::string dimension = unique_name.substr(0, unique_name.find(']') + 1);
+    return "{\"uniqueName\": \"" + unique_name + "\", \"caption\": \"" + caption + "\", \"levelDepth\": " +
+           std::to_string(depth) + ", \"levelName\": \"" + level + "\", \"levelUniqueName\": \"" + dimension + ".[" +
+           level + "]\", \"parentUniqueName\": \"" + parent + "\", \"childCount\": " + std::to_string(children) + "}";
   };
-  std::string filter = "{\"members\": [{\"uniqueName\": \"[Time].[1998]\", \"caption\": \"1998\", \"levelDepth\": 0}, "
-                       "{\"uniqueName\": \"[Product].[All Products]\", \"caption\": \"All Products\", \"levelDepth\": 0}, "
-                       "{\"uniqueName\": \"[Customers].[All Customers]\", \"caption\": \"All Customers\", \"levelDepth\": 0}, "
-                       "{\"uniqueName\": \"[Gender].[M]\", \"caption\": \"M\", \"levelDepth\": 1}, "
-                       "{\"uniqueName\": \"[Marital Status].[All Marital Status]\", \"caption\": \"All Marital Status\", \"levelDepth\": 0}, "
-                       "{\"uniqueName\": \"[Promotion Media].[All Media]\", \"caption\": \"All Media\", \"levelDepth\": 0}]}";
+  auto member = [&](const std::string& unique_name, const std::string& caption, int depth) {
+    bool measure = unique_name.rfind("[Measures]", 0) == 0;
+    return "{\"members\": [" +
+           (measure ? fields(unique_name, caption, depth, "MeasuresLevel", "", 0)
+                    : fields(unique_name, caption, depth, "Store Country", "[Store].[All Stores]",
+                             caption == "USA" ? 3 : 1)) +
+           "]}";
+  };
+  std::string filter = "{\"members\": [" + fields("[Time].[1998]", "1998", 0, "Year", "", 4) + ", " +
+                       fields("[Product].[All Products]", "All Products", 0, "(All)", "", 3) + ", " +
+                       fields("[Customers].[All Customers]", "All Customers", 0, "(All)", "", 2) + ", " +
+                       fields("[Gender].[M]", "M", 1, "Gender", "[Gender].[All Gender]", 0) + ", " +
+                       fields("[Marital Status].[All Marital Status]", "All Marital Status", 0, "(All)", "", 2) + ", " +
+                       fields("[Promotion Media].[All Media]", "All Media", 0, "(All)", "", 4) + "]}";
   EXPECT_EQ(out.str(),
             "{\"axes\": [{\"positions\": [" + member("[Store].[Canada]", "Canada", 1) + ", " +
                 member("[Store].[USA]", "USA", 1) + "]}, {\"positions\": [" +
