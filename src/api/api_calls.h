@@ -6,5 +6,8 @@ namespace orvex::api {
 
 // GET /api/datasources: {"dataSources": ["localhost", ...]}, the default first.
 void DataSourcesCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+// POST /api/export?format=csv|xlsx with {"dataSource", "catalog", "mdx"}: the
+// statement's grid as a file to download (export/csv_writer.h, xlsx_writer.h).
+void ExportCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
 
 }  // namespace orvex::api
