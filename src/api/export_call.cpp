@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <regex>
 
 #include "api/api_calls.h"
@@ -10,21 +11,54 @@ namespace orvex::api {
 
 namespace {
 
-// The file name of the download: letters, digits, blanks, dots, dashes and
-// underscores of the name asked for (else the catalog's), nothing that could
-// end the header's quotes, climb folders or hide the extension.
+constexpr size_t kMaxFileName = 100;
+
+// The file name of the download, in a header's quotes: letters, digits,
+// blanks, dots, dashes and underscores of the name asked for, nothing that
+// could end the quotes, climb folders or hide the extension.
 std::string SafeFileName(const std::string& wanted) {
   std::string name;
-  for (char c : wanted) {
+  for (char c : wanted.substr(0, kMaxFileName)) {
     bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
                  c == '.' || c == '-' || c == '_';
     name += plain ? c : '_';
-    if (name.size() == 100) break;
   }
   size_t first = name.find_first_not_of(" ._");
   size_t last = name.find_last_not_of(" ._");
   if (first == std::string::npos) return "export";
   return name.substr(first, last - first + 1);
+}
+
+// The same name with its letters beyond ASCII kept, percent-encoded for the
+// header's filename* (RFC 5987), which browsers prefer; "" where the plain
+// name says it all.
+std::string EncodedFileName(const std::string& wanted, const std::string& extension) {
+  if (std::all_of(wanted.begin(), wanted.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return "";
+  }
+  // Cut at the limit, then back to the start of a character.
+  size_t end = std::min(wanted.size(), kMaxFileName);
+  while (end < wanted.size() && end > 0 && (static_cast<unsigned char>(wanted[end]) & 0xC0) == 0x80) --end;
+  std::string encoded;
+  for (char c : wanted.substr(0, end)) {
+    auto byte = static_cast<unsigned char>(c);
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                 c == '-' || c == '_';
+    if (plain) {
+      encoded += c;
+    } else if (byte >= 0x80 || c == ' ') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 0xF];
+    } else {
+      encoded += '_';
+    }
+  }
+  // No leading dot: the file would be hidden.
+  size_t first = encoded.find_first_not_of("._");
+  if (first == std::string::npos) return "";
+  return "UTF-8''" + encoded.substr(first) + "." + extension;
 }
 
 // A statement asks for the cells' format strings, which the XLSX number
@@ -68,8 +102,11 @@ void ExportCall(const ApiContext& context, const ApiRequest& request, ApiRespons
     response.body = exports::CellsetXlsx(*cellset);
     response.content_type = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
   }
-  response.headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"" + SafeFileName(file_name) + "." + format + "\"");
+  std::string safe = SafeFileName(file_name);
+  std::string disposition = "attachment; filename=\"" + safe + "." + format + "\"";
+  std::string encoded = EncodedFileName(file_name, format);
+  if (!encoded.empty()) disposition += "; filename*=" + encoded;
+  response.headers.emplace_back("Content-Disposition", disposition);
 }
 
 }  // namespace orvex::api
