@@ -2,6 +2,7 @@
 #include <regex>
 
 #include "api/api_calls.h"
+#include "api/query_body.h"
 #include "export/csv_writer.h"
 #include "export/xlsx_writer.h"
 #include "platform/com/com_error.h"
@@ -70,17 +71,17 @@ std::string WithFormatStrings(const std::string& mdx) {
   return mdx + "\nCELL PROPERTIES VALUE, FORMATTED_VALUE, FORMAT_STRING";
 }
 
+// Runs the body as /api/query does; a raw statement with the cells' format strings asked for.
 std::shared_ptr<provider::CellsetData> RunExportQuery(const ApiContext& context, const nlohmann::json& body) {
   std::string mdx = TextMember(body, "mdx");
-  if (mdx.empty()) throw ApiError(400, "the body needs 'mdx', the statement to export");
-  auto connection = context.Connect(TextMember(body, "dataSource"), TextMember(body, "catalog"));
-  provider::Session& session = connection->GetSession();
-  std::string catalog = connection->DefaultDatabase();
+  if (mdx.empty()) return RunQueryBody(context, body, nullptr);
+  nlohmann::json with_formats = body;
+  with_formats["mdx"] = WithFormatStrings(mdx);
   try {
-    return session.Execute(catalog, WithFormatStrings(mdx));
+    return RunQueryBody(context, with_formats, nullptr);
   } catch (const ComError&) {
     // What failed may be our addition: the statement as written says what is wrong, or runs.
-    return session.Execute(catalog, mdx);
+    return RunQueryBody(context, body, nullptr);
   }
 }
 

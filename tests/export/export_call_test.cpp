@@ -59,6 +59,20 @@ TEST(ExportCallTest, AnswersTheFileOfTheStatementAsADownload) {
   EXPECT_EQ(sheet.frozen_columns, 1);
 }
 
+TEST(ExportCallTest, ExportsAViewDefinitionAsItsStatement) {
+  const std::string view =
+      "<cubeView><dataSource provider=\"MSOLAP\">Tiny</dataSource><catalog>Tiny</catalog><cube>Sales</cube>"
+      "<measure>Unit Sales</measure><ranges/>"
+      "<axes><axis><set><t><m>[Time].[1997]</m></t><t><m>[Time].[1998]</m></t></set></axis>"
+      "<axis><set><t><m>[Store].[USA].[CA]</m></t><t><m>[Store].[USA].[WA]</m></t></set></axis></axes></cubeView>";
+  ApiResponse response = Export("csv", {{"view", view}});
+  ASSERT_EQ(response.status, 200) << response.body;
+  EXPECT_EQ(response.body, exports::CellsetCsv(*testing::RunMdx(
+                               "SELECT {[Time].[1997], [Time].[1998]} ON COLUMNS, {[Store].[USA].[CA],"
+                               " [Store].[USA].[WA]} ON ROWS FROM [Sales] WHERE [Measures].[Unit Sales]")));
+  EXPECT_EQ(Export("csv", {{"view", view}, {"mdx", kMeasures}}).status, 400);
+}
+
 // The call asks for the cells' format strings, which a spreadsheet's number
 // formats come from, unless the statement chose its cell properties.
 TEST(ExportCallTest, XlsxNumberFormatsComeWithTheStatementUnlessItChoseItsCellProperties) {
