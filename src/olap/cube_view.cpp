@@ -235,7 +235,13 @@ std::string CubeView::p_BuildMDX() {
 }
 
 std::string CubeView::QueryMDX() {
-  return Trail(kClass, "QueryMDX", [&] { return p_BuildStatement(true); });
+  return Trail(kClass, "QueryMDX", [&] {
+    // An ended view has no ranges or axes left to read: error 91, as for its cube.
+    Cube();
+    detail::Present(ranges_);
+    detail::Present(axes_);
+    return p_BuildStatement(true);
+  });
 }
 
 std::string CubeView::p_BuildStatement(bool extended) {
@@ -334,7 +340,7 @@ std::string CubeView::p_BuildStatement(bool extended) {
   // One member each: a tuple with the measure. Otherwise a set of tuples, which holds no measure.
   std::string where;
   if (compound) {
-    for (const std::string& set : slicer_sets) where = globals.CrossJoinSets(where, set);
+    for (const std::string& set : slicer_sets) where = where.empty() ? "{" + set + "}" : "CrossJoin(" + where + ", {" + set + "})";
   } else {
     if (measures.empty()) where = expression;
     for (const std::string& member : slicer_sets) where = globals.AppendToList(where, member, ", ");
