@@ -12,6 +12,7 @@ const std::vector<ApiCall>& ApiCalls() {
       {"POST", "view/delete", DeleteViewCall},
       {"POST", "folder", AddFolderCall},
       {"POST", "folder/delete", DeleteFolderCall},
+      {"POST", "export", ExportCall},
   };
   return calls;
 }

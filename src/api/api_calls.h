@@ -6,6 +6,9 @@ namespace orvex::api {
 
 // GET /api/datasources: {"dataSources": ["localhost", ...]}, the default first.
 void DataSourcesCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+// POST /api/export?format=csv|xlsx with the body of /api/query: the
+// statement's grid as a file to download (export/csv_writer.h, xlsx_writer.h).
+void ExportCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
 
 // POST /api/query, body {"dataSource", "catalog", "mdx" or "view"}: the cell
 // set as orvex-mdx --format json writes it, plus the "mdx" that ran.
