@@ -56,3 +56,10 @@ if [ ! -d "$here/tests/e2e/node_modules/playwright-core" ]; then
   echo "Installing playwright-core for the browser tests"
   (cd "$here/tests/e2e" && npm install --silent --no-audit --no-fund)
 fi
+
+# The analyst's page loads its grid virtualiser and chart library as ES modules
+# straight from web/explore/node_modules: no build step.
+if [ ! -d "$here/web/explore/node_modules/echarts" ] || [ ! -d "$here/web/explore/node_modules/@tanstack/virtual-core" ]; then
+  echo "Installing the libraries of the analyst's page"
+  (cd "$here/web/explore" && npm install --silent --no-audit --no-fund)
+fi

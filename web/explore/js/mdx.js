@@ -1,0 +1,130 @@
+// Builds the MDX statement of a view from the page's state. Pure: no DOM, so
+// the same code runs under Node for its tests.
+//
+// state = {
+//   cube, rows: [hierarchy unique name], columns: [...], measures: [unique name],
+//   measuresOnRows, filters: [{hierarchy, members: [{uniqueName, caption}]}],
+//   expanded: {hierarchy: [member unique name or "level:" + level unique name]},
+//   calcs: [{name, formula}], nonEmpty, totals,
+//   sort: {tuple: [unique names] (null: by the first measure), desc, breaking} | null,
+//   topN: number | 0,
+// }
+
+export function bracket(name) { return `[${String(name).replaceAll(']', ']]')}]`; }
+
+export function calcUniqueName(name) { return `[Measures].${bracket(name)}`; }
+
+// MDX text quoted for a WITH formula between single quotes.
+function quoteFormula(formula) { return `'${String(formula).replaceAll("'", "''")}'`; }
+
+function hierarchySet(hierarchy, state) {
+  const base = `${hierarchy}.Levels(0).Members`;
+  const expanded = state.expanded?.[hierarchy] || [];
+  if (expanded.length === 0) return `{${base}}`;
+  const targets = expanded.map((name) => (name.startsWith('level:') ? `${name.slice(6)}.Members` : name));
+  const drilled = `DrilldownMember({${base}}, {${targets.join(', ')}}, RECURSIVE)`;
+  if (state.totals !== false) return drilled;
+  // Without totals a drilled member gives way to its children.
+  const members = expanded.filter((name) => !name.startsWith('level:'));
+  const levels = expanded.filter((name) => name.startsWith('level:')).map((name) => `${name.slice(6)}.Members`);
+  const hidden = [...members, ...levels];
+  return `Except(${drilled}, {${hidden.join(', ')}})`;
+}
+
+function measureSet(state) { return `{${state.measures.join(', ')}}`; }
+
+function crossJoinAll(sets) {
+  return sets.reduce((left, right) => (left ? `CrossJoin(${left}, ${right})` : right), '');
+}
+
+function axisSet(hierarchies, withMeasures, state) {
+  const sets = hierarchies.map((hierarchy) => hierarchySet(hierarchy, state));
+  if (withMeasures && state.measures.length) sets.push(measureSet(state));
+  return crossJoinAll(sets);
+}
+
+function sortKey(state) {
+  const tuple = state.sort?.tuple;
+  if (tuple && tuple.length) return tuple.length === 1 ? tuple[0] : `(${tuple.join(', ')})`;
+  return state.measures[0] || '[Measures].DefaultMember';
+}
+
+// The slicer: one member per hierarchy is a tuple; several members of a
+// hierarchy make a compound slicer, the cross join of the hierarchies' sets.
+export function slicer(filters) {
+  const used = (filters || []).filter((filter) => filter.members.length > 0);
+  if (used.length === 0) return '';
+  if (used.every((filter) => filter.members.length === 1)) {
+    const members = used.map((filter) => filter.members[0].uniqueName);
+    return members.length === 1 ? members[0] : `(${members.join(', ')})`;
+  }
+  return crossJoinAll(used.map((filter) => `{${filter.members.map((member) => member.uniqueName).join(', ')}}`));
+}
+
+export function buildMdx(state) {
+  const measuresOnRows = state.measuresOnRows && state.rows.length + state.columns.length > 0;
+  let columns = axisSet(state.columns, !measuresOnRows, state);
+  let rows = axisSet(state.rows, measuresOnRows, state);
+  if (!columns && rows) {
+    columns = rows;
+    rows = '';
+  }
+  if (!columns) columns = state.measures.length ? measureSet(state) : '{[Measures].DefaultMember}';
+  if (rows) {
+    if (state.sort) {
+      const flag = state.sort.breaking ? (state.sort.desc ? 'BDESC' : 'BASC') : state.sort.desc ? 'DESC' : 'ASC';
+      rows = `Order(${rows}, ${sortKey(state)}, ${flag})`;
+    }
+    if (state.topN > 0) rows = `TopCount(${rows}, ${Math.floor(state.topN)}, ${sortKey(state)})`;
+  }
+  const nonEmpty = state.nonEmpty ? 'NON EMPTY ' : '';
+  let text = '';
+  const calcs = (state.calcs || []).filter((calc) => calc.name && calc.formula);
+  if (calcs.length) {
+    text += `WITH${calcs.map((calc) => ` MEMBER ${calcUniqueName(calc.name)} AS ${quoteFormula(calc.formula)}`).join('')}\n`;
+  }
+  text += `SELECT ${nonEmpty}${columns} ON COLUMNS`;
+  if (rows) text += `,\n  ${nonEmpty}${rows} ON ROWS`;
+  text += `\nFROM ${bracket(state.cube)}`;
+  const where = slicer(state.filters);
+  if (where) text += `\nWHERE ${where}`;
+  return text;
+}
+
+// Where an engine message places its error: "line N, column M", or null.
+export function errorPosition(message) {
+  const match = /line (\d+), column (\d+)/i.exec(String(message));
+  return match ? { line: Number(match[1]), column: Number(match[2]) } : null;
+}
+
+// The offset in `text` of a 1-based line and column (clamped to the text).
+export function offsetOf(text, line, column) {
+  const lines = text.split('\n');
+  let offset = 0;
+  for (let index = 0; index < Math.min(line - 1, lines.length); index++) offset += lines[index].length + 1;
+  return Math.min(text.length, offset + Math.max(0, column - 1));
+}
+
+// The state as text for the address bar, and back. A state from a link is
+// checked for shape: anything else gives null, never a half-read view.
+export function encodeState(state) {
+  const bytes = new TextEncoder().encode(JSON.stringify(state));
+  let binary = '';
+  for (const byte of bytes) binary += String.fromCharCode(byte);
+  return btoa(binary).replaceAll('+', '-').replaceAll('/', '_').replace(/=+$/, '');
+}
+
+export function decodeState(text) {
+  try {
+    const binary = atob(String(text).replaceAll('-', '+').replaceAll('_', '/'));
+    const state = JSON.parse(new TextDecoder().decode(Uint8Array.from(binary, (c) => c.charCodeAt(0))));
+    const strings = (list) => Array.isArray(list) && list.every((item) => typeof item === 'string');
+    if (!state || typeof state.cube !== 'string' || !strings(state.rows) || !strings(state.columns) ||
+        !strings(state.measures) || !Array.isArray(state.filters || [])) {
+      return null;
+    }
+    return state;
+  } catch {
+    return null;
+  }
+}
