@@ -94,6 +94,11 @@ function fillSelect(select, names, wanted) {
 function chooseCube(name, state) {
   page.cube = page.cubes.find((one) => one.name === name) || null;
   if (!page.cube) return;
+  page.cubeInfo = { firstLevels: {} };
+  for (const hierarchy of hierarchiesOf(page.cube)) {
+    const levels = [...(hierarchy.levels || [])].sort((a, b) => (a.depth ?? 0) - (b.depth ?? 0));
+    if (levels[0]) page.cubeInfo.firstLevels[hierarchy.uniqueName] = levels[0].uniqueName || `${hierarchy.uniqueName}.[${levels[0].name.replaceAll(']', ']]')}]`;
+  }
   const first = measuresOf(page.cube)[0];
   page.state = state || emptyState(page.cube.name, first ? [first.uniqueName] : []);
   page.customMdx = null;
@@ -182,7 +187,7 @@ function drawZones() {
   const state = page.state;
   for (const zone of ['rows', 'columns']) {
     const chips = state[zone].map((name) => chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; refresh(); }));
-    const measuresHere = (zone === 'rows') === Boolean(state.measuresOnRows);
+    const measuresHere = (zone === 'rows') === Boolean(state.measuresOnRows && state.columns.length > 0);
     if (measuresHere) {
       for (const name of state.measures) {
         chips.push(chip(captionOf(name), () => {
@@ -201,6 +206,12 @@ function drawZones() {
   drawActiveFilters();
 }
 
+function hasNoAll(hierarchy) {
+  if (hierarchy.hasAll !== undefined) return hierarchy.hasAll === false;
+  const levels = hierarchy.levels || [];
+  return levels.length > 0 && !levels.some((level) => level.depth === 0 && /^\(All\)$/.test(level.name));
+}
+
 function filterLabel(filter) {
   const members = filter.members.map((member) => member.caption).join(', ');
   return `${captionOf(filter.hierarchy)}: ${members || '…'}`;
@@ -211,11 +222,16 @@ function drawActiveFilters() {
   const state = page.state;
   const items = state.filters.filter((one) => one.members.length)
     .map((filter) => make('li', { class: 'active-filter', text: filterLabel(filter) }));
+  // A hierarchy without an all member slices every cell by its default
+  // member even when no one chose it: the answer's filter axis names it.
   const used = new Set([...state.rows, ...state.columns, ...state.filters.map((one) => one.hierarchy)]);
+  const slicing = (page.answerFilter || []).filter((member) => member.uniqueName);
   for (const hierarchy of hierarchiesOf(page.cube)) {
-    if (used.has(hierarchy.uniqueName) || hierarchy.hasAll !== false || !hierarchy.defaultMember) continue;
-    const member = hierarchy.defaultMember;
-    const caption = typeof member === 'string' ? member : member.caption || member.uniqueName;
+    if (used.has(hierarchy.uniqueName) || !hasNoAll(hierarchy)) continue;
+    const member = slicing.find((one) => one.uniqueName.startsWith(`${hierarchy.uniqueName}.`));
+    const fallback = hierarchy.defaultMember;
+    const caption = member?.caption ?? (typeof fallback === 'string' ? fallback : fallback?.caption);
+    if (!caption) continue;
     items.push(make('li', { class: 'active-filter default', text: `${hierarchy.caption || hierarchy.name}: ${t('defaultMember', caption)}` }));
   }
   $('active-filters').replaceChildren(...(items.length ? items : [make('li', { class: 'hint', text: t('noFilters') })]));
@@ -302,7 +318,7 @@ function positionsOf(answer, index) {
 async function refresh() {
   if (!page.state) return;
   drawZones();
-  const mdx = page.customMdx ?? buildMdx(page.state);
+  const mdx = page.customMdx ?? buildMdx(page.state, page.cubeInfo);
   if (page.customMdx === null) $('mdx-text').value = mdx;
   writeLink();
   const sequence = ++page.sequence;
@@ -325,6 +341,8 @@ async function refresh() {
   let largest = 0;
   for (const cell of answer.cells) if (typeof cell.value === 'number') largest = Math.max(largest, Math.abs(cell.value));
   page.data = { columns, rows, cells: answer.cells, colour: (cell) => colourOf(cell, largest) };
+  page.answerFilter = answer.filterAxis?.positions?.[0]?.members || [];
+  drawActiveFilters();
   page.grid.setData(page.data);
   const shown = performance.now();
   page.timing = { server: answer.millis, answer: answered - started, render: shown - answered, total: shown - started, cells: answer.cells.length };
@@ -416,7 +434,7 @@ async function drillThrough(row, column) {
 
 async function exportAs(format) {
   try {
-    const blob = await api.exportFile(format, page.where, page.customMdx ?? buildMdx(page.state));
+    const blob = await api.exportFile(format, page.where, page.customMdx ?? buildMdx(page.state, page.cubeInfo));
     const link = make('a', { href: URL.createObjectURL(blob), download: `${page.state.cube}.${format}` });
     document.body.append(link);
     link.click();

@@ -1,6 +1,7 @@
 // The pivot grid: column headings on top, row headings at the left, cells
 // between, all of them virtualised in both directions so that only what is
 // in sight exists in the document. Every caption and value goes in as text.
+import './process_shim.js';
 import { Virtualizer, elementScroll, observeElementOffset, observeElementRect } from
   '../node_modules/@tanstack/virtual-core/dist/esm/index.js';
 import { t } from './i18n.js';
@@ -66,6 +67,8 @@ export class PivotGrid {
     this.columnsV.setOptions({ ...this.columnsV.options, count: data.columns.length, paddingStart: this.headingWidth });
     this.canvas.style.width = `${this.headingWidth + data.columns.length * COLUMN_WIDTH}px`;
     this.canvas.style.height = `${this.headingHeight + data.rows.length * ROW_HEIGHT}px`;
+    // A small grid takes only the room it needs; a large one scrolls inside its box.
+    this.scroller.style.maxHeight = `${this.headingHeight + data.rows.length * ROW_HEIGHT + 20}px`;
     this.active = { row: Math.min(this.active.row, data.rows.length - 1), column: Math.min(this.active.column, data.columns.length - 1) };
     this.rowsV._willUpdate();
     this.columnsV._willUpdate();

@@ -17,8 +17,11 @@ export function calcUniqueName(name) { return `[Measures].${bracket(name)}`; }
 // MDX text quoted for a WITH formula between single quotes.
 function quoteFormula(formula) { return `'${String(formula).replaceAll("'", "''")}'`; }
 
-function hierarchySet(hierarchy, state) {
-  const base = `${hierarchy}.Levels(0).Members`;
+// A hierarchy starts as the members of its first level (the all member, where
+// it has one), from the cube's metadata: `cube.firstLevels[hierarchy]`.
+function hierarchySet(hierarchy, state, cube) {
+  const level = cube?.firstLevels?.[hierarchy];
+  const base = level ? `${level}.Members` : `${hierarchy}.Members`;
   const expanded = state.expanded?.[hierarchy] || [];
   if (expanded.length === 0) return `{${base}}`;
   const targets = expanded.map((name) => (name.startsWith('level:') ? `${name.slice(6)}.Members` : name));
@@ -37,8 +40,8 @@ function crossJoinAll(sets) {
   return sets.reduce((left, right) => (left ? `CrossJoin(${left}, ${right})` : right), '');
 }
 
-function axisSet(hierarchies, withMeasures, state) {
-  const sets = hierarchies.map((hierarchy) => hierarchySet(hierarchy, state));
+function axisSet(hierarchies, withMeasures, state, cube) {
+  const sets = hierarchies.map((hierarchy) => hierarchySet(hierarchy, state, cube));
   if (withMeasures && state.measures.length) sets.push(measureSet(state));
   return crossJoinAll(sets);
 }
@@ -61,10 +64,12 @@ export function slicer(filters) {
   return crossJoinAll(used.map((filter) => `{${filter.members.map((member) => member.uniqueName).join(', ')}}`));
 }
 
-export function buildMdx(state) {
-  const measuresOnRows = state.measuresOnRows && state.rows.length + state.columns.length > 0;
-  let columns = axisSet(state.columns, !measuresOnRows, state);
-  let rows = axisSet(state.rows, measuresOnRows, state);
+export function buildMdx(state, cube) {
+  // Measures go on rows only beside something on the columns: an axis of
+  // columns is required, and a single wide row would be of no use.
+  const measuresOnRows = state.measuresOnRows && state.columns.length > 0;
+  let columns = axisSet(state.columns, !measuresOnRows, state, cube);
+  let rows = axisSet(state.rows, measuresOnRows, state, cube);
   if (!columns && rows) {
     columns = rows;
     rows = '';
