@@ -58,8 +58,16 @@ if [ ! -d "$here/tests/e2e/node_modules/playwright-core" ]; then
 fi
 
 # The analyst's page loads its grid virtualiser and chart library as ES modules
-# straight from web/explore/node_modules: no build step.
-if [ ! -d "$here/web/explore/node_modules/echarts" ] || [ ! -d "$here/web/explore/node_modules/@tanstack/virtual-core" ]; then
+# from web/explore/vendor: their browser builds, copied from npm packages, so
+# no build step is needed.
+libs="$here/scripts/explore-libs"
+vendor="$here/web/explore/vendor"
+if [ ! -f "$vendor/echarts/echarts.esm.min.js" ] || [ ! -f "$vendor/virtual-core/index.js" ]; then
   echo "Installing the libraries of the analyst's page"
-  (cd "$here/web/explore" && npm install --silent --no-audit --no-fund)
+  (cd "$libs" && npm ci --silent --no-audit --no-fund)
+  rm -rf "$vendor"
+  mkdir -p "$vendor/echarts" "$vendor/virtual-core"
+  cp "$libs/node_modules/echarts/dist/echarts.esm.min.js" "$libs/node_modules/echarts/LICENSE" "$vendor/echarts/"
+  cp "$libs/node_modules/@tanstack/virtual-core/dist/esm/"*.js "$libs/node_modules/@tanstack/virtual-core/LICENSE" \
+    "$vendor/virtual-core/"
 fi

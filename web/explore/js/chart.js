@@ -30,7 +30,7 @@ function tooltip(params) {
 }
 
 export async function drawChart(container, kind, data) {
-  library ??= await import('../node_modules/echarts/dist/echarts.esm.min.js');
+  library ??= await import('../vendor/echarts/echarts.esm.min.js');
   const { categories, series } = chartSeries(data);
   const chart = library.getInstanceByDom(container) || library.init(container);
   let option;

@@ -3,7 +3,7 @@
 // in sight exists in the document. Every caption and value goes in as text.
 import './process_shim.js';
 import { Virtualizer, elementScroll, observeElementOffset, observeElementRect } from
-  '../node_modules/@tanstack/virtual-core/dist/esm/index.js';
+  '../vendor/virtual-core/index.js';
 import { t } from './i18n.js';
 
 const ROW_HEIGHT = 26;
