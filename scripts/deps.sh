@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 apt_packages=(
   build-essential cmake pkg-config git ca-certificates
   libgtest-dev libgmock-dev
-  libpugixml-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
+  libpugixml-dev libcpp-httplib-dev nlohmann-json3-dev libxlsxwriter-dev libssl-dev zlib1g-dev libbrotli-dev
   libpq-dev postgresql
   chromium
   g++-mingw-w64-x86-64

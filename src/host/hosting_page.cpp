@@ -34,14 +34,17 @@ std::unique_ptr<frontend::Orvex> HostingPage::CreateOrvex() const {
   }
   orvex->SetDefaultDataSource(settings_.default_data_source);
 
-  WebFileSystem& store = orvex->SavedViews();
-  if (settings_.views_dir) store.SetRootFolderPath(settings_.views_dir->string());
-  if (settings_.max_files_per_folder) store.SetMaxFilesPerFolder(*settings_.max_files_per_folder);
-  if (settings_.max_folders_per_folder) store.SetMaxFoldersPerFolder(*settings_.max_folders_per_folder);
-  if (settings_.max_folder_depth) store.SetMaxFolderDepth(*settings_.max_folder_depth);
-  if (settings_.max_name_length) store.SetMaxNameLength(*settings_.max_name_length);
-  if (settings_.file_extension) store.SetFileExtension(*settings_.file_extension);
+  ApplyViewSettings(settings_, orvex->SavedViews());
   return orvex;
+}
+
+void ApplyViewSettings(const ServerSettings& settings, WebFileSystem& store) {
+  if (settings.views_dir) store.SetRootFolderPath(settings.views_dir->string());
+  if (settings.max_files_per_folder) store.SetMaxFilesPerFolder(*settings.max_files_per_folder);
+  if (settings.max_folders_per_folder) store.SetMaxFoldersPerFolder(*settings.max_folders_per_folder);
+  if (settings.max_folder_depth) store.SetMaxFolderDepth(*settings.max_folder_depth);
+  if (settings.max_name_length) store.SetMaxNameLength(*settings.max_name_length);
+  if (settings.file_extension) store.SetFileExtension(*settings.file_extension);
 }
 
 void HostingPage::Serve(const httplib::Request& request, httplib::Response& response) const {

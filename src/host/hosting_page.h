@@ -14,6 +14,10 @@ namespace orvex::host {
 // Orvex, applies the settings (the same for every request), and calls
 // WriteInterface with hosting objects made from the HTTP request.
 // Thread-safe: it holds only the settings, read by all requests at once.
+// Gives a saved-views store the settings' root folder, limits and extension:
+// the classic page and the JSON API share one store.
+void ApplyViewSettings(const ServerSettings& settings, WebFileSystem& store);
+
 class HostingPage {
  public:
   explicit HostingPage(const ServerSettings& settings);

@@ -15,6 +15,7 @@
 #include "errors/event_log.h"
 #include "host/connection_threads.h"
 #include "host/engine_registration.h"
+#include "host/request_guard.h"
 #include "host/response_compression.h"
 #include "platform/runtime/runtime.h"
 #include "provider/connection.h"
@@ -111,7 +112,7 @@ namespace {
 // Saves that a crash cut short leave their temporary files in the store's folders.
 void RemoveInterruptedSaves(const ServerSettings& settings) {
   WebFileSystem store;
-  if (settings.views_dir) store.SetRootFolderPath(settings.views_dir->string());
+  ApplyViewSettings(settings, store);
   try {
     if (int removed = store.RemoveInterruptedSaves(); removed > 0) {
       EventLog().LogEvent("Removed " + std::to_string(removed) + " temporary files of interrupted saves from " +
@@ -183,6 +184,12 @@ OrvexServer::OrvexServer(ServerSettings settings)
     options.url = settings_.xmla_path;
     xmla_ = std::make_unique<xmla::XmlaService>(std::move(options));
   }
+  api::ApiOptions api_options;
+  api_options.default_data_source = settings_.default_data_source.empty() ? "localhost" : settings_.default_data_source;
+  for (const auto& [name, folder] : settings_.data_sources) api_options.data_sources.push_back(name);
+  for (const auto& [name, definition] : settings_.xmla_data_sources) api_options.data_sources.push_back(name);
+  api_options.configure_views = [this](WebFileSystem& store) { ApplyViewSettings(settings_, store); };
+  api_ = std::make_unique<api::ApiService>(std::move(api_options));
   const size_t threads = static_cast<size_t>(settings_.threads);
   http_->new_task_queue = [threads] { return new ConnectionThreads(threads, kMaxConnections); };
   http_->set_payload_max_length(settings_.max_request_bytes);
@@ -264,6 +271,8 @@ void OrvexServer::Route(const httplib::Request& request, httplib::Response& resp
   provider::ScopedConnectionRole role_guard(role);
   if (xmla_ && request.path == settings_.xmla_path) {
     HandleXmla(request, response, role);
+  } else if (request.path.rfind(settings_.api_path, 0) == 0) {
+    HandleApi(request, response);
   } else if (request.path == settings_.page) {
     HandlePage(request, response);
   } else if (explore_files_ && (request.method == "GET" || request.method == "HEAD") &&
@@ -318,6 +327,28 @@ void OrvexServer::HandleXmla(const httplib::Request& request, httplib::Response&
     sink.done();
     return true;
   });
+}
+
+void OrvexServer::HandleApi(const httplib::Request& request, httplib::Response& response) {
+  if (request.method == "POST" && IsCrossSite(request)) {
+    Answer(response, 403, StatusText(403));
+    return;
+  }
+  api::ApiRequest call;
+  call.method = request.method;
+  call.call = request.path.substr(settings_.api_path.size());
+  for (const auto& [name, value] : request.params) call.params.emplace(name, value);
+  call.body = request.body;
+  api::ApiResponse answer;
+  {
+    PageSlot slot(page_slots_);
+    answer = api_->Handle(call);
+  }
+  response.status = answer.status;
+  for (const auto& [name, value] : answer.headers) response.set_header(name, value);
+  response.set_header("Cache-Control", "no-store");
+  response.set_header("X-Content-Type-Options", "nosniff");
+  response.set_content(std::move(answer.body), answer.content_type);
 }
 
 void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {

@@ -9,6 +9,7 @@
 #include "host/server_settings.h"
 #include "host/static_files.h"
 #include "host/users.h"
+#include "api/api_service.h"
 #include "xmla/xmla_service.h"
 
 namespace orvex::host {
@@ -43,6 +44,8 @@ class OrvexServer {
   // A SOAP request to the XML for Analysis endpoint; the answer is streamed.
   // `role`: the signed-in user's, "" for none.
   void HandleXmla(const httplib::Request& request, httplib::Response& response, const std::string& role);
+  // A call of the JSON API; state-changing calls from another site get 403.
+  void HandleApi(const httplib::Request& request, httplib::Response& response);
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
   // The analyst's page at its path, and its files below it.
   void HandleExplore(const httplib::Request& request, httplib::Response& response) const;
@@ -57,6 +60,7 @@ class OrvexServer {
   // never while a client is slow to send or to read.
   std::counting_semaphore<> page_slots_;
   std::unique_ptr<xmla::XmlaService> xmla_;  // null with --no-xmla
+  std::unique_ptr<api::ApiService> api_;
   std::optional<Users> users_;               // set with --users
   std::unique_ptr<httplib::Server> http_;
   int listening_socket_ = -1;  // set while binding

@@ -61,6 +61,8 @@ struct ServerSettings {
 
   // The XML for Analysis endpoint: its path, or none with --no-xmla.
   std::string xmla_path = "/xmla";
+  // The JSON API's prefix: calls are /api/NAME.
+  std::string api_path = "/api/";
   bool xmla = true;
 
   // The analyst's page: its path; its files are those of the web root's explore/ folder.

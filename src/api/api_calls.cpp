@@ -1,0 +1,12 @@
+#include "api/api_calls.h"
+
+namespace orvex::api {
+
+const std::vector<ApiCall>& ApiCalls() {
+  static const std::vector<ApiCall> calls = {
+      {"GET", "datasources", DataSourcesCall},
+  };
+  return calls;
+}
+
+}  // namespace orvex::api
