@@ -40,7 +40,7 @@ async function chooseSample(page) {
 
 // Whether the server answers a call at all (404 means a server without it).
 async function answers(page, method, call) {
-  return page.evaluate(async ([method, call]) => (await fetch(`../api/${call}`, { method, headers: { 'Content-Type': 'application/json' }, body: method === 'POST' ? '{}' : undefined })).status !== 404, [method, call]);
+  return page.evaluate(async ([method, call]) => (await fetch(`/api/${call}`, { method, headers: { 'Content-Type': 'application/json' }, body: method === 'POST' ? '{}' : undefined })).status !== 404, [method, call]);
 }
 
 test('a person lays out, filters, sorts, expands, charts and reopens a view', { skip }, () => withPage(async ({ page, problems }) => {
@@ -73,7 +73,7 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
 
   // The grid's total against the same statement asked of the API directly.
   const mdx = await page.inputValue('#mdx-text');
-  const direct = await page.evaluate(async (text) => (await (await fetch('../api/query', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ catalog: 'Sample', mdx: text }) })).json()), mdx);
+  const direct = await page.evaluate(async (text) => (await (await fetch('/api/query', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ catalog: 'Sample', mdx: text }) })).json()), mdx);
   const firstCell = await page.textContent('.grid-cell[data-row="0"][data-column="0"]');
   assert.equal(firstCell, direct.cells[0].formattedValue);
 

@@ -7,7 +7,8 @@ export class ApiError extends Error {
   }
 }
 
-const apiRoot = new URL('../api/', document.baseURI);
+// The API sits at the site's root whatever path the page is served at.
+const apiRoot = new URL('/api/', location.origin);
 
 async function call(path, params, init) {
   const url = new URL(path, apiRoot);

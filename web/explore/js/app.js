@@ -186,7 +186,16 @@ function chip(label, onRemove, onClick) {
 function drawZones() {
   const state = page.state;
   for (const zone of ['rows', 'columns']) {
-    const chips = state[zone].map((name) => chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; refresh(); }));
+    const chips = state[zone].map((name) => {
+      const body = chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; refresh(); });
+      body.insertBefore(make('button', { type: 'button', class: 'chip-level', 'aria-label': `${t('expandLevel')}: ${captionOf(name)}`, title: t('expandLevel'),
+        text: '⊞', on: { click: () => expandNextLevel(name) } }), body.lastChild);
+      if ((state.expanded[name] || []).length) {
+        body.insertBefore(make('button', { type: 'button', class: 'chip-collapse', 'aria-label': `${t('collapseAll')}: ${captionOf(name)}`, title: t('collapseAll'),
+          text: '⊟', on: { click: () => { state.expanded[name] = []; page.customMdx = null; refresh(); } } }), body.lastChild);
+      }
+      return body;
+    });
     const measuresHere = (zone === 'rows') === Boolean(state.measuresOnRows && state.columns.length > 0);
     if (measuresHere) {
       for (const name of state.measures) {
@@ -210,6 +219,19 @@ function hasNoAll(hierarchy) {
   if (hierarchy.hasAll !== undefined) return hierarchy.hasAll === false;
   const levels = hierarchy.levels || [];
   return levels.length > 0 && !levels.some((level) => level.depth === 0 && /^\(All\)$/.test(level.name));
+}
+
+// Opens every member of the next level not yet open as a whole.
+function expandNextLevel(hierarchyName) {
+  const hierarchy = hierarchiesOf(page.cube).find((one) => one.uniqueName === hierarchyName);
+  const levels = [...(hierarchy?.levels || [])].sort((a, b) => (a.depth ?? 0) - (b.depth ?? 0));
+  const open = page.state.expanded[hierarchyName] || [];
+  const next = levels.slice(0, -1).map((level) => `level:${level.uniqueName || `${hierarchyName}.[${level.name.replaceAll(']', ']]')}]`}`)
+    .find((name) => !open.includes(name));
+  if (!next) return;
+  page.state.expanded[hierarchyName] = [...open, next];
+  page.customMdx = null;
+  refresh();
 }
 
 function filterLabel(filter) {
@@ -379,16 +401,27 @@ function hierarchyOfMember(member) {
   return names.sort((a, b) => b.length - a.length)[0];
 }
 
-function isExpanded(member) {
-  const hierarchy = hierarchyOfMember(member);
-  return Boolean(hierarchy && (page.state.expanded[hierarchy] || []).includes(member.uniqueName));
+// The "level:" entry that opens the member's whole level, by its depth.
+function levelEntryOf(hierarchyName, member) {
+  const hierarchy = hierarchiesOf(page.cube).find((one) => one.uniqueName === hierarchyName);
+  const levels = [...(hierarchy?.levels || [])].sort((a, b) => (a.depth ?? 0) - (b.depth ?? 0));
+  const level = levels.find((one, index) => (one.depth ?? index) === member.levelDepth);
+  return level ? `level:${level.uniqueName || `${hierarchyName}.[${level.name.replaceAll(']', ']]')}]`}` : null;
 }
 
+function isExpanded(member) {
+  const hierarchy = hierarchyOfMember(member);
+  const list = page.state.expanded[hierarchy] || [];
+  return Boolean(hierarchy && (list.includes(member.uniqueName) || list.includes(levelEntryOf(hierarchy, member))));
+}
+
+// Opens or closes one member; closing a member opened with its whole level closes that level.
 function toggle(member) {
   const hierarchy = hierarchyOfMember(member);
   if (!hierarchy) return;
   const list = page.state.expanded[hierarchy] || [];
-  page.state.expanded[hierarchy] = list.includes(member.uniqueName) ? list.filter((one) => one !== member.uniqueName) : [...list, member.uniqueName];
+  const level = levelEntryOf(hierarchy, member);
+  page.state.expanded[hierarchy] = isExpanded(member) ? list.filter((one) => one !== member.uniqueName && one !== level) : [...list, member.uniqueName];
   page.customMdx = null;
   refresh();
 }
