@@ -5,6 +5,14 @@ namespace orvex::api {
 const std::vector<ApiCall>& ApiCalls() {
   static const std::vector<ApiCall> calls = {
       {"GET", "datasources", DataSourcesCall},
+      {"POST", "query", QueryCall},
+      {"GET", "views", ViewsCall},
+      {"GET", "view", ViewCall},
+      {"POST", "view", SaveViewCall},
+      {"POST", "view/delete", DeleteViewCall},
+      {"POST", "folder", AddFolderCall},
+      {"POST", "folder/delete", DeleteFolderCall},
+      {"POST", "export", ExportCall},
   };
   return calls;
 }

@@ -2,6 +2,10 @@
 
 #include <pugixml.hpp>
 
+#include <optional>
+#include <string_view>
+#include <vector>
+
 #include "errors/trail.h"
 #include "olap/axes.h"
 #include "olap/axis.h"
@@ -27,6 +31,60 @@ namespace {
 constexpr const char* kClass = "CubeView";
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
+
+// The parts of a bracketed unique name ("[a].[b]]c].&[7]"), each with its "&"
+// when it names a key; nullopt for anything else, so that the statement holds
+// a filter member only as a name and never as text of its own.
+std::optional<std::vector<std::string>> BracketedParts(std::string_view text) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  while (true) {
+    std::string part;
+    if (at < text.size() && text[at] == '&') part += text[at++];
+    if (at >= text.size() || text[at] != '[') return std::nullopt;
+    part += text[at++];
+    while (true) {
+      if (at >= text.size()) return std::nullopt;
+      if (text[at] == ']') {
+        if (at + 1 < text.size() && text[at + 1] == ']') {
+          part += "]]";
+          at += 2;
+          continue;
+        }
+        part += text[at++];
+        break;
+      }
+      part += text[at++];
+    }
+    parts.push_back(std::move(part));
+    if (at == text.size()) return parts;
+    if (text[at++] != '.') return std::nullopt;
+  }
+}
+
+// The cube's hierarchy `hierarchy_name` of dimension `dimension_name` (the
+// only one for ""), looked up by name without regard to case; nullptr when none.
+std::shared_ptr<provider::Hierarchy> FindHierarchy(olap::Cube& cube, const std::string& dimension_name,
+                                                   const std::string& hierarchy_name) {
+  auto dimensions = cube.Dimensions();
+  for (int index = 0; index < dimensions->Count(); ++index) {
+    auto dimension = dimensions->Item(index);
+    if (!EqualsIgnoreCase(dimension->Name(), dimension_name)) continue;
+    auto hierarchies = dimension->GetHierarchies();
+    for (int position = 0; position < hierarchies->Count(); ++position) {
+      auto hierarchy = hierarchies->Item(position);
+      if (EqualsIgnoreCase(hierarchy->Name(), hierarchy_name) ||
+          (hierarchy_name.empty() && hierarchies->Count() == 1)) {
+        return hierarchy;
+      }
+    }
+  }
+  return nullptr;
+}
+
+ComError DefinitionError(const std::string& message) {
+  return detail::TesselError(errors::kInvalidProcedureCall, message);
+}
 }  // namespace
 
 std::shared_ptr<olap::Cube> CubeView::Cube() const {
@@ -173,54 +231,211 @@ void CubeView::f_Measure(const Variant& Measure) {
 }
 
 std::string CubeView::p_BuildMDX() {
-  return Trail(kClass, "p_BuildMDX", [&] {
-    Globals& globals = Globals::Instance();
-    const std::string& measure = measure_;
+  return Trail(kClass, "p_BuildMDX", [&] { return p_BuildStatement(false); });
+}
 
-    std::string condition;
-    for (const auto& range : ranges_->NewEnum()) {
-      if (range->Colour() != clrHidden) continue;
-      std::string part;
-      Variant floor = range->Floor();
-      Variant ceiling = range->Ceiling();
-      if (!floor.IsNull()) part = measure + " >= " + FormatNumber(floor.ToDouble());
-      if (!ceiling.IsNull()) part = globals.AppendToList(part, measure + " <= " + FormatNumber(ceiling.ToDouble()), " AND ");
-      if (!part.empty()) condition = globals.AppendToList(condition, "(" + part + ")", " OR ");
-    }
-    condition = Trim(condition);
+std::string CubeView::QueryMDX() {
+  return Trail(kClass, "QueryMDX", [&] { return p_BuildStatement(true); });
+}
 
-    std::string expression = measure;
-    std::string with;
-    if (!condition.empty()) {
-      // A bracket in the measure's name is doubled like in any name part.
-      expression = "[Measures].[__Filtered__" + ReplaceAll(Measure()->Name(), "]", "]]") + "]";
-      with = globals.BuildNamedMemberClause(expression, "IIf(" + condition + ", NULL, " + measure + ")");
-    }
+std::string CubeView::p_BuildStatement(bool extended) {
+  Globals& globals = Globals::Instance();
+  const std::string& measure = measure_;
 
-    auto axes = axes_->NewEnum();
-    std::string select;
-    for (size_t index = 0; index < axes.size(); ++index) {
-      const auto& axis = axes[index];
-      std::string number = std::to_string(index);
-      with = globals.AppendToList(with, globals.BuildNamedSetClause("Axis " + number, axis->f_SourceToMDX()), " ");
-      std::string others;
-      for (size_t other = 0; other < axes.size(); ++other) {
-        if (other != index) others = globals.CrossJoinSets(others, "[Axis " + std::to_string(other) + "]");
+  std::string condition;
+  for (const auto& range : ranges_->NewEnum()) {
+    if (range->Colour() != clrHidden) continue;
+    std::string part;
+    Variant floor = range->Floor();
+    Variant ceiling = range->Ceiling();
+    if (!floor.IsNull()) part = measure + " >= " + FormatNumber(floor.ToDouble());
+    if (!ceiling.IsNull()) part = globals.AppendToList(part, measure + " <= " + FormatNumber(ceiling.ToDouble()), " AND ");
+    if (!part.empty()) condition = globals.AppendToList(condition, "(" + part + ")", " OR ");
+  }
+  condition = Trim(condition);
+
+  std::string expression = measure;
+  std::string with;
+  if (!condition.empty()) {
+    // A bracket in the measure's name is doubled like in any name part.
+    expression = "[Measures].[__Filtered__" + ReplaceAll(Measure()->Name(), "]", "]]") + "]";
+    with = globals.BuildNamedMemberClause(expression, "IIf(" + condition + ", NULL, " + measure + ")");
+  }
+
+  auto axes = axes_->NewEnum();
+
+  // The extensions: a slicer of the filters, and the measures an axis shows.
+  std::vector<std::string> slicer_sets;
+  bool compound = false;
+  std::vector<std::string> measures;
+  int32_t measures_axis = measures_axis_;
+  if (extended) {
+    for (size_t index = 0; index < filters_.size(); ++index) {
+      for (const auto& axis : axes) {
+        for (const auto& hierarchy : axis->Hierarchies()->NewEnum()) {
+          if (EqualsIgnoreCase(hierarchy->UniqueName(), filter_hierarchies_[index])) {
+            throw DefinitionError("The hierarchy " + filter_hierarchies_[index] + " is on an axis and in the filters.");
+          }
+        }
       }
-      std::string key = Trim(others).empty() ? expression : "Sum(" + others + ", " + expression + ")";
-      std::string set = "Hierarchize([Axis " + number + "])";
-      std::string breaking = axis->GroupByLevel() ? "" : "B";
-      if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Ascending)) {
-        set = "Order(" + set + ", " + key + ", " + breaking + "ASC)";
-      } else if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Descending)) {
-        set = "Order(" + set + ", " + key + ", " + breaking + "DESC)";
-      }
-      select = globals.AppendToList(
-          select, globals.BuildAxisClause(static_cast<int32_t>(index), set, axis->ShowEmpty(), true), ", ");
+      std::string set;
+      for (const std::string& member : filters_[index].members) set = globals.AppendToList(set, member, ", ");
+      slicer_sets.push_back(set);
+      compound = compound || filters_[index].members.size() > 1;
     }
-    if (!with.empty()) with = "WITH " + with;
-    select = "SELECT " + select;
-    return Trim(with + " " + select + " FROM [" + Cube()->Name() + "] WHERE (" + expression + ")");
+    measures = axis_measures_;
+    // A compound slicer holds no measure: the view's measure moves to the first axis.
+    if (measures.empty() && compound) {
+      measures.push_back(measure);
+      measures_axis = 0;
+    }
+    if (!measures.empty() && measures_axis > static_cast<int32_t>(axes.size())) {
+      throw DefinitionError("The measures cannot go on axis " + std::to_string(measures_axis) + " of a view with " +
+                            std::to_string(axes.size()) + " axes.");
+    }
+    // Hidden ranges apply to the view's measure wherever it stands.
+    for (std::string& name : measures) {
+      if (EqualsIgnoreCase(name, measure)) name = expression;
+    }
+  }
+  std::string measure_set;
+  for (const std::string& name : measures) measure_set = globals.AppendToList(measure_set, name, ", ");
+
+  std::string select;
+  for (size_t index = 0; index < axes.size(); ++index) {
+    const auto& axis = axes[index];
+    std::string number = std::to_string(index);
+    with = globals.AppendToList(with, globals.BuildNamedSetClause("Axis " + number, axis->f_SourceToMDX()), " ");
+    std::string others;
+    for (size_t other = 0; other < axes.size(); ++other) {
+      if (other != index) others = globals.CrossJoinSets(others, "[Axis " + std::to_string(other) + "]");
+    }
+    std::string key = Trim(others).empty() ? expression : "Sum(" + others + ", " + expression + ")";
+    std::string set = "Hierarchize([Axis " + number + "])";
+    std::string breaking = axis->GroupByLevel() ? "" : "B";
+    if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Ascending)) {
+      set = "Order(" + set + ", " + key + ", " + breaking + "ASC)";
+    } else if (axis->SortOrder() == static_cast<int32_t>(SortTypes::Descending)) {
+      set = "Order(" + set + ", " + key + ", " + breaking + "DESC)";
+    }
+    if (!measures.empty() && static_cast<int32_t>(index) == measures_axis) {
+      set = globals.CrossJoinSets(set, measure_set);
+    }
+    select = globals.AppendToList(
+        select, globals.BuildAxisClause(static_cast<int32_t>(index), set, axis->ShowEmpty(), true), ", ");
+  }
+  if (!measures.empty() && measures_axis == static_cast<int32_t>(axes.size())) {
+    select = globals.AppendToList(select, globals.BuildAxisClause(measures_axis, measure_set, true, true), ", ");
+  }
+  if (!with.empty()) with = "WITH " + with;
+  select = "SELECT " + select;
+  if (!extended) return Trim(with + " " + select + " FROM [" + Cube()->Name() + "] WHERE (" + expression + ")");
+
+  // One member each: a tuple with the measure. Otherwise a set of tuples, which holds no measure.
+  std::string where;
+  if (compound) {
+    for (const std::string& set : slicer_sets) where = globals.CrossJoinSets(where, set);
+  } else {
+    if (measures.empty()) where = expression;
+    for (const std::string& member : slicer_sets) where = globals.AppendToList(where, member, ", ");
+    if (!where.empty()) where = "(" + where + ")";
+  }
+  std::string statement = with + " " + select + " FROM [" + Cube()->Name() + "]";
+  if (!where.empty()) statement += " WHERE " + where;
+  return Trim(statement);
+}
+
+void CubeView::SetFilters(std::vector<ViewFilter> Filters) {
+  Trail(kClass, "SetFilters", [&] {
+    auto cube = Cube();
+    std::vector<std::string> hierarchies;
+    for (ViewFilter& filter : Filters) {
+      auto hierarchy = FindHierarchy(*cube, filter.dimension_name, filter.hierarchy_name);
+      std::string name = filter.dimension_name + (filter.hierarchy_name.empty() ? "" : "." + filter.hierarchy_name);
+      if (!hierarchy) throw DefinitionError("The cube has no hierarchy '" + name + "' to filter on.");
+      const std::string unique_name = hierarchy->UniqueName();
+      if (EqualsIgnoreCase(unique_name, "[Measures]")) {
+        throw DefinitionError("The measures are no filter: put them on an axis.");
+      }
+      for (const std::string& other : hierarchies) {
+        if (EqualsIgnoreCase(other, unique_name)) throw DefinitionError("The hierarchy " + unique_name + " is filtered twice.");
+      }
+      if (filter.members.empty()) throw DefinitionError("The filter on " + unique_name + " names no member.");
+      auto own_parts = BracketedParts(unique_name);
+      for (std::string& member : filter.members) {
+        member = Trim(member);
+        auto parts = BracketedParts(member);
+        // A member of the hierarchy starts with the hierarchy's own name parts and adds at least one.
+        bool inside = parts && own_parts && parts->size() > own_parts->size();
+        for (size_t part = 0; inside && part < own_parts->size(); ++part) {
+          inside = EqualsIgnoreCase((*parts)[part], (*own_parts)[part]);
+        }
+        if (!inside) throw DefinitionError("'" + member + "' is no member name of the hierarchy " + unique_name + ".");
+      }
+      hierarchies.push_back(unique_name);
+    }
+    filters_ = std::move(Filters);
+    filter_hierarchies_ = std::move(hierarchies);
+  });
+}
+
+void CubeView::SetMeasures(const std::vector<std::string>& Measures, int32_t AxisIndex) {
+  Trail(kClass, "SetMeasures", [&] {
+    if (AxisIndex < 0) throw DefinitionError("The measures cannot go on axis " + std::to_string(AxisIndex) + ".");
+    auto members = Cube()->Measures();
+    std::vector<std::string> unique_names;
+    for (const std::string& name : Measures) {
+      std::shared_ptr<provider::Member> member;
+      for (int index = 0; index < members->Count() && !member; ++index) {
+        auto candidate = members->Item(index);
+        if (EqualsIgnoreCase(candidate->UniqueName(), Trim(name)) || EqualsIgnoreCase(candidate->Name(), Trim(name))) {
+          member = candidate;
+        }
+      }
+      if (!member) throw DefinitionError("The cube has no measure '" + name + "'.");
+      for (const std::string& other : unique_names) {
+        if (other == member->UniqueName()) throw DefinitionError("The measure " + other + " is named twice.");
+      }
+      unique_names.push_back(member->UniqueName());
+    }
+    if (!unique_names.empty()) measure_ = unique_names.front();
+    axis_measures_ = std::move(unique_names);
+    measures_axis_ = AxisIndex;
+  });
+}
+
+void CubeView::f_PopulateExtensions(std::string_view CubeViewNode) {
+  Trail(kClass, "f_PopulateExtensions", [&] {
+    pugi::xml_document document;
+    if (!detail::LoadXml(document, CubeViewNode)) {
+      throw detail::TesselError(errors::kInvalidProcedureCall, detail::kXmlNotLoaded);
+    }
+    pugi::xml_node root = document.document_element();
+    // Both are read before either is set, so a bad one changes nothing.
+    std::optional<std::vector<ViewFilter>> filters;
+    if (pugi::xml_node element = root.child("filters")) {
+      filters.emplace();
+      for (pugi::xml_node hierarchy : element.children("hierarchy")) {
+        ViewFilter filter{hierarchy.attribute("dimensionName").value(), hierarchy.attribute("hierarchyName").value(), {}};
+        for (pugi::xml_node member : hierarchy.children("m")) filter.members.push_back(detail::InnerText(member));
+        filters->push_back(std::move(filter));
+      }
+    }
+    std::optional<std::vector<std::string>> measures;
+    int32_t axis = 0;
+    if (pugi::xml_node element = root.child("measures")) {
+      measures.emplace();
+      std::string text = Trim(element.attribute("axis").value());
+      if (!text.empty()) {
+        if (text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
+          throw DefinitionError("The measures' axis '" + text + "' is no axis number.");
+        }
+        axis = std::stoi(text);
+      }
+      for (pugi::xml_node member : element.children("m")) measures->push_back(detail::InnerText(member));
+    }
+    if (filters) SetFilters(std::move(*filters));
+    if (measures) SetMeasures(*measures, axis);
   });
 }
 
@@ -253,6 +468,24 @@ std::string CubeView::ToXML(int32_t Format) {
 
     pugi::xml_node axes = root.append_child("axes");
     auto displayed = axes_->NewEnum();
+    // The extensions follow the axes (and only where there are any), so the
+    // classic reader, which looks for its own elements by name, passes them by.
+    auto write_extensions = [&] {
+      if (!filters_.empty()) {
+        pugi::xml_node filters = root.append_child("filters");
+        for (const ViewFilter& filter : filters_) {
+          pugi::xml_node element = filters.append_child("hierarchy");
+          element.append_attribute("dimensionName").set_value(filter.dimension_name.c_str());
+          element.append_attribute("hierarchyName").set_value(filter.hierarchy_name.c_str());
+          for (const std::string& member : filter.members) element.append_child("m").text().set(member.c_str());
+        }
+      }
+      if (!axis_measures_.empty()) {
+        pugi::xml_node measures = root.append_child("measures");
+        measures.append_attribute("axis").set_value(std::to_string(measures_axis_).c_str());
+        for (const std::string& measure : axis_measures_) measures.append_child("m").text().set(measure.c_str());
+      }
+    };
     bool all_levels = Format == 2 || Format == 4;
     for (const auto& axis : displayed) {
       pugi::xml_node element = axes.append_child("axis");
@@ -278,6 +511,8 @@ std::string CubeView::ToXML(int32_t Format) {
         }
       }
     }
+
+    write_extensions();
 
     if (Format > 2) {
       pugi::xml_node filter = root.append_child("filterAxis");

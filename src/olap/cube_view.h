@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/com/variant.h"
@@ -21,6 +22,15 @@ class Cell;
 class Cube;
 class Position;
 class Ranges;
+
+// A filter of an extended view definition: members of one hierarchy (on no
+// displayed axis) that the cells are aggregated over; several make a
+// compound slicer.
+struct ViewFilter {
+  std::string dimension_name;
+  std::string hierarchy_name;  // "" for a dimension's only hierarchy
+  std::vector<std::string> members;  // unique names
+};
 
 // One view of a cube: a measure, displayed axes, colour ranges and, once its
 // query has run, a filter axis. Results (the cell set, the filter axis, every
@@ -48,6 +58,31 @@ class CubeView : public std::enable_shared_from_this<CubeView> {
   std::shared_ptr<olap::Cell> GetCell(const Variant& Positions);
   std::shared_ptr<olap::Cell> GetCell(int32_t Ordinal);
   std::shared_ptr<olap::Cell> GetCell(const std::vector<int32_t>& Positions);
+  // The extensions of a view definition, beside the classic elements and
+  // ignored by the classic reader (CreateCubeView), its statement (f_CellSet)
+  // and its result objects: filters, and measures on a displayed axis.
+  // Neither clears results; QueryMDX builds the statement they describe.
+  // Throws error 5 naming the fault for an unknown hierarchy, the measures
+  // dimension, a hierarchy given twice or a filter without members.
+  void SetFilters(std::vector<ViewFilter> Filters);
+  const std::vector<ViewFilter>& Filters() const { return filters_; }
+  // Measures by name or unique name, placed innermost on the axis `AxisIndex`
+  // (one past the displayed axes: an axis of their own). The first becomes
+  // the view's measure. An empty list puts the measure back in the slicer.
+  void SetMeasures(const std::vector<std::string>& Measures, int32_t AxisIndex);
+  // Unique names; empty unless SetMeasures gave some.
+  const std::vector<std::string>& AxisMeasures() const { return axis_measures_; }
+  int32_t MeasuresAxis() const { return measures_axis_; }
+  // Reads the extensions (`filters`, `measures`) from a view definition
+  // document; absent ones leave the view as it is.
+  void f_PopulateExtensions(std::string_view CubeViewNode);
+  // The statement of the whole definition: the classic one (as f_CellSet runs
+  // it) when there are no extensions. A compound filter cannot share the
+  // slicer with a measure, so without measures on an axis it puts the view's
+  // measure innermost on the first axis. Error 5 for a filter hierarchy that
+  // is also on a displayed axis, or a measures axis past the displayed ones.
+  std::string QueryMDX();
+
   // The view definition document: 0 set form, 1 and 2 heading form, 3 and 4
   // heading form with the filter axis and every cell (2 and 4: all levels).
   std::string ToXML(int32_t Format = 1);
@@ -73,7 +108,14 @@ class CubeView : public std::enable_shared_from_this<CubeView> {
   pugi::xml_node p_BuildHierarchyElement(pugi::xml_node parent, AxisHierarchy& hierarchy, bool all_levels);
   pugi::xml_node p_BuildHeadingElement(pugi::xml_node level_element, const olap::Position& position, int32_t span);
 
+  // The statement of p_BuildMDX, and with `extended` that of QueryMDX.
+  std::string p_BuildStatement(bool extended);
+
   std::string measure_;
+  std::vector<ViewFilter> filters_;
+  std::vector<std::string> filter_hierarchies_;  // the unique name of each filter's hierarchy
+  std::vector<std::string> axis_measures_;
+  int32_t measures_axis_ = 0;
   std::weak_ptr<olap::Cube> cube_;
   std::shared_ptr<provider::Cellset> cellset_;
   std::shared_ptr<olap::Axes> axes_;

@@ -82,4 +82,17 @@ std::shared_ptr<olap::CubeView> DataSource::CreateCubeView(std::string_view Cube
   });
 }
 
+std::shared_ptr<olap::CubeView> DataSource::CreateExtendedCubeView(std::string_view CubeViewNode) {
+  return Trail(kClass, "CreateExtendedCubeView", [&] {
+    auto view = CreateCubeView(CubeViewNode);
+    try {
+      view->f_PopulateExtensions(CubeViewNode);
+    } catch (...) {
+      view->f_Terminate();
+      throw;
+    }
+    return view;
+  });
+}
+
 }  // namespace orvex::olap

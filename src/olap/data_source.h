@@ -37,6 +37,9 @@ class DataSource {
   // a missing element or an unknown name fails with the underlying error, and
   // then no view is returned (the data source stays connected).
   std::shared_ptr<olap::CubeView> CreateCubeView(std::string_view CubeViewNode);
+  // As CreateCubeView, then reads the definition's extensions (filters and
+  // measures on an axis, see CubeView::SetFilters); a bad one fails the same way.
+  std::shared_ptr<olap::CubeView> CreateExtendedCubeView(std::string_view CubeViewNode);
 
  private:
   std::shared_ptr<olap::Catalogs> catalogs_;

@@ -120,6 +120,14 @@ std::string JsonValue(const Variant& value) {
   }
 }
 
+// A member's property as text; "" where the provider does not give it.
+std::string PropertyText(const provider::Member& member, std::string_view name) {
+  const provider::Properties& properties = member.GetProperties();
+  if (!properties.Has(name)) return "";
+  const Variant& value = properties.Item(name).value;
+  return value.IsNull() || value.IsEmpty() ? std::string() : value.ToString();
+}
+
 std::string JsonAxis(const provider::Axis& axis) {
   auto positions = axis.GetPositions();
   std::string text = "{\"positions\": [";
@@ -131,7 +139,11 @@ std::string JsonAxis(const provider::Axis& axis) {
       auto member = members->Item(member_index);
       if (member_index > 0) text += ", ";
       text += "{\"uniqueName\": " + JsonString(member->UniqueName()) + ", \"caption\": " +
-              JsonString(member->Caption()) + ", \"levelDepth\": " + std::to_string(member->LevelDepth()) + "}";
+              JsonString(member->Caption()) + ", \"levelDepth\": " + std::to_string(member->LevelDepth()) +
+              ", \"levelName\": " + JsonString(member->LevelName()) +
+              ", \"levelUniqueName\": " + JsonString(PropertyText(*member, "LEVEL_UNIQUE_NAME")) +
+              ", \"parentUniqueName\": " + JsonString(PropertyText(*member, "PARENT_UNIQUE_NAME")) +
+              ", \"childCount\": " + std::to_string(member->ChildCount()) + "}";
     }
     text += "]}";
   }

@@ -19,7 +19,8 @@ namespace orvex::engine {
 std::string CellsetToTable(const provider::CellsetData& data, bool filter_axis);
 
 // The result as one JSON object:
-// {"axes": [{"positions": [{"members": [{"uniqueName", "caption", "levelDepth"}]}]}],
+// {"axes": [{"positions": [{"members": [{"uniqueName", "caption", "levelDepth",
+//    "levelName", "levelUniqueName", "parentUniqueName" ("" at the top), "childCount"}]}]}],
 //  "filterAxis": {"positions": [...]},
 //  "cells": [{"ordinal", "value" (number, text or null), "formattedValue"}]}.
 std::string CellsetToJson(const provider::CellsetData& data);
