@@ -72,3 +72,25 @@ test('where an engine message places its error', () => {
   assert.equal(text.slice(offsetOf(text, 2, 6)), '[x]');
   assert.equal(offsetOf(text, 9, 99), text.length);
 });
+
+test('a saved view keeps the classic elements, the filters and measures, and the page state, all escaped', async () => {
+  const { viewXml } = await import('../../../web/explore/js/mdx.js');
+  const member = (uniqueName) => ({ uniqueName, caption: uniqueName });
+  const saved = state({
+    cube: 'Odd "<b>cube</b>" \'x\'', rows: ['[Store]'], columns: ['[Time]'],
+    measures: ['[Measures].[Unit Sales]', '[Measures].[Margin]'], calcs: [{ name: 'Margin', formula: '1' }],
+    filters: [{ hierarchy: '[Product]', members: [member('[Product].[A&B]'), member('[Product].[<i>]')] }, { hierarchy: '[Gender]', members: [] }],
+  });
+  const xml = viewXml({
+    dataSource: 'localhost', catalog: 'Sample', state: saved,
+    hierarchies: { '[Product]': { dimension: 'Product', name: 'Product' } }, measureNames: { '[Measures].[Unit Sales]': 'Unit Sales' },
+    columns: [[member('[Time].[1997]'), member('[Measures].[Unit Sales]')], [member('[Time].[1997]'), member('[Measures].[Margin]')]],
+    rows: [[member('[Store].[USA]')]],
+  });
+  assert.equal(xml,
+    '<cubeView><dataSource provider="MSOLAP">localhost</dataSource><catalog>Sample</catalog>' +
+    '<cube>Odd &quot;&lt;b&gt;cube&lt;/b&gt;&quot; &apos;x&apos;</cube><measure>Unit Sales</measure><ranges/>' +
+    '<axes><axis><set><t><m>[Time].[1997]</m></t></set></axis><axis><set><t><m>[Store].[USA]</m></t></set></axis></axes>' +
+    '<filters><hierarchy dimensionName="Product" hierarchyName=""><m>[Product].[A&amp;B]</m><m>[Product].[&lt;i&gt;]</m></hierarchy></filters>' +
+    `<measures axis="0"><m>[Measures].[Unit Sales]</m></measures><explore>${encodeState(saved)}</explore></cubeView>`);
+});

@@ -110,6 +110,11 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
   assert.equal(await page.textContent('#calc-error'), '');
   assert.ok((await columnCaptions(page)).includes('Margin'));
 
+  // Saved in the classic explorer's store, under a name with markup in it.
+  await page.fill('#view-name', 'Walk <b>1</b>');
+  await page.click('#view-save');
+  await page.waitForFunction(() => [...document.querySelectorAll('#views-list option')].some((one) => one.textContent === 'Walk <b>1</b>'));
+
   // The address bar reopens the same view in a fresh page.
   const link = page.url();
   const rows = await rowCaptions(page);
@@ -121,6 +126,12 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
   assert.deepEqual(await rowCaptions(again), rows);
   assert.deepEqual(await columnCaptions(again), columns);
   assert.match(await again.textContent('#active-filters'), /Store 11/);
+
+  // So does the saved view, after the layout was cleared.
+  await afterQuery(again, () => again.click('#zone-rows .chip-remove'));
+  await again.fill('#view-name', 'Walk <b>1</b>');
+  await afterQuery(again, () => again.click('#view-open'));
+  assert.deepEqual(await rowCaptions(again), rows);
 
   // Dutch, and back: the page's texts change, the view stays.
   await again.click('#language');

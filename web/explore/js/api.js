@@ -54,7 +54,8 @@ export const api = {
     const response = await post('export', { format }, { ...where, mdx });
     return response.blob();
   },
-  views(params) { return call('views', params); },
-  saveView(body) { return post('views', {}, body); },
-  deleteView(params) { return call('views', params, { method: 'DELETE' }); },
+  views(folder) { return call('views', { folder }); },
+  view(folder, name) { return call('view', { folder, name }); },
+  saveView(folder, name, xml, overwrite) { return post('view', {}, { folder, name, xml, overwrite }); },
+  deleteView(folder, name) { return post('view/delete', {}, { folder, name }); },
 };

@@ -5,7 +5,7 @@
 import { api } from './api.js';
 import { PivotGrid } from './grid.js';
 import { drawChart, disposeChart } from './chart.js';
-import { buildMdx, calcUniqueName, decodeState, encodeState, errorPosition, offsetOf } from './mdx.js';
+import { buildMdx, calcUniqueName, decodeState, encodeState, errorPosition, offsetOf, viewXml } from './mdx.js';
 import { language, setLanguage, t } from './i18n.js';
 
 const $ = (id) => document.getElementById(id);
@@ -477,6 +477,115 @@ async function exportAs(format) {
   }
 }
 
+// ---- saved views, in the store the classic explorer uses ----
+
+const views = { folder: '' };
+
+async function listViews() {
+  try {
+    const answer = await api.views(views.folder);
+    const options = [];
+    if (views.folder) options.push(make('option', { value: 'up', text: '..' }));
+    for (const name of answer.folders || []) options.push(make('option', { value: `folder:${name}`, text: `${name}/` }));
+    for (const name of answer.views || []) options.push(make('option', { value: `view:${name}`, text: name }));
+    $('views-list').replaceChildren(...options);
+    $('views-folder').textContent = `/${views.folder}`;
+  } catch (error) {
+    $('views-message').textContent = error.message;
+  }
+}
+
+function enterViewsEntry() {
+  const value = $('views-list').value;
+  if (value === 'up') {
+    views.folder = views.folder.split('/').slice(0, -1).join('/');
+  } else if (value.startsWith('folder:')) {
+    views.folder = views.folder ? `${views.folder}/${value.slice(7)}` : value.slice(7);
+  } else if (value.startsWith('view:')) {
+    openView(value.slice(5));
+    return;
+  }
+  listViews();
+}
+
+async function saveView() {
+  const name = $('view-name').value.trim();
+  if (!name || !page.state) return;
+  const hierarchies = Object.fromEntries(hierarchiesOf(page.cube).map((one) => [one.uniqueName, { dimension: one.dimension, name: one.name }]));
+  const measureNames = Object.fromEntries(measuresOf(page.cube).map((one) => [one.uniqueName, one.name]));
+  const xml = viewXml({ dataSource: page.where.dataSource, catalog: page.where.catalog, state: page.state, hierarchies, measureNames,
+    columns: page.data?.columns, rows: page.data?.rows });
+  try {
+    await api.saveView(views.folder, name, xml, true);
+    $('views-message').textContent = t('saved', name);
+    listViews();
+  } catch (error) {
+    $('views-message').textContent = error.message;
+  }
+}
+
+// A view saved by this page reopens from its own state; one saved by the
+// classic explorer gives its cube, measures, hierarchies and filters.
+function stateFromXml(xml) {
+  const document = new DOMParser().parseFromString(xml, 'application/xml');
+  const text = (selector) => document.querySelector(selector)?.textContent ?? '';
+  const own = decodeState(text('explore'));
+  const where = { dataSource: text('dataSource'), catalog: text('catalog') };
+  if (own) return { where, state: own };
+  const cube = text('cube');
+  const info = page.cubes.find((one) => one.name === cube);
+  const all = hierarchiesOf(info);
+  const hierarchyOf = (uniqueName) => all.filter((one) => uniqueName.startsWith(`${one.uniqueName}.`)).sort((a, b) => b.uniqueName.length - a.uniqueName.length)[0]?.uniqueName;
+  const axis = (index) => {
+    const found = [];
+    for (const member of document.querySelectorAll(`axes > axis:nth-of-type(${index + 1}) m`)) {
+      const hierarchy = hierarchyOf(member.textContent);
+      if (hierarchy && !found.includes(hierarchy)) found.push(hierarchy);
+    }
+    return found;
+  };
+  const measureNames = [...document.querySelectorAll('measures > m')].map((one) => one.textContent);
+  const byName = (name) => measuresOf(info).find((one) => one.uniqueName === name || one.name === name)?.uniqueName;
+  const measures = (measureNames.length ? measureNames : [text('measure')]).map(byName).filter(Boolean);
+  const state = emptyState(cube, measures);
+  state.columns = axis(0);
+  state.rows = axis(1);
+  state.filters = [...document.querySelectorAll('filters > hierarchy')].map((hierarchy) => {
+    const members = [...hierarchy.querySelectorAll('m')].map((one) => ({ uniqueName: one.textContent, caption: one.textContent.replace(/^.*\.\[(.*)\]$/, '$1') }));
+    return { hierarchy: hierarchyOf(members[0]?.uniqueName || '') || '', members };
+  }).filter((filter) => filter.hierarchy);
+  return { where, state };
+}
+
+async function openView(name) {
+  try {
+    const answer = await api.view(views.folder, name);
+    const { where, state } = stateFromXml(answer.xml);
+    $('view-name').value = name;
+    if (where.catalog && where.catalog !== page.where.catalog) {
+      page.where.catalog = where.catalog;
+      page.cubes = await api.cubes(page.where.dataSource, page.where.catalog);
+      fillSelect($('catalog'), [...$('catalog').options].map((one) => one.value), where.catalog);
+    }
+    fillSelect($('cube'), page.cubes.map((one) => one.name), state.cube);
+    chooseCube(state.cube, { ...emptyState(state.cube, []), ...state });
+    syncOptions();
+  } catch (error) {
+    $('views-message').textContent = error.message;
+  }
+}
+
+async function deleteView() {
+  const name = $('view-name').value.trim();
+  if (!name) return;
+  try {
+    await api.deleteView(views.folder, name);
+    listViews();
+  } catch (error) {
+    $('views-message').textContent = error.message;
+  }
+}
+
 // ---- the link in the address bar ----
 
 function writeLink() {
@@ -569,6 +678,15 @@ function wire() {
     applyTexts();
     if (page.state) writeLink();
   });
+  $('views-list').addEventListener('dblclick', enterViewsEntry);
+  $('views-list').addEventListener('keydown', (event) => { if (event.key === 'Enter') enterViewsEntry(); });
+  $('views-list').addEventListener('change', () => {
+    const value = $('views-list').value;
+    if (value.startsWith('view:')) $('view-name').value = value.slice(5);
+  });
+  $('view-save').addEventListener('click', saveView);
+  $('view-open').addEventListener('click', () => { if ($('view-name').value.trim()) openView($('view-name').value.trim()); });
+  $('view-delete').addEventListener('click', deleteView);
   $('copy-link').addEventListener('click', () => { navigator.clipboard?.writeText(location.href).catch(() => {}); status(location.href); });
 }
 
@@ -605,6 +723,7 @@ async function start() {
   } catch (error) {
     status(error.message, true);
   }
+  listViews();
 }
 
 start();

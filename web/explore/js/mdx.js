@@ -133,3 +133,57 @@ export function decodeState(text) {
     return null;
   }
 }
+
+function xmlText(text) {
+  return String(text).replaceAll('&', '&amp;').replaceAll('<', '&lt;').replaceAll('>', '&gt;')
+    .replaceAll('"', '&quot;').replaceAll("'", '&apos;');
+}
+
+// A saved view's definition: the classic elements (the axes as the sets of
+// tuples the grid shows, the first measure), the optional filters and
+// measures, and the page's whole state in <explore>, which other readers
+// leave alone. `view`: {dataSource, catalog, state, hierarchies: {uniqueName:
+// {dimension, name}}, measureNames: {uniqueName: name}, columns, rows} where
+// columns and rows are the grid's positions (arrays of members).
+export function viewXml(view) {
+  const { state } = view;
+  const isMeasure = (member) => member.uniqueName.startsWith('[Measures].');
+  const axisXml = (positions) => {
+    const seen = new Set();
+    let tuples = '';
+    for (const position of positions || []) {
+      const members = position.filter((member) => !isMeasure(member));
+      if (!members.length) continue;
+      const key = members.map((member) => member.uniqueName).join('\n');
+      if (seen.has(key)) continue;
+      seen.add(key);
+      tuples += `<t>${members.map((member) => `<m>${xmlText(member.uniqueName)}</m>`).join('')}</t>`;
+    }
+    return `<axis><set>${tuples}</set></axis>`;
+  };
+  const firstMeasure = state.measures[0];
+  let xml = `<cubeView><dataSource provider="MSOLAP">${xmlText(view.dataSource || 'localhost')}</dataSource>`;
+  xml += `<catalog>${xmlText(view.catalog)}</catalog><cube>${xmlText(state.cube)}</cube>`;
+  if (firstMeasure) xml += `<measure>${xmlText(view.measureNames?.[firstMeasure] ?? firstMeasure)}</measure>`;
+  xml += `<ranges/><axes>${axisXml(view.columns)}${axisXml(view.rows)}</axes>`;
+  const filters = state.filters.filter((filter) => filter.members.length);
+  if (filters.length) {
+    xml += '<filters>';
+    for (const filter of filters) {
+      const hierarchy = view.hierarchies?.[filter.hierarchy] || {};
+      const dimension = hierarchy.dimension ?? '';
+      const name = hierarchy.name && hierarchy.name !== dimension ? hierarchy.name : '';
+      xml += `<hierarchy dimensionName="${xmlText(dimension)}" hierarchyName="${xmlText(name)}">`;
+      xml += filter.members.map((member) => `<m>${xmlText(member.uniqueName)}</m>`).join('');
+      xml += '</hierarchy>';
+    }
+    xml += '</filters>';
+  }
+  const realMeasures = state.measures.filter((name) => !(state.calcs || []).some((calc) => calcUniqueName(calc.name) === name));
+  if (realMeasures.length) {
+    const axis = state.measuresOnRows && state.columns.length > 0 ? 1 : 0;
+    xml += `<measures axis="${axis}">${realMeasures.map((name) => `<m>${xmlText(name)}</m>`).join('')}</measures>`;
+  }
+  xml += `<explore>${encodeState(state)}</explore></cubeView>`;
+  return xml;
+}
