@@ -32,6 +32,8 @@ test('statements from states', () => {
       "WITH MEMBER [Measures].[Margin's] AS '[Measures].[Store Sales] - [Measures].[Store Cost]'\n" +
       'SELECT NON EMPTY {[Measures].[Unit Sales]} ON COLUMNS,\n' +
       '  NON EMPTY TopCount(Order({[Store].[(All)].Members}, ([Time].[1997], [Measures].[Unit Sales]), BDESC), 10, ([Time].[1997], [Measures].[Unit Sales])) ON ROWS\nFROM [Sales]'],
+    ['columns sorted by a row, hierarchy kept', { rows: ['[Store]'], columns: ['[Time]'], columnSort: { tuple: ['[Store].[All Stores]'], desc: false } },
+      'SELECT Order(CrossJoin({[Time].[Year].Members}, {[Measures].[Unit Sales]}), [Store].[All Stores], ASC) ON COLUMNS,\n  {[Store].[(All)].Members} ON ROWS\nFROM [Sales]'],
     ['a hierarchy on rows alone moves to the columns', { rows: ['[Store]'], measures: [] },
       'SELECT {[Store].[(All)].Members} ON COLUMNS\nFROM [Sales]'],
     ['a cube name with a closing bracket', { cube: 'A]B' }, 'SELECT {[Measures].[Unit Sales]} ON COLUMNS\nFROM [A]]B]'],

@@ -25,7 +25,7 @@ function make(tag, attributes = {}, ...children) {
 function emptyState(cube, measures) {
   return {
     cube, rows: [], columns: [], measures, measuresOnRows: false, filters: [], expanded: {}, calcs: [],
-    nonEmpty: false, totals: true, sort: null, topN: 0, shading: false, ranges: [], chart: 'none',
+    nonEmpty: false, totals: true, sort: null, columnSort: null, topN: 0, shading: false, ranges: [], chart: 'none',
   };
 }
 
@@ -172,6 +172,7 @@ function place(kind, uniqueName, zone) {
     state[zone].push(uniqueName);
   }
   state.sort = null;
+  state.columnSort = null;
   refresh();
 }
 
@@ -187,7 +188,7 @@ function drawZones() {
   const state = page.state;
   for (const zone of ['rows', 'columns']) {
     const chips = state[zone].map((name) => {
-      const body = chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; refresh(); });
+      const body = chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; state.columnSort = null; refresh(); });
       body.insertBefore(make('button', { type: 'button', class: 'chip-level', 'aria-label': `${t('expandLevel')}: ${captionOf(name)}`, title: t('expandLevel'),
         text: '⊞', on: { click: () => expandNextLevel(name) } }), body.lastChild);
       if ((state.expanded[name] || []).length) {
@@ -426,19 +427,25 @@ function toggle(member) {
   refresh();
 }
 
-function sortTuple(column) { return page.data.columns[column].map((member) => member.uniqueName); }
-
-function sortOf(column) {
-  const sort = page.state.sort;
-  if (!sort?.tuple || !page.data) return null;
-  const tuple = sortTuple(column);
-  return tuple.length === sort.tuple.length && tuple.every((name, index) => name === sort.tuple[index]) ? (sort.desc ? 'desc' : 'asc') : null;
+function sortTuple(axis, index) {
+  const positions = axis === 'row' ? page.data.rows : page.data.columns;
+  return positions[index].map((member) => member.uniqueName);
 }
 
-function sortBy(column) {
-  const current = sortOf(column);
+function sortOf(axis, index) {
+  const sort = axis === 'row' ? page.state.columnSort : page.state.sort;
+  if (!sort?.tuple || !page.data) return null;
+  const tuple = sortTuple(axis, index);
+  return tuple.length === sort.tuple.length && tuple.every((name, at) => name === sort.tuple[at]) ? (sort.desc ? 'desc' : 'asc') : null;
+}
+
+// A click on a heading sorts by it: largest first, then smallest first, then as the cube has it.
+function sortBy(axis, index) {
+  const current = sortOf(axis, index);
   const breaking = $('opt-breaking').checked;
-  page.state.sort = current === 'asc' ? null : { tuple: sortTuple(column), desc: current !== 'desc', breaking };
+  const sort = current === 'asc' ? null : { tuple: sortTuple(axis, index), desc: current !== 'desc', breaking };
+  if (axis === 'row') page.state.columnSort = sort;
+  else page.state.sort = sort;
   page.customMdx = null;
   refresh();
 }
@@ -635,7 +642,10 @@ function wire() {
   option('opt-measures-rows', (box) => { page.state.measuresOnRows = box.checked; });
   option('opt-shading', (box) => { page.state.shading = box.checked; });
   option('opt-topn', (box) => { page.state.topN = Math.max(0, Number(box.value) || 0); });
-  option('opt-breaking', (box) => { if (page.state.sort) page.state.sort.breaking = box.checked; });
+  option('opt-breaking', (box) => {
+    if (page.state.sort) page.state.sort.breaking = box.checked;
+    if (page.state.columnSort) page.state.columnSort.breaking = box.checked;
+  });
   $('chart-kind').addEventListener('change', () => {
     page.state.chart = $('chart-kind').value;
     $('chart').hidden = page.state.chart === 'none';

@@ -117,8 +117,9 @@ export class PivotGrid {
     caption.textContent = member.caption;
     cell.title = member.caption;
     cell.append(caption);
-    if (axis === 'column' && level === this.columnLevels - 1) {
-      const sorted = this.handlers.sortOf(index);
+    const innermost = axis === 'column' ? level === this.columnLevels - 1 : level === this.rowLevels - 1;
+    if (innermost) {
+      const sorted = this.handlers.sortOf(axis, index);
       if (sorted) {
         const mark = document.createElement('span');
         mark.className = 'sort-mark';
@@ -192,7 +193,9 @@ export class PivotGrid {
     if (found && event.target.closest('.toggle')) {
       this.handlers.onToggle(found.member);
     } else if (found && found.axis === 'column' && found.level === this.columnLevels - 1) {
-      this.handlers.onSort(found.index);
+      this.handlers.onSort('column', found.index);
+    } else if (found && found.axis === 'row' && found.level === this.rowLevels - 1 && event.target.closest('.caption')) {
+      this.handlers.onSort('row', found.index);
     }
     const cell = event.target.closest('.grid-cell');
     if (cell) {
@@ -209,7 +212,8 @@ export class PivotGrid {
   }
 
   // Arrows move the active cell (left of the first column: the row headings);
-  // Enter expands a heading or drills through a cell; S sorts by the column.
+  // Enter expands a heading or drills through a cell; S sorts by the column
+  // (on a row heading: the columns by that row).
   onKey(event) {
     const { rows, columns } = this.data;
     const moves = { ArrowUp: [-1, 0], ArrowDown: [1, 0], ArrowLeft: [0, -1], ArrowRight: [0, 1], PageDown: [20, 0], PageUp: [-20, 0] };
@@ -230,7 +234,9 @@ export class PivotGrid {
         this.handlers.onCell(this.active.row, this.active.column);
       }
     } else if (event.key === 's' && this.active.column >= 0) {
-      this.handlers.onSort(this.active.column);
+      this.handlers.onSort('column', this.active.column);
+    } else if (event.key === 's' && this.active.column < 0 && -1 - this.active.column === this.rowLevels - 1) {
+      this.handlers.onSort('row', this.active.row);
     }
   }
 

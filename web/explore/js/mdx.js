@@ -7,6 +7,7 @@
 //   expanded: {hierarchy: [member unique name or "level:" + level unique name]},
 //   calcs: [{name, formula}], nonEmpty, totals,
 //   sort: {tuple: [unique names] (null: by the first measure), desc, breaking} | null,
+//   columnSort: {tuple: [unique names of a row], desc, breaking} | null,
 //   topN: number | 0,
 // }
 
@@ -46,6 +47,12 @@ function axisSet(hierarchies, withMeasures, state, cube) {
   return crossJoinAll(sets);
 }
 
+function orderFlag(sort) {
+  return sort.breaking ? (sort.desc ? 'BDESC' : 'BASC') : sort.desc ? 'DESC' : 'ASC';
+}
+
+function tupleText(tuple) { return tuple.length === 1 ? tuple[0] : `(${tuple.join(', ')})`; }
+
 function sortKey(state) {
   const tuple = state.sort?.tuple;
   if (tuple && tuple.length) return tuple.length === 1 ? tuple[0] : `(${tuple.join(', ')})`;
@@ -76,9 +83,10 @@ export function buildMdx(state, cube) {
   }
   if (!columns) columns = state.measures.length ? measureSet(state) : '{[Measures].DefaultMember}';
   if (rows) {
-    if (state.sort) {
-      const flag = state.sort.breaking ? (state.sort.desc ? 'BDESC' : 'BASC') : state.sort.desc ? 'DESC' : 'ASC';
-      rows = `Order(${rows}, ${sortKey(state)}, ${flag})`;
+    if (state.sort) rows = `Order(${rows}, ${sortKey(state)}, ${orderFlag(state.sort)})`;
+    // The columns sorted by the values of one row.
+    if (state.columnSort?.tuple?.length) {
+      columns = `Order(${columns}, ${tupleText(state.columnSort.tuple)}, ${orderFlag(state.columnSort)})`;
     }
     if (state.topN > 0) rows = `TopCount(${rows}, ${Math.floor(state.topN)}, ${sortKey(state)})`;
   }
