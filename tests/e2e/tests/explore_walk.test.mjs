@@ -23,11 +23,14 @@ function withPage(body, hash = '') {
   });
 }
 
-// Runs `action` and waits for the grid it brings about.
+// Runs `action` and waits for the grid it brings about; a statement that
+// fails instead fails the test with the page's message.
 async function afterQuery(page, action) {
-  const before = Number(await page.evaluate(() => document.body.dataset.ready || 0));
+  const before = Number(await page.evaluate(() => document.body.dataset.done || 0));
   await action();
-  await page.waitForFunction((seen) => Number(document.body.dataset.ready) > seen && !document.getElementById('status').textContent.endsWith('…'), before);
+  await page.waitForFunction((seen) => Number(document.body.dataset.done) > seen, before);
+  const failed = await page.evaluate(() => document.getElementById('status').classList.contains('error'));
+  assert.ok(!failed, await page.textContent('#status'));
 }
 
 const rowCaptions = (page) => page.$$eval('.grid-heading.row:not(.continued) .caption', (list) => list.map((one) => one.textContent));
@@ -58,7 +61,10 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
   // Two stores through the member search make one compound filter, shown above the grid.
   await page.click('.tree-item[data-unique-name="[Store]"] .to-filters');
   await page.fill('#member-search', 'Store 1');
-  await page.waitForSelector('#member-results li');
+  await page.waitForFunction(() => {
+    const found = [...document.querySelectorAll('#member-results li span')];
+    return found.length > 0 && found.every((one) => one.textContent.toLowerCase().includes('store 1'));
+  });
   const found = await page.$$eval('#member-results li span', (list) => list.map((one) => one.textContent));
   assert.ok(found.some((one) => one.startsWith('Store 11')), found.join(', '));
   for (const name of ['Store 11', 'Store 12']) {
@@ -110,10 +116,10 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
   assert.equal(await page.textContent('#calc-error'), '');
   assert.ok((await columnCaptions(page)).includes('Margin'));
 
-  // Saved in the classic explorer's store, under a name with markup in it.
-  await page.fill('#view-name', 'Walk <b>1</b>');
+  // Saved in the classic explorer's store, under a name with an ampersand, quotes and accents.
+  await page.fill('#view-name', "Walk & 'één'");
   await page.click('#view-save');
-  await page.waitForFunction(() => [...document.querySelectorAll('#views-list option')].some((one) => one.textContent === 'Walk <b>1</b>'));
+  await page.waitForFunction(() => [...document.querySelectorAll('#views-list option')].some((one) => one.textContent === "Walk & 'één'"));
 
   // The address bar reopens the same view in a fresh page.
   const link = page.url();
@@ -129,7 +135,7 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
 
   // So does the saved view, after the layout was cleared.
   await afterQuery(again, () => again.click('#zone-rows .chip-remove'));
-  await again.fill('#view-name', 'Walk <b>1</b>');
+  await again.fill('#view-name', "Walk & 'één'");
   await afterQuery(again, () => again.click('#view-open'));
   assert.deepEqual(await rowCaptions(again), rows);
 

@@ -306,11 +306,16 @@ function drawChosen() {
   })));
 }
 
+let searchSequence = 0;
+
 async function searchMembers() {
   const text = $('member-search').value.trim();
   const where = { ...page.where, cube: page.state.cube, hierarchy: searchHierarchy };
+  const sequence = ++searchSequence;
   try {
     const found = await api.members(where, text ? { search: text, limit: 50 } : { limit: 50 });
+    // An answer to an older search that arrives late must not replace the newer one's.
+    if (sequence !== searchSequence) return;
     const members = found.members.filter((member) => !member.uniqueName || member.uniqueName.startsWith(`${searchHierarchy}.`) || member.uniqueName === searchHierarchy);
     const filter = currentFilter();
     const chosen = new Set((filter?.members || []).map((member) => member.uniqueName));
@@ -327,7 +332,7 @@ async function searchMembers() {
       return make('li', {}, make('label', {}, box, make('span', { text: member.caption + path })));
     }));
   } catch (error) {
-    $('member-count').textContent = error.message;
+    if (sequence === searchSequence) $('member-count').textContent = error.message;
   }
 }
 
@@ -353,6 +358,7 @@ async function refresh() {
   } catch (error) {
     if (sequence !== page.sequence) return;
     showError(error.message);
+    document.body.dataset.done = String(sequence);
     return;
   }
   if (sequence !== page.sequence) return;
@@ -371,6 +377,7 @@ async function refresh() {
   page.timing = { server: answer.millis, answer: answered - started, render: shown - answered, total: shown - started, cells: answer.cells.length };
   status(t('cells', answer.cells.length, Math.round(shown - started)));
   document.body.dataset.ready = String(sequence);
+  document.body.dataset.done = String(sequence);
   if (page.state.chart !== 'none') drawChart($('chart'), page.state.chart, page.data).catch((error) => status(error.message, true));
 }
 
