@@ -5,6 +5,9 @@ namespace orvex::api {
 const std::vector<ApiCall>& ApiCalls() {
   static const std::vector<ApiCall> calls = {
       {"GET", "datasources", DataSourcesCall},
+      {"GET", "catalogs", CatalogsCall},
+      {"GET", "cubes", CubesCall},
+      {"GET", "members", MembersCall},
   };
   return calls;
 }
