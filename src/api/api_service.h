@@ -11,7 +11,7 @@
 
 #include "provider/connection.h"
 
-class WebFileSystem;
+namespace orvex { class WebFileSystem; }
 
 // The JSON API under /api/: each call a function of one request, answered
 // as JSON (or a file, for exports) with the time it took. Calls go through
