@@ -61,7 +61,10 @@ test('the link carries the state, non-ASCII too, and refuses what is not one', (
   const text = encodeState(original);
   assert.match(text, /^[A-Za-z0-9_-]+$/);
   assert.deepEqual(decodeState(text), original);
-  for (const bad of ['', '!!!', encodeState({ cube: 1 }), encodeState({ cube: 'x', rows: [1], columns: [], measures: [] }), btoa('{')]) {
+  for (const bad of ['', '!!!', encodeState({ cube: 1 }), encodeState({ cube: 'x', rows: [1], columns: [], measures: [] }), btoa('{'),
+    encodeState(state({ expanded: { '[A]': '[A].[b]' } })), encodeState(state({ expanded: [] })),
+    encodeState(state({ filters: [{ hierarchy: '[A]', members: ['[A].[b]'] }] })), encodeState(state({ filters: [null] })),
+    encodeState(state({ calcs: [{ name: 'x' }] }))]) {
     assert.equal(decodeState(bad), null, bad);
   }
 });

@@ -132,8 +132,14 @@ export function decodeState(text) {
     const binary = atob(String(text).replaceAll('-', '+').replaceAll('_', '/'));
     const state = JSON.parse(new TextDecoder().decode(Uint8Array.from(binary, (c) => c.charCodeAt(0))));
     const strings = (list) => Array.isArray(list) && list.every((item) => typeof item === 'string');
+    const objects = (list, check) => list === undefined || (Array.isArray(list) && list.every((item) => item && check(item)));
+    const expanded = state?.expanded ?? {};
     if (!state || typeof state.cube !== 'string' || !strings(state.rows) || !strings(state.columns) ||
-        !strings(state.measures) || !Array.isArray(state.filters || [])) {
+        !strings(state.measures) ||
+        !objects(state.filters, (filter) => typeof filter.hierarchy === 'string' &&
+          objects(filter.members, (member) => typeof member.uniqueName === 'string')) ||
+        !objects(state.calcs, (calc) => typeof calc.name === 'string' && typeof calc.formula === 'string') ||
+        typeof expanded !== 'object' || Array.isArray(expanded) || !Object.values(expanded).every(strings)) {
       return null;
     }
     return state;
