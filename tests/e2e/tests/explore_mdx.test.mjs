@@ -20,6 +20,8 @@ test('statements from states', () => {
       '  {[Product].[(All)].Members} ON ROWS\nFROM [Sales]'],
     ['measures on rows', { rows: ['[Product]'], columns: ['[Time]'], measuresOnRows: true },
       'SELECT {[Time].[Year].Members} ON COLUMNS,\n  CrossJoin({[Product].[(All)].Members}, {[Measures].[Unit Sales]}) ON ROWS\nFROM [Sales]'],
+    ['top N with measures on rows picks members, each with all its measures', { rows: ['[Product]'], columns: ['[Time]'], measuresOnRows: true, topN: 3 },
+      'SELECT {[Time].[Year].Members} ON COLUMNS,\n  CrossJoin(TopCount({[Product].[(All)].Members}, 3, [Measures].[Unit Sales]), {[Measures].[Unit Sales]}) ON ROWS\nFROM [Sales]'],
     ['measures on rows with nothing on the columns stay on the columns', { rows: ['[Product]'], measuresOnRows: true },
       'SELECT {[Measures].[Unit Sales]} ON COLUMNS,\n  {[Product].[(All)].Members} ON ROWS\nFROM [Sales]'],
     ['expanded members and a whole level, recursively', { rows: ['[Store]'], expanded: { '[Store]': ['[Store].[USA]', 'level:[Store].[Store State]'] } },

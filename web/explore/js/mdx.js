@@ -76,7 +76,9 @@ export function buildMdx(state, cube) {
   // columns is required, and a single wide row would be of no use.
   const measuresOnRows = state.measuresOnRows && state.columns.length > 0;
   let columns = axisSet(state.columns, !measuresOnRows, state, cube);
-  let rows = axisSet(state.rows, measuresOnRows, state, cube);
+  // Sorting and top N pick among the rows' members; measures on the rows
+  // are crossed in afterwards, so each member keeps all of its measures.
+  let rows = axisSet(state.rows, false, state, cube);
   if (!columns && rows) {
     columns = rows;
     rows = '';
@@ -89,6 +91,7 @@ export function buildMdx(state, cube) {
       columns = `Order(${columns}, ${tupleText(state.columnSort.tuple)}, ${orderFlag(state.columnSort)})`;
     }
     if (state.topN > 0) rows = `TopCount(${rows}, ${Math.floor(state.topN)}, ${sortKey(state)})`;
+    if (measuresOnRows && state.measures.length) rows = `CrossJoin(${rows}, ${measureSet(state)})`;
   }
   const nonEmpty = state.nonEmpty ? 'NON EMPTY ' : '';
   let text = '';
