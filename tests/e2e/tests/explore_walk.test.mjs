@@ -199,6 +199,15 @@ test('hostile names and captions appear as text in the tree, the grid, searches 
   const hierarchy = await page.$eval('.tree-item.hierarchy', (item) => item.dataset.uniqueName);
   await afterQuery(page, () => page.click(`.tree-item[data-unique-name='${hierarchy.replaceAll("'", "\\'")}'] .to-rows`));
   await afterQuery(page, () => page.click('.grid-heading.row .toggle'));
+  const groups = await rowCaptions(page);
+  assert.ok(groups.includes('"><script>window.injected=2</script>'), groups.join(' | '));
+  // The member search lists the same captions as text, and a filter of them shows above the grid.
+  await page.click(`.tree-item[data-unique-name='${hierarchy.replaceAll("'", "\\'")}'] .to-filters`);
+  await page.fill('#member-search', 'script');
+  await page.waitForFunction(() => [...document.querySelectorAll('#member-results li span')].some((one) => one.textContent.includes('<script>')));
+  await page.locator('#member-results li input').first().check();
+  await afterQuery(page, () => page.click('#member-apply'));
+  assert.match(await page.textContent('#active-filters'), /<script>/);
   await page.click('.mdx summary');
   await page.fill('#mdx-text', 'SELECT {[<b>x</b>]} ON COLUMNS FROM [Odd]');
   await page.click('#mdx-run');
