@@ -460,7 +460,10 @@ function sortBy(axis, index) {
 // ---- drill-through ----
 
 async function drillThrough(row, column) {
-  const members = [...(page.data.rows[row] || []), ...(page.data.columns[column] || [])].map((member) => member.uniqueName);
+  // A calculated measure has no fact rows of its own: the cell's other coordinates still do.
+  const calculated = new Set(page.state.calcs.map((calc) => calcUniqueName(calc.name)));
+  const members = [...(page.data.rows[row] || []), ...(page.data.columns[column] || [])].map((member) => member.uniqueName)
+    .filter((name) => !calculated.has(name));
   for (const filter of page.state.filters) if (filter.members.length === 1) members.push(filter.members[0].uniqueName);
   const mdx = `DRILLTHROUGH MAXROWS 1000 SELECT FROM [${page.state.cube.replaceAll(']', ']]')}]` + (members.length ? ` WHERE (${members.join(', ')})` : '');
   const table = $('drill-table');
