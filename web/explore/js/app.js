@@ -472,7 +472,7 @@ async function drillThrough(row, column) {
   $('drill-dialog').showModal();
   try {
     const answer = await api.drillthrough(page.where, mdx);
-    $('drill-message').textContent = t('results', answer.rows.length);
+    $('drill-message').textContent = t('results', answer.total ?? answer.rows.length);
     table.append(make('thead', {}, make('tr', {}, ...answer.columns.map((name) => make('th', { text: typeof name === 'string' ? name : name.name })))));
     table.append(make('tbody', {}, ...answer.rows.map((cells) => make('tr', {}, ...cells.map((value) => make('td', { text: value ?? '' }))))));
   } catch (error) {
