@@ -53,6 +53,11 @@ smallest=$(printf '%s\n' $scales | sort -g | head -1)
 "$bin/orvex_xmla_bench" "$data/duckdb-$smallest" "$((runs * 2 + 1))"
 "$bin/orvex_xmla_page_bench" "$data/duckdb-$smallest" "$((runs * 2 + 1))"
 
+# The analyst's page in Chromium at the smallest scale: its load, and a click
+# that changes a view of about 1,000 cells.
+node bench/explore/explore_bench.mjs --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \
+  --runs "$runs" --out bench/results/explore.json
+
 # The host: what compression costs each view page, then the soak of mixed
 # pages, saves and statements on the smallest scale.
 "$bin/orvex_host_bench" compression --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \

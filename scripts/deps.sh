@@ -57,3 +57,18 @@ if [ ! -d "$here/tests/e2e/node_modules/playwright-core" ]; then
   echo "Installing playwright-core for the browser tests"
   (cd "$here/tests/e2e" && npm install --silent --no-audit --no-fund)
 fi
+
+# The analyst's page loads its grid virtualiser and chart library as ES modules
+# from web/explore/vendor: their browser builds, copied from npm packages, so
+# no build step is needed.
+libs="$here/scripts/explore-libs"
+vendor="$here/web/explore/vendor"
+if [ ! -f "$vendor/echarts/echarts.esm.min.js" ] || [ ! -f "$vendor/virtual-core/index.js" ]; then
+  echo "Installing the libraries of the analyst's page"
+  (cd "$libs" && npm ci --silent --no-audit --no-fund)
+  rm -rf "$vendor"
+  mkdir -p "$vendor/echarts" "$vendor/virtual-core"
+  cp "$libs/node_modules/echarts/dist/echarts.esm.min.js" "$libs/node_modules/echarts/LICENSE" "$vendor/echarts/"
+  cp "$libs/node_modules/@tanstack/virtual-core/dist/esm/"*.js "$libs/node_modules/@tanstack/virtual-core/LICENSE" \
+    "$vendor/virtual-core/"
+fi

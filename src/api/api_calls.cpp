@@ -13,6 +13,9 @@ const std::vector<ApiCall>& ApiCalls() {
       {"POST", "folder", AddFolderCall},
       {"POST", "folder/delete", DeleteFolderCall},
       {"POST", "export", ExportCall},
+      {"GET", "catalogs", CatalogsCall},
+      {"GET", "cubes", CubesCall},
+      {"GET", "members", MembersCall},
   };
   return calls;
 }

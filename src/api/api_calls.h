@@ -29,4 +29,13 @@ void AddFolderCall(const ApiContext& context, const ApiRequest& request, ApiResp
 // POST /api/folder/delete, body {"folder"}: the folder with everything in it.
 void DeleteFolderCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
 
+// GET /api/catalogs?dataSource=: {"catalogs": [...]}, in name order.
+void CatalogsCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+// GET /api/cubes?dataSource=&catalog=[&cube=]: the cubes with their dimensions,
+// hierarchies, levels, measures and named sets.
+void CubesCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+// GET /api/members?dataSource=&catalog=&cube=[&hierarchy=][&level=][&parent=][&search=]&offset=&limit=:
+// a level's members, a member's children or a search by caption, paged.
+void MembersCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+
 }  // namespace orvex::api

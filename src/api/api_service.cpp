@@ -103,6 +103,10 @@ nlohmann::json BodyObject(const ApiRequest& request) {
   return body;
 }
 
+std::string JsonText(const nlohmann::json& answer) {
+  return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::string TextMember(const nlohmann::json& object, const std::string& name) {
   auto found = object.find(name);
   if (found == object.end() || found->is_null()) return "";

@@ -11,9 +11,6 @@
 
 #include "provider/connection.h"
 
-namespace orvex {
-class WebFileSystem;
-}  // namespace orvex
 
 // The JSON API under /api/: each call a function of one request, answered
 // as JSON (or a file, for exports) with the time it took. Calls go through
@@ -100,6 +97,8 @@ std::string RequiredParam(const ApiRequest& request, const std::string& name);
 std::string OptionalParam(const ApiRequest& request, const std::string& name, const std::string& fallback = "");
 // A POST body as a JSON object; ApiError 400 when it is none.
 nlohmann::json BodyObject(const ApiRequest& request);
+// An answer's JSON text; bytes that are not UTF-8 (a store's odd caption) become U+FFFD instead of failing the call.
+std::string JsonText(const nlohmann::json& answer);
 // A text member of a body object: "" when absent; ApiError 400 when it is no text.
 std::string TextMember(const nlohmann::json& object, const std::string& name);
 

@@ -173,6 +173,9 @@ OrvexServer::OrvexServer(ServerSettings settings)
     }
   }
   RemoveInterruptedSaves(settings_);
+  if (std::filesystem::is_directory(settings_.web_root / "explore")) {
+    explore_files_.emplace(settings_.web_root / "explore", settings_.explore_path + "/");
+  }
   if (settings_.users_file) users_.emplace(Users::Load(*settings_.users_file));
   if (settings_.xmla) {
     xmla::XmlaOptions options;
@@ -272,6 +275,9 @@ void OrvexServer::Route(const httplib::Request& request, httplib::Response& resp
     HandleApi(request, response);
   } else if (request.path == settings_.page) {
     HandlePage(request, response);
+  } else if (explore_files_ && (request.method == "GET" || request.method == "HEAD") &&
+             (request.path == settings_.explore_path || request.path.starts_with(settings_.explore_path + "/"))) {
+    HandleExplore(request, response);
   } else if (request.method == "GET" || request.method == "HEAD") {
     HandleFile(request, response);
   } else {
@@ -360,6 +366,35 @@ void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response&
   }
   response.status = 200;
   response.set_content(content.str(), ContentTypeOf(*file));
+  response.set_header("Cache-Control", "no-cache");
+  response.set_header("X-Content-Type-Options", "nosniff");
+}
+
+void OrvexServer::HandleExplore(const httplib::Request& request, httplib::Response& response) const {
+  const bool document = request.path == settings_.explore_path;
+  std::optional<std::filesystem::path> file =
+      document ? std::optional(explore_files_->Root() / "index.html") : explore_files_->Resolve(request.path);
+  if (!file) {
+    Answer(response, 404, StatusText(404));
+    return;
+  }
+  std::ifstream in(*file, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (!in) {
+    Answer(response, 404, StatusText(404));
+    return;
+  }
+  std::string body = content.str();
+  if (document) {
+    // The document's assets are addressed relative to its base, which follows --explore-path.
+    const std::string base = "<base href=\"/explore/\">";
+    if (size_t at = body.find(base); at != std::string::npos) {
+      body.replace(at, base.size(), "<base href=\"" + settings_.explore_path + "/\">");
+    }
+  }
+  response.status = 200;
+  response.set_content(body, ContentTypeOf(*file));
   response.set_header("Cache-Control", "no-cache");
   response.set_header("X-Content-Type-Options", "nosniff");
 }

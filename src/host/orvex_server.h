@@ -2,6 +2,7 @@
 #include <httplib.h>
 
 #include <memory>
+#include <optional>
 #include <semaphore>
 
 #include "host/hosting_page.h"
@@ -46,11 +47,14 @@ class OrvexServer {
   // A call of the JSON API; state-changing calls from another site get 403.
   void HandleApi(const httplib::Request& request, httplib::Response& response);
   void HandleFile(const httplib::Request& request, httplib::Response& response) const;
+  // The analyst's page at its path, and its files below it.
+  void HandleExplore(const httplib::Request& request, httplib::Response& response) const;
   // Sets the worker thread's locale when the settings fix one.
   void PrepareThread() const;
 
   ServerSettings settings_;
   StaticFiles files_;
+  std::optional<StaticFiles> explore_files_;  // unset when the web root has no explore/ folder
   HostingPage page_;
   // Pages at once: slots are taken by the page's thread for its writing only,
   // never while a client is slow to send or to read.

@@ -117,6 +117,17 @@ ServerSettings ParseServerArguments(const std::vector<std::string>& arguments) {
          }
          settings.xmla_path = v;
        }},
+      {"--explore-path",
+       [&](auto& f, auto& v) {
+         // The path is written into the page's base address, so only characters that need no escaping pass.
+         const bool plain = v.find_first_not_of(
+                                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/-_.") == std::string::npos;
+         if (v.size() < 2 || v[0] != '/' || v.back() == '/' || !plain || v.find("/.") != std::string::npos) {
+           throw UsageError(f + " takes a path of letters, digits, '-', '_' and '/' that starts with '/', not '" + v +
+                            "'");
+         }
+         settings.explore_path = v;
+       }},
       {"--users", [&](auto&, auto& v) { settings.users_file = v; }},
       {"--lang",
        [&](auto& f, auto& v) {
@@ -194,6 +205,7 @@ Serves the Orvex explorer: the hosting page and the static files of the web root
                                 (10485760; 0 never rotates)
   --xmla-path PATH              path of the XML for Analysis endpoint (/xmla)
   --no-xmla                     serve no XML for Analysis endpoint
+  --explore-path PATH           path of the analyst's page (/explore); its files below PATH/
   --users FILE                  only these users may use the server (HTTP Basic authentication);
                                 a line per user: NAME HASH [ROLE], the role one of the schema's
   --hash-password               print the HASH of the password read from standard input

@@ -65,6 +65,9 @@ struct ServerSettings {
   std::string api_path = "/api/";
   bool xmla = true;
 
+  // The analyst's page: its path; its files are those of the web root's explore/ folder.
+  std::string explore_path = "/explore";
+
   // --users FILE: only its users may use the server (HTTP Basic authentication).
   std::optional<std::filesystem::path> users_file;
   // --hash-password: print the hash of the password read from standard input, then stop.

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "provider/collection.h"
 #include "provider/properties.h"
@@ -74,6 +75,14 @@ class Dimension {
   virtual std::shared_ptr<Hierarchies> GetHierarchies() const = 0;
 };
 
+// A set formula the cube defines under a name, for statements to use.
+struct NamedSet {
+  std::string name;
+  std::string unique_name;  // "[Name]"
+  std::string caption;
+  std::string expression;  // MDX
+};
+
 class CubeDef {
  public:
   virtual ~CubeDef() = default;
@@ -82,6 +91,8 @@ class CubeDef {
   virtual const Properties& GetProperties() const = 0;
   // The measures are the dimension named "Measures", with one hierarchy and one level.
   virtual std::shared_ptr<Dimensions> GetDimensions() const = 0;
+  // The cube's named sets; none where the provider knows of none.
+  virtual std::vector<NamedSet> GetNamedSets() const { return {}; }
 };
 
 }  // namespace orvex::provider

@@ -7,6 +7,7 @@
 
 #include "platform/scripting/dictionary.h"
 #include "provider/cellset_data.h"
+#include "provider/member_search.h"
 #include "provider/metadata.h"
 
 namespace orvex::provider {
@@ -23,6 +24,13 @@ class Session {
   // Runs one MDX statement against a catalog; throws ComError with a message
   // that says what went wrong and where.
   virtual std::shared_ptr<CellsetData> Execute(const std::string& catalog, std::string_view mdx) = 0;
+  // Members of a cube whose captions hold the search's text, ranked and paged,
+  // as the session's role sees them. Throws ComError for an unknown cube,
+  // hierarchy or level. By default walks the levels' members; a provider
+  // with an index of captions answers faster.
+  virtual MemberSearchPage SearchMembers(const std::string& catalog, const MemberSearch& search) {
+    return SearchByWalkingLevels(*GetCubeDefs(catalog), search);
+  }
 };
 
 // Opens a session for a connection string already parsed into its items

@@ -155,6 +155,16 @@ class XmlaCubeDef final : public provider::CubeDef {
           return nullptr;
         });
   }
+  std::vector<provider::NamedSet> GetNamedSets() const override {
+    std::vector<provider::NamedSet> sets;
+    for (const SetInfo& set : scope_.state->NamedSets(scope_.catalog, scope_.cube)) {
+      // Servers name a set with or without its brackets.
+      std::string unique_name = set.name.size() > 1 && set.name.front() == '[' ? set.name
+                                                                                 : "[" + ReplaceAll(set.name, "]", "]]") + "]";
+      sets.push_back({set.name, unique_name, set.caption, set.expression});
+    }
+    return sets;
+  }
 
  private:
   CubeScope scope_;

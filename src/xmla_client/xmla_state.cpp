@@ -191,6 +191,23 @@ std::shared_ptr<const std::vector<DimensionInfo>> XmlaState::Dimensions(const st
   return metadata_.dimensions[scope] = std::move(dimensions);
 }
 
+std::vector<SetInfo> XmlaState::NamedSets(const std::string& catalog, const std::string& cube) {
+  std::lock_guard lock(mutex_);
+  std::string scope = Scope(catalog, cube);
+  if (auto found = sets_.find(scope); found != sets_.end()) return found->second;
+  std::vector<SetInfo> sets;
+  try {
+    for (const auto& row : Discover("MDSCHEMA_SETS", catalog, {{"CATALOG_NAME", {catalog}}, {"CUBE_NAME", {cube}}})) {
+      std::string caption = row.Get("SET_CAPTION");
+      sets.push_back({row.Get("SET_NAME"), caption.empty() ? row.Get("SET_NAME") : caption, row.Get("EXPRESSION")});
+    }
+  } catch (const ComError&) {
+    // Not every server lists sets; one that refuses the rowset has none to offer.
+    sets.clear();
+  }
+  return sets_[scope] = std::move(sets);
+}
+
 std::shared_ptr<const MemberInfo> XmlaState::Cached(const std::string& scope, const std::string& unique_name) const {
   auto found = members_.find(Key(scope, unique_name));
   return found == members_.end() ? nullptr : found->second;

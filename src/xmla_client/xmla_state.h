@@ -55,6 +55,12 @@ struct DimensionInfo {
   std::vector<HierarchyInfo> hierarchies;
 };
 
+struct SetInfo {
+  std::string name;
+  std::string caption;
+  std::string expression;
+};
+
 struct CubeInfo {
   std::string name;
   std::string description;
@@ -108,6 +114,8 @@ class XmlaState {
   std::vector<std::string> CatalogNames();
   std::vector<CubeInfo> Cubes(const std::string& catalog);
   std::shared_ptr<const std::vector<DimensionInfo>> Dimensions(const std::string& catalog, const std::string& cube);
+  // The cube's named sets; none when the server does not list sets.
+  std::vector<SetInfo> NamedSets(const std::string& catalog, const std::string& cube);
   std::shared_ptr<const MemberList> LevelMembers(const std::string& catalog, const std::string& cube,
                                                  const std::string& hierarchy, const std::string& level);
   std::shared_ptr<const MemberList> Children(const std::string& catalog, const std::string& cube,
@@ -144,6 +152,7 @@ class XmlaState {
   std::map<std::string, std::shared_ptr<const MemberList>> lists_;        // guarded; level and child lists
   std::map<std::string, std::vector<std::string>> pending_;               // guarded; by scope and hierarchy
   std::set<std::string> missing_;                                         // guarded; names the server lacks
+  std::map<std::string, std::vector<SetInfo>> sets_;                      // guarded; by catalog and cube
 };
 
 }  // namespace orvex::xmla_client

@@ -283,6 +283,36 @@ TEST(ServerLanguageTest, LangNlGivesDutchPagesAndStopsCleanly) {
   EXPECT_EQ(server.Stop(), 0);
 }
 
+// The analyst's page is one document at its own path, its files below that
+// path; the document's base follows the path, and nothing leaves its folder.
+TEST(ServerExploreTest, ServesTheAnalystsPageAtItsPathWithItsFilesBelowIt) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string path;
+  };
+  for (const Case& one : {Case{{}, "/explore"}, Case{{"--explore-path", "/team/pivot"}, "/team/pivot"}}) {
+    SCOPED_TRACE(one.path);
+    ServerProcess server(one.arguments);
+    ASSERT_GT(server.port(), 0);
+    Reply document = Get(server.port(), one.path);
+    EXPECT_EQ(document.status, 200);
+    EXPECT_NE(document.headers.find("content-type: text/html"), std::string::npos);
+    EXPECT_NE(document.body.find("<base href=\"" + one.path + "/\">"), std::string::npos);
+    EXPECT_EQ(document.body.find("<frame"), std::string::npos);
+    Reply script = Get(server.port(), one.path + "/js/app.js");
+    EXPECT_EQ(script.status, 200);
+    EXPECT_NE(script.headers.find("content-type: text/javascript"), std::string::npos);
+    EXPECT_EQ(script.body, test::ReadTextFile(server.web_root() / "explore" / "js" / "app.js"));
+    for (const std::string& refused : {one.path + "/../secret.txt", one.path + "/%2e%2e/secret.txt",
+                                       one.path + "/missing.js", one.path + "x"}) {
+      SCOPED_TRACE(refused);
+      EXPECT_EQ(Get(server.port(), refused).status, 404);
+    }
+    // The classic explorer stays where it was.
+    EXPECT_NE(Get(server.port(), "/").body.find("<frame "), std::string::npos);
+  }
+}
+
 // A stop asked for the moment the server has said where it serves, before
 // its accept loop may have begun, still ends it.
 TEST(ServerStopTest, AStopRightAfterStartEndsTheServer) {

@@ -38,6 +38,8 @@ TEST(ServerSettingsTest, ReadsEveryFlagInBothSpellings) {
   EXPECT_EQ(settings.query_timeout_seconds, 0);
   EXPECT_EQ(settings.max_statement_memory, 1000000);
   EXPECT_EQ(ParseServerArguments({"--lang", "en"}).locale, 1033);
+  EXPECT_EQ(ParseServerArguments({}).explore_path, "/explore");
+  EXPECT_EQ(ParseServerArguments({"--explore-path", "/team_a/pivot-2"}).explore_path, "/team_a/pivot-2");
 }
 
 TEST(ServerSettingsTest, DefaultsServeTheSiteOnTheLoopback) {
@@ -62,6 +64,8 @@ TEST(ServerSettingsTest, RefusesWhatCannotBeUsed) {
       {"stray"},                    {"--file-extension", "a.b"}, {"--file-extension", ""},
       {"--max-cells", "0"},           {"--query-timeout", "-1"},  {"--query-timeout", "1.5"},
       {"--max-statement-memory", "512MB"},
+      {"--explore-path", "explore"}, {"--explore-path", "/"},       {"--explore-path", "/a/"},
+      {"--explore-path", "/a\"b"},  {"--explore-path", "/a<b"},    {"--explore-path", "/a/../b"},
   };
   for (const auto& arguments : cases) {
     std::string joined;

@@ -1,5 +1,6 @@
 #include "engine/provider/engine_cube_def.h"
 
+#include "engine/common/bracket.h"
 #include "engine/provider/engine_dimension.h"
 #include "engine/provider/lazy_collection.h"
 
@@ -13,6 +14,14 @@ EngineCubeDef::EngineCubeDef(std::shared_ptr<const void> owner, const engine::Cu
 
 std::shared_ptr<provider::Dimensions> EngineCubeDef::GetDimensions() const {
   return WrapVisible<provider::Dimension, EngineDimension>(owner_, cube_.dimensions());
+}
+
+std::vector<provider::NamedSet> EngineCubeDef::GetNamedSets() const {
+  std::vector<provider::NamedSet> sets;
+  for (const NamedSet& set : cube_.named_sets()) {
+    sets.push_back({set.name, Bracket(set.name), set.caption.empty() ? set.name : set.caption, set.formula});
+  }
+  return sets;
 }
 
 }  // namespace orvex::engine

@@ -20,6 +20,8 @@ class EngineCubeDef final : public provider::CubeDef {
   // The measures first (the dimension "Measures"), then the schema's visible
   // dimensions; by name or unique name (hidden ones too), without regard to case.
   std::shared_ptr<provider::Dimensions> GetDimensions() const override;
+  // The schema's named sets for the cube, the cube's own first.
+  std::vector<provider::NamedSet> GetNamedSets() const override;
 
  private:
   std::shared_ptr<const void> owner_;

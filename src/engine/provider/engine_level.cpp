@@ -16,6 +16,10 @@ EngineLevel::EngineLevel(std::shared_ptr<const void> owner, const engine::Level&
         properties.Add("HIERARCHY_UNIQUE_NAME", Variant(level_.hierarchy().unique_name()));
         // Levels stay listed, a client finds them by depth; this says which the schema hides.
         properties.Add("LEVEL_IS_VISIBLE", Variant(level_.visible()));
+        // Counting reads the members; only where that has happened is the count free.
+        if (level_.hierarchy().members_read()) {
+          properties.Add("LEVEL_CARDINALITY", Variant(static_cast<int32_t>(level_.members().size())));
+        }
         return properties;
       }) {}
 

@@ -19,7 +19,8 @@ class EngineLevel final : public provider::Level {
   std::string Caption() const override { return level_.caption(); }
   std::string Description() const override { return ""; }
   int Depth() const override { return level_.depth(); }
-  // LEVEL_NUMBER, LEVEL_UNIQUE_NAME, HIERARCHY_UNIQUE_NAME.
+  // LEVEL_NUMBER, LEVEL_UNIQUE_NAME, HIERARCHY_UNIQUE_NAME, LEVEL_IS_VISIBLE, and
+  // LEVEL_CARDINALITY once the hierarchy's members have been read.
   const provider::Properties& GetProperties() const override { return properties_.Get(); }
   // The level's members in hierarchy order, reading them from the store on
   // first use; for the measures, the visible measures and calculated members.

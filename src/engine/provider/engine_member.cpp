@@ -2,6 +2,7 @@
 
 #include "engine/model/hierarchy.h"
 #include "engine/model/level.h"
+#include "engine/model/measure.h"
 #include "engine/provider/lazy_collection.h"
 #include "engine/store/row_set.h"
 #include "platform/text.h"
@@ -63,6 +64,12 @@ EngineMember::EngineMember(std::shared_ptr<const void> owner, const engine::Memb
         properties.Add("KEY", KeyVariant(m.key));
         properties.Add("NAME", Variant(m.name));
         properties.Add("CAPTION", Variant(m.caption));
+        // A measure's format, for clients that format values themselves.
+        if (m.measure && !m.measure->format_string.empty()) {
+          properties.Add("FORMAT_STRING", Variant(m.measure->format_string));
+        } else if (m.calculated && !m.calculated->format_string.empty()) {
+          properties.Add("FORMAT_STRING", Variant(m.calculated->format_string));
+        }
         // The properties the schema declares on the member's level, typed as declared.
         if (m.level) {
           const auto& declared = m.level->properties();

@@ -34,7 +34,8 @@ class EngineMember final : public provider::Member {
   std::shared_ptr<provider::Members> Children() const override;
   // MEMBER_NAME, MEMBER_UNIQUE_NAME, MEMBER_CAPTION, LEVEL_NUMBER, LEVEL_UNIQUE_NAME,
   // HIERARCHY_UNIQUE_NAME, PARENT_UNIQUE_NAME, CHILDREN_CARDINALITY, KEY, NAME,
-  // CAPTION, then the properties the schema declares on the member's level.
+  // CAPTION, FORMAT_STRING for a measure that has one, then the properties the
+  // schema declares on the member's level.
   const provider::Properties& GetProperties() const override { return properties_.Get(); }
 
  private:

@@ -5,8 +5,12 @@
 #include "engine/common/engine_error.h"
 #include "engine/provider/engine_cellset_data.h"
 #include "engine/provider/engine_cube_def.h"
+#include "engine/provider/engine_member.h"
 #include "engine/provider/lazy_collection.h"
+#include "engine/provider/member_search_index.h"
 #include "platform/text.h"
+
+#include <algorithm>
 
 namespace orvex::engine {
 
@@ -50,6 +54,66 @@ std::shared_ptr<provider::CellsetData> EngineSession::Execute(const std::string&
   if (catalog.empty()) throw EngineError("No catalog is selected; the data source '" + data_source_ + "' has none.");
   QueryExecutor executor(OpenCatalog(catalog), options_);
   return std::make_shared<EngineCellsetData>(executor.Execute(mdx));
+}
+
+provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catalog,
+                                                       const provider::MemberSearch& search) {
+  std::shared_ptr<const Catalog> loaded = OpenCatalog(catalog);
+  const Cube* cube = nullptr;
+  for (const auto& candidate : loaded->cubes()) {
+    if (EqualsIgnoreCase(candidate->name(), search.cube)) cube = candidate.get();
+  }
+  if (!cube) throw EngineError("The cube '" + search.cube + "' is not in the catalog '" + catalog + "'.");
+
+  // What the role hides is neither searched nor named in a message as something that exists.
+  std::vector<const Hierarchy*> hierarchies;
+  if (search.hierarchy.empty()) {
+    for (const Hierarchy* hierarchy : cube->hierarchies()) {
+      if (hierarchy->visible() && hierarchy->accessible()) hierarchies.push_back(hierarchy);
+    }
+  } else if (EqualsIgnoreCase(cube->measures_hierarchy().unique_name(), search.hierarchy)) {
+    hierarchies.push_back(&cube->measures_hierarchy());
+  } else {
+    const Hierarchy* hierarchy = cube->FindHierarchy(search.hierarchy);
+    if (!hierarchy || !hierarchy->accessible()) {
+      throw EngineError("The hierarchy '" + search.hierarchy + "' is not in the cube '" + cube->name() + "'.");
+    }
+    hierarchies.push_back(hierarchy);
+  }
+  const Level* level = nullptr;
+  if (!search.level.empty()) {
+    for (const Hierarchy* hierarchy : hierarchies) {
+      for (const auto& candidate : hierarchy->levels()) {
+        if (EqualsIgnoreCase(candidate->unique_name(), search.level)) level = candidate.get();
+      }
+    }
+    if (!level) throw EngineError("The level '" + search.level + "' is not in the cube '" + cube->name() + "'.");
+    hierarchies = {&level->hierarchy()};
+  }
+
+  std::string text = provider::FoldForSearch(search.text);
+  std::vector<MemberSearchIndex::Hit> hits;
+  std::vector<std::shared_ptr<const MemberSearchIndex>> indexes;  // keep the hits' captions alive
+  if (!text.empty()) {
+    for (const Hierarchy* hierarchy : hierarchies) {
+      indexes.push_back(MemberSearchIndex::For(loaded, *hierarchy));
+      indexes.back()->Collect(text, level, hits);
+    }
+  }
+  auto rank = [](const MemberSearchIndex::Hit& hit) {
+    return provider::SearchRank{hit.kind, hit.member->depth(), hit.folded_caption, hit.member->caption,
+                                hit.member->unique_name};
+  };
+  provider::MemberSearchPage page;
+  page.total = static_cast<int>(hits.size());
+  size_t first = static_cast<size_t>(std::clamp(search.offset, 0, page.total));
+  size_t last = std::min(hits.size(), first + static_cast<size_t>(std::max(search.limit, 0)));
+  // Only the page is sorted in full: a short text can match most of a big level.
+  std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(last), hits.end(),
+                    [&rank](const auto& a, const auto& b) { return provider::RanksBefore(rank(a), rank(b)); });
+  std::shared_ptr<const void> owner = loaded;
+  for (size_t index = first; index < last; ++index) page.members.push_back(EngineMember::Wrap(owner, hits[index].member));
+  return page;
 }
 
 }  // namespace orvex::engine

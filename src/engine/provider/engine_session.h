@@ -25,6 +25,9 @@ class EngineSession final : public provider::Session {
   std::vector<std::string> CatalogNames() override;
   std::shared_ptr<provider::CubeDefs> GetCubeDefs(const std::string& catalog) override;
   std::shared_ptr<provider::CellsetData> Execute(const std::string& catalog, std::string_view mdx) override;
+  // Through each hierarchy's index of folded captions, built once per loaded
+  // catalog and role.
+  provider::MemberSearchPage SearchMembers(const std::string& catalog, const provider::MemberSearch& search) override;
 
  private:
   // The catalog as this session's role sees it.

@@ -1,0 +1,89 @@
+#include "engine/provider/member_search_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "engine/model/measure.h"
+
+namespace orvex::engine {
+namespace {
+
+bool Listed(const Member& member) {
+  if (member.measure) return member.measure->visible;
+  if (member.calculated) return member.calculated->visible;
+  return true;
+}
+
+// One index per hierarchy object, remembered with the catalog it belongs to:
+// a hierarchy's address can be reused by a catalog loaded later, so an entry
+// counts only while its own catalog is alive.
+struct Slot {
+  std::weak_ptr<const Catalog> catalog;
+  std::once_flag built;
+  std::shared_ptr<const MemberSearchIndex> index;
+};
+
+std::mutex slots_mutex;
+std::map<const Hierarchy*, std::shared_ptr<Slot>> slots;  // guarded by slots_mutex
+
+}  // namespace
+
+MemberSearchIndex::MemberSearchIndex(const std::vector<const Member*>& members) {
+  entries_.reserve(members.size());
+  for (const Member* member : members) {
+    if (!Listed(*member)) continue;
+    entries_.push_back({member, static_cast<uint32_t>(captions_.size())});
+    std::string folded = provider::FoldForSearch(member->caption);
+    // The 0 byte ends each caption; one inside a caption would let a match run into the next.
+    std::replace(folded.begin(), folded.end(), '\0', ' ');
+    captions_ += folded;
+    captions_ += '\0';
+  }
+}
+
+void MemberSearchIndex::Collect(std::string_view folded_text, const Level* level, std::vector<Hit>& hits) const {
+  if (folded_text.empty() || folded_text.find('\0') != std::string_view::npos) return;
+  const char* begin = captions_.data();
+  const char* end = begin + captions_.size();
+  const char* at = begin;
+  // One pass of memmem over every caption at once is far faster than a search per member.
+  while (at < end) {
+    const void* found = memmem(at, static_cast<size_t>(end - at), folded_text.data(), folded_text.size());
+    if (!found) break;
+    auto offset = static_cast<uint32_t>(static_cast<const char*>(found) - begin);
+    auto entry = std::upper_bound(entries_.begin(), entries_.end(), offset,
+                                  [](uint32_t value, const Entry& item) { return value < item.start; }) -
+                 1;
+    const char* caption = begin + entry->start;
+    size_t length = std::strlen(caption);
+    if (!level || entry->member->level == level) {
+      hits.push_back({entry->member, offset == entry->start ? provider::MatchKind::kPrefix : provider::MatchKind::kSubstring,
+                      std::string_view(caption, length)});
+    }
+    at = caption + length + 1;  // the next caption: one hit per member
+  }
+}
+
+std::shared_ptr<const MemberSearchIndex> MemberSearchIndex::For(const std::shared_ptr<const Catalog>& catalog,
+                                                                const Hierarchy& hierarchy) {
+  std::shared_ptr<Slot> slot;
+  {
+    std::lock_guard lock(slots_mutex);
+    for (auto entry = slots.begin(); entry != slots.end();) {
+      entry = entry->second->catalog.expired() ? slots.erase(entry) : std::next(entry);
+    }
+    std::shared_ptr<Slot>& found = slots[&hierarchy];
+    if (!found || found->catalog.lock() != catalog) {
+      found = std::make_shared<Slot>();
+      found->catalog = catalog;
+    }
+    slot = found;
+  }
+  // Built outside the lock: reading one hierarchy's members must not hold up searches of others.
+  std::call_once(slot->built, [&] { slot->index = std::make_shared<MemberSearchIndex>(hierarchy.AllMembers()); });
+  return slot->index;
+}
+
+}  // namespace orvex::engine

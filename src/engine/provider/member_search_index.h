@@ -1,0 +1,49 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/model/catalog.h"
+#include "engine/model/hierarchy.h"
+#include "provider/member_search.h"
+
+namespace orvex::engine {
+
+// The folded captions of one hierarchy's members, for search by caption.
+// Immutable once built and safe to share between threads. It points into the
+// catalog that holds the members: whoever searches keeps that catalog alive.
+class MemberSearchIndex {
+ public:
+  // Over `members` (in hierarchy order), leaving out measures and calculated
+  // measures the schema hides.
+  explicit MemberSearchIndex(const std::vector<const Member*>& members);
+  MemberSearchIndex(const MemberSearchIndex&) = delete;
+  MemberSearchIndex& operator=(const MemberSearchIndex&) = delete;
+
+  struct Hit {
+    const Member* member;
+    provider::MatchKind kind;
+    std::string_view folded_caption;  // lives as long as the index
+  };
+  // Appends the members whose folded caption holds `folded_text` (already
+  // folded; nothing for ""), only those of `level` unless it is nullptr.
+  void Collect(std::string_view folded_text, const Level* level, std::vector<Hit>& hits) const;
+
+  // The index of `hierarchy` of `catalog` as its role sees it, built on first
+  // use (reading the members) and kept while the catalog lives. Thread-safe;
+  // throws ComError when the members cannot be read, and tries again next time.
+  static std::shared_ptr<const MemberSearchIndex> For(const std::shared_ptr<const Catalog>& catalog,
+                                                      const Hierarchy& hierarchy);
+
+ private:
+  struct Entry {
+    const Member* member;
+    uint32_t start;  // of the folded caption in captions_
+  };
+  // Every folded caption, each followed by a 0 byte, in entry order.
+  std::string captions_;
+  std::vector<Entry> entries_;
+};
+
+}  // namespace orvex::engine
