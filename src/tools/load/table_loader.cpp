@@ -9,6 +9,7 @@
 #include "engine/store/store.h"
 #include "engine/store/store_config.h"
 #include "platform/text.h"
+#include "tools/load/warehouse_indexes.h"
 
 namespace orvex::tools {
 namespace {
@@ -195,7 +196,7 @@ void TableLoader::Load(const std::filesystem::path& catalog_dir, std::vector<Tab
     engine::PostgresSettings settings = store.postgres;
     settings.statement_timeout = std::chrono::milliseconds(0);  // a load takes as long as it takes
     auto target = engine::PostgresConnection::Open(settings);
-    engine::CopyTablesToPostgres(connection, names, target);
+    engine::CopyTablesToPostgres(connection, names, target, WarehouseIndexes(catalog_dir));
     return;
   }
   std::filesystem::create_directories(catalog_dir);

@@ -12,7 +12,9 @@ namespace orvex::tools {
 // changed. Column names and types are taken from the files; figures with a
 // decimal point (a CSV column guessed DOUBLE whose values are all plain
 // figures, a Parquet DECIMAL) load as DECIMAL(18, s) or DECIMAL(38, s) with
-// the source's scale, so that sums over them are exact.
+// the source's scale, so that sums over them are exact. In PostgreSQL, the
+// tables get the indexes the catalog's schema.xml joins on (see
+// WarehouseIndexes) and fresh statistics.
 class TableLoader {
  public:
   struct Table {

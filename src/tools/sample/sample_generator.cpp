@@ -11,6 +11,7 @@
 #include "engine/store/postgres/postgres_table_copy.h"
 #include "engine/store/row_set.h"
 #include "engine/store/store_config.h"
+#include "tools/load/warehouse_indexes.h"
 #include "tools/sample/sample_reference.h"
 
 namespace orvex::tools {
@@ -181,7 +182,7 @@ void SampleGenerator::Generate(const std::filesystem::path& folder, double scale
       // copied over in one transaction, which keeps the old tables until it commits.
       auto source = DuckDbDatabase::Open(building, DuckDbDatabase::Mode::kReadOnly).Connect();
       auto target = ConnectForLoading(store);
-      engine::CopyTablesToPostgres(source, engine::DuckDbTableNames(source), target);
+      engine::CopyTablesToPostgres(source, engine::DuckDbTableNames(source), target, WarehouseIndexes(folder));
       std::filesystem::remove(building);
       return;
     }

@@ -28,6 +28,9 @@ constexpr Oid kTimestampZoneOid = 1184;
 // connection is given up as unusable.
 constexpr auto kCancelGrace = std::chrono::seconds(5);
 
+// Parallel workers a statement may use, at most.
+constexpr int kParallelWorkers = 4;
+
 struct ConnectionFree {
   void operator()(PGconn* connection) const { PQfinish(connection); }
 };
@@ -270,6 +273,22 @@ PostgresConnection PostgresConnection::Open(const PostgresSettings& settings) {
     setup += "; SET statement_timeout = " + std::to_string(settings.statement_timeout.count() + 1000);
   }
   connection.Execute(setup);
+  // A cell statement scans the whole fact table; workers share the scan and
+  // the aggregation. Raised to a few, never past what the server can start
+  // (max_worker_processes, max_parallel_workers), and left alone where it is
+  // higher already or switched off (0). A server without parallel query
+  // refuses the statement; the connection works as before.
+  try {
+    connection.Execute(
+        "SELECT set_config('max_parallel_workers_per_gather', CASE WHEN now_value = 0 THEN now_value "
+        "ELSE greatest(now_value, least(" +
+        std::to_string(kParallelWorkers) +
+        ", current_setting('max_worker_processes')::int, "
+        "coalesce(current_setting('max_parallel_workers', true)::int, 1024))) END::text, false) "
+        "FROM (SELECT current_setting('max_parallel_workers_per_gather')::int AS now_value) AS setting");
+  } catch (const ComError&) {
+    if (!connection.IsOpen()) throw;
+  }
   return connection;
 }
 

@@ -63,7 +63,24 @@ void AppendCopyValue(const KeyValue& value, std::string& out) {
   }
 }
 
-int64_t CopyTable(DuckDbConnection& source, const std::string& table, PostgresConnection& target) {
+// Builds the indexes of `table` after its rows are in (one pass over them
+// rather than one update per row), before ANALYZE, so that the planner's
+// statistics see them.
+void CreateIndexes(const std::string& table, const std::vector<Column>& columns,
+                   const std::vector<PostgresIndex>& indexes, PostgresConnection& target) {
+  std::vector<std::string> done;
+  for (const auto& index : indexes) {
+    if (index.table != table) continue;
+    bool present = std::any_of(columns.begin(), columns.end(), [&](const Column& c) { return c.name == index.column; });
+    if (!present || std::find(done.begin(), done.end(), index.column) != done.end()) continue;
+    done.push_back(index.column);
+    target.Execute("CREATE INDEX IF NOT EXISTS " + QuoteStandardIdentifier(PostgresIndexName(table, index.column)) +
+                   " ON " + QuoteStandardIdentifier(table) + " (" + QuoteStandardIdentifier(index.column) + ")");
+  }
+}
+
+int64_t CopyTable(DuckDbConnection& source, const std::string& table, PostgresConnection& target,
+                  const std::vector<PostgresIndex>& indexes) {
   RowSet described = source.Query(
       "SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = 'main' AND table_name = " +
       QuoteStandardLiteral(table) + " ORDER BY ordinal_position");
@@ -104,18 +121,38 @@ int64_t CopyTable(DuckDbConnection& source, const std::string& table, PostgresCo
     copied += static_cast<int64_t>(rows.row_count());
     return true;
   });
+  CreateIndexes(table, columns, indexes, target);
   target.Execute("ANALYZE " + quoted);
   return copied;
 }
 
 }  // namespace
 
+std::string PostgresIndexName(const std::string& table, const std::string& column) {
+  // FNV-1a over both names keeps apart the pairs that would otherwise read
+  // alike ("a_b" + "c", "a" + "b_c") or be cut to the same 63 bytes.
+  uint32_t hash = 2166136261u;
+  for (char c : table + '\0' + column) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string suffix = "_";
+  for (int shift = 28; shift >= 0; shift -= 4) suffix += kHex[(hash >> shift) & 0xf];
+  std::string name = table + "_" + column;
+  size_t room = 63 - suffix.size();
+  if (name.size() > room) {
+    name.resize(room);
+    // Not in the middle of a UTF-8 character.
+    while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xc0) == 0x80) name.pop_back();
+    if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xc0) name.pop_back();
+  }
+  return name + suffix;
+}
+
 std::vector<int64_t> CopyTablesToPostgres(DuckDbConnection& source, const std::vector<std::string>& tables,
-                                          PostgresConnection& target) {
+                                          PostgresConnection& target, const std::vector<PostgresIndex>& indexes) {
   std::vector<int64_t> counts;
   target.Execute("BEGIN");
   try {
-    for (const auto& table : tables) counts.push_back(CopyTable(source, table, target));
+    for (const auto& table : tables) counts.push_back(CopyTable(source, table, target, indexes));
     target.Execute("COMMIT");
   } catch (...) {
     if (target.IsOpen()) {
