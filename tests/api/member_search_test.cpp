@@ -2,6 +2,8 @@
 // answering exactly as the generic walk over the levels does.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "api_test_support.h"
 #include "engine/model/level.h"
 #include "engine/model/member.h"
@@ -168,6 +170,25 @@ TEST(MemberSearchCallTest, IndexAnswersAsTheWalkOverLevelsDoes) {
       EXPECT_EQ(indexed.members[index]->UniqueName(), walked.members[index]->UniqueName()) << index;
     }
   }
+}
+
+TEST(MemberSearchIndexTest, ThreadsAskingAtOnceShareOneIndexPerHierarchyAndCatalog) {
+  std::shared_ptr<const engine::Catalog> catalog = orvex::testing::TinyCatalog();
+  const engine::Hierarchy& store = *orvex::testing::TinySalesCube().hierarchies()[1];
+  const engine::Hierarchy& product = *orvex::testing::TinySalesCube().hierarchies()[2];
+  std::vector<std::shared_ptr<const engine::MemberSearchIndex>> found(8);
+  std::vector<std::thread> threads;
+  for (size_t thread = 0; thread < found.size(); ++thread) {
+    threads.emplace_back([&, thread] {
+      found[thread] = engine::MemberSearchIndex::For(catalog, thread % 2 ? store : product);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (size_t thread = 2; thread < found.size(); ++thread) EXPECT_EQ(found[thread], found[thread % 2]);
+  EXPECT_NE(found[0], found[1]);
+  std::vector<engine::MemberSearchIndex::Hit> hits;
+  found[1]->Collect("store", nullptr, hits);
+  EXPECT_EQ(hits.size(), 6u);  // five stores and All Stores
 }
 
 }  // namespace
