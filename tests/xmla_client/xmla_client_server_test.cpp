@@ -138,6 +138,7 @@ std::string DumpMetadata(provider::Session& session) {
     for (int c = 0; c < cubes->Count(); ++c) {
       auto cube = cubes->Item(c);
       out += "cube " + cube->Name() + " [" + cube->Description() + "]\n";
+      for (const auto& set : cube->GetNamedSets()) out += " set " + set.unique_name + " " + set.expression + "\n";
       auto dimensions = cube->GetDimensions();
       for (int d = 0; d < dimensions->Count(); ++d) {
         auto dimension = dimensions->Item(d);
@@ -183,6 +184,27 @@ TEST(XmlaClientServerTest, MetadataIsTheEmbeddedMetadata) {
   std::string expected = DumpMetadata(*embedded);
   ASSERT_NE(expected.find("member [Store].[USA].[CA]"), std::string::npos) << expected;
   ExpectSameLines(expected, DumpMetadata(remote));
+}
+
+// The client searches by walking the levels; the engine by its index: one answer.
+TEST(XmlaClientServerTest, MemberSearchGivesTheEmbeddedMatches) {
+  Server server({});
+  ASSERT_GT(server.port(), 0);
+  auto embedded = Embedded();
+  XmlaSession remote(SourceAt(server.port()), 5);
+  for (const provider::MemberSearch& search : {provider::MemberSearch{"Sales", "", "", "an", 0, 1000},
+                                               provider::MemberSearch{"Sales", "[Store]", "", "S", 1, 4}}) {
+    SCOPED_TRACE(search.text);
+    auto names = [&search](provider::Session& session) {
+      provider::MemberSearchPage page = session.SearchMembers("Tiny", search);
+      std::string out = std::to_string(page.total) + ":";
+      for (const auto& member : page.members) out += " " + member->UniqueName();
+      return out;
+    };
+    std::string expected = names(*embedded);
+    EXPECT_NE(expected.find("[Store].[USA]"), std::string::npos) << expected;
+    EXPECT_EQ(names(remote), expected);
+  }
 }
 
 // What a page built on axis members asks of them (name, parent chain) costs

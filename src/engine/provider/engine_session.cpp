@@ -100,9 +100,13 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
       indexes.back()->Collect(text, level, hits);
     }
   }
-  auto rank = [](const MemberSearchIndex::Hit& hit) {
-    return provider::SearchRank{hit.kind, hit.member->depth(), hit.folded_caption, hit.member->caption,
-                                hit.member->unique_name};
+  // Kind, depth and folded caption sit in the hit; the member is read only on a tie.
+  auto before = [](const MemberSearchIndex::Hit& a, const MemberSearchIndex::Hit& b) {
+    if (a.kind != b.kind || a.depth != b.depth || a.folded_caption != b.folded_caption) {
+      return provider::RanksBefore({a.kind, a.depth, a.folded_caption, {}, {}}, {b.kind, b.depth, b.folded_caption, {}, {}});
+    }
+    return provider::RanksBefore({a.kind, a.depth, a.folded_caption, a.member->caption, a.member->unique_name},
+                                 {b.kind, b.depth, b.folded_caption, b.member->caption, b.member->unique_name});
   };
   provider::MemberSearchPage page;
   page.total = static_cast<int>(hits.size());
@@ -110,7 +114,7 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
   size_t last = std::min(hits.size(), first + static_cast<size_t>(std::max(search.limit, 0)));
   // Only the page is sorted in full: a short text can match most of a big level.
   std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(last), hits.end(),
-                    [&rank](const auto& a, const auto& b) { return provider::RanksBefore(rank(a), rank(b)); });
+                    before);
   std::shared_ptr<const void> owner = loaded;
   for (size_t index = first; index < last; ++index) page.members.push_back(EngineMember::Wrap(owner, hits[index].member));
   return page;

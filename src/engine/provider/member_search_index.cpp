@@ -34,10 +34,11 @@ MemberSearchIndex::MemberSearchIndex(const std::vector<const Member*>& members) 
   entries_.reserve(members.size());
   for (const Member* member : members) {
     if (!Listed(*member)) continue;
-    entries_.push_back({member, static_cast<uint32_t>(captions_.size())});
     std::string folded = provider::FoldForSearch(member->caption);
     // The 0 byte ends each caption; one inside a caption would let a match run into the next.
     std::replace(folded.begin(), folded.end(), '\0', ' ');
+    entries_.push_back({member, member->level, member->depth(), static_cast<uint32_t>(captions_.size()),
+                        static_cast<uint32_t>(folded.size())});
     captions_ += folded;
     captions_ += '\0';
   }
@@ -48,21 +49,20 @@ void MemberSearchIndex::Collect(std::string_view folded_text, const Level* level
   const char* begin = captions_.data();
   const char* end = begin + captions_.size();
   const char* at = begin;
+  size_t entry = 0;
   // One pass of memmem over every caption at once is far faster than a search per member.
   while (at < end) {
     const void* found = memmem(at, static_cast<size_t>(end - at), folded_text.data(), folded_text.size());
     if (!found) break;
     auto offset = static_cast<uint32_t>(static_cast<const char*>(found) - begin);
-    auto entry = std::upper_bound(entries_.begin(), entries_.end(), offset,
-                                  [](uint32_t value, const Entry& item) { return value < item.start; }) -
-                 1;
-    const char* caption = begin + entry->start;
-    size_t length = std::strlen(caption);
-    if (!level || entry->member->level == level) {
-      hits.push_back({entry->member, offset == entry->start ? provider::MatchKind::kPrefix : provider::MatchKind::kSubstring,
-                      std::string_view(caption, length)});
+    // Hits come in caption order, so the caption holding this one is found by walking on.
+    while (entry + 1 < entries_.size() && entries_[entry + 1].start <= offset) ++entry;
+    const Entry& hit = entries_[entry];
+    if (!level || hit.level == level) {
+      hits.push_back({hit.member, offset == hit.start ? provider::MatchKind::kPrefix : provider::MatchKind::kSubstring,
+                      hit.depth, std::string_view(begin + hit.start, hit.length)});
     }
-    at = caption + length + 1;  // the next caption: one hit per member
+    at = begin + hit.start + hit.length + 1;  // the next caption: one hit per member
   }
 }
 

@@ -24,6 +24,7 @@ class MemberSearchIndex {
   struct Hit {
     const Member* member;
     provider::MatchKind kind;
+    int depth;
     std::string_view folded_caption;  // lives as long as the index
   };
   // Appends the members whose folded caption holds `folded_text` (already
@@ -37,9 +38,14 @@ class MemberSearchIndex {
                                                       const Hierarchy& hierarchy);
 
  private:
+  // What ranking and the level filter need, kept beside the captions so a
+  // search over a big level does not visit every member it matches.
   struct Entry {
     const Member* member;
+    const Level* level;
+    int depth;
     uint32_t start;  // of the folded caption in captions_
+    uint32_t length;
   };
   // Every folded caption, each followed by a 0 byte, in entry order.
   std::string captions_;
