@@ -11,6 +11,9 @@
 
 #include "provider/connection.h"
 
+namespace orvex {
+class WebFileSystem;
+}  // namespace orvex
 
 // The JSON API under /api/: each call a function of one request, answered
 // as JSON (or a file, for exports) with the time it took. Calls go through
