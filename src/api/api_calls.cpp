@@ -5,6 +5,7 @@ namespace orvex::api {
 const std::vector<ApiCall>& ApiCalls() {
   static const std::vector<ApiCall> calls = {
       {"GET", "datasources", DataSourcesCall},
+      {"POST", "drillthrough", DrillthroughCall},
   };
   return calls;
 }

@@ -8,6 +8,7 @@
 #include "platform/scripting/dictionary.h"
 #include "provider/cellset_data.h"
 #include "provider/metadata.h"
+#include "provider/tabular_data.h"
 
 namespace orvex::provider {
 
@@ -23,6 +24,10 @@ class Session {
   // Runs one MDX statement against a catalog; throws ComError with a message
   // that says what went wrong and where.
   virtual std::shared_ptr<CellsetData> Execute(const std::string& catalog, std::string_view mdx) = 0;
+  // Runs one DRILLTHROUGH statement against a catalog: the fact rows behind
+  // the cell its SELECT designates. Throws ComError like Execute; this
+  // default, for a provider without drill-through, says so.
+  virtual TabularData Drillthrough(const std::string& catalog, std::string_view mdx);
 };
 
 // Opens a session for a connection string already parsed into its items

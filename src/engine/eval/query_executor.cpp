@@ -142,6 +142,9 @@ class StatementRun {
     result.cell_properties = statement_.cell_properties;
     if (cells_.HasPending()) return std::nullopt;
     result.filter_axis = FilterAxis(evaluator.base_context(), axes);
+    if (const TupleFilter* slicer = evaluator.base_context().filter()) {
+      result.slicer_filter = std::make_shared<const TupleFilter>(*slicer);
+    }
     result.axes = std::move(axes);
     return result;
   }
@@ -313,6 +316,13 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::string_view mdx) cons
 }
 
 std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx::Statement> statement) const {
+  if (statement->drillthrough) {
+    throw EngineError("A DRILLTHROUGH statement answers with fact rows, not cells; run it as a drill-through.");
+  }
+  return ExecuteSelect(std::move(statement));
+}
+
+std::shared_ptr<const CellSet> QueryExecutor::ExecuteSelect(std::shared_ptr<const mdx::Statement> statement) const {
   try {
     return Run(std::move(statement));
   } catch (const ComError&) {

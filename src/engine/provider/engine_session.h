@@ -25,6 +25,9 @@ class EngineSession final : public provider::Session {
   std::vector<std::string> CatalogNames() override;
   std::shared_ptr<provider::CubeDefs> GetCubeDefs(const std::string& catalog) override;
   std::shared_ptr<provider::CellsetData> Execute(const std::string& catalog, std::string_view mdx) override;
+  // Integers as numbers (past 2^53 as their exact text), exact decimals as
+  // doubles, NULL as a null.
+  provider::TabularData Drillthrough(const std::string& catalog, std::string_view mdx) override;
 
  private:
   // The catalog as this session's role sees it.
