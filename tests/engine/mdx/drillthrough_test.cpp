@@ -5,6 +5,8 @@
 #include "engine/eval/drillthrough_executor.h"
 #include "engine/mdx/parser.h"
 #include "engine/provider/cellset_text.h"
+#include "hierarchy_catalogs.h"
+#include "temp_dir.h"
 #include "tiny_session.h"
 
 namespace orvex::engine {
@@ -21,22 +23,27 @@ std::string ParseError(const std::string& mdx) {
   return "no error";
 }
 
-// The rows as orvex-mdx prints them, runs of blanks as one ("a | b" lines), or
-// the error's description.
-std::string Drill(const std::string& mdx, const std::string& role = "") {
-  std::string table;
+// Runs of blanks as one: grids compared without their padding ("a | b" lines).
+std::string Compact(const std::string& table) {
+  std::string compact;
+  for (char character : table) {
+    if (character != ' ' || compact.empty() || compact.back() != ' ') compact += character;
+  }
+  return compact;
+}
+
+// The rows as orvex-mdx prints them, compacted, or the error's description.
+std::string Drill(EngineSession& session, const std::string& catalog, const std::string& mdx) {
   try {
-    EngineSession session(TinySources(), "Tiny", EngineOptions{}, role);
-    table = TabularToTable(session.Drillthrough("Tiny", mdx));
+    return Compact(TabularToTable(session.Drillthrough(catalog, mdx)));
   } catch (const ComError& error) {
     return "error: " + error.description();
   }
-  std::string compact;
-  for (size_t at = 0; at < table.size(); ++at) {
-    if (table[at] == ' ' && (compact.empty() || compact.back() == ' ')) continue;
-    compact += table[at];
-  }
-  return compact;
+}
+
+std::string Drill(const std::string& mdx, const std::string& role = "") {
+  EngineSession session(TinySources(), "Tiny", EngineOptions{}, role);
+  return Drill(session, "Tiny", mdx);
 }
 
 TEST(DrillthroughParserTest, ReadsTheClausesAroundASelect) {
@@ -159,6 +166,50 @@ TEST(DrillthroughTest, ARoleThatHidesMembersGetsNoRows) {
   std::string answer = Drill("DRILLTHROUGH SELECT FROM Sales WHERE [Store].[USA].[CA]", "California");
   EXPECT_NE(answer.find("not available under a role that shows only some members of [Store]"), std::string::npos)
       << answer;
+}
+
+// A member's rows are its whole subtree's in a parent-child hierarchy, and
+// a ragged member's rows are found through the level it hides; a virtual
+// cube has no one fact table to show.
+TEST(DrillthroughTest, FollowsParentChildAndRaggedHierarchiesAndRefusesVirtualCubes) {
+  const char* staff_data = R"(
+CREATE TABLE staff (id INTEGER, boss INTEGER, name VARCHAR);
+INSERT INTO staff VALUES (1, NULL, 'Ann'), (2, 1, 'Bob'), (3, 2, 'Cid'), (4, 1, 'Dee');
+CREATE TABLE sales (staff_id INTEGER, amount INTEGER);
+INSERT INTO sales VALUES (1, 1), (2, 10), (3, 100), (4, 1000);
+)";
+  const char* staff_schema = R"(<Schema name="S"><Cube name="C"><Table name="sales"/>
+  <Dimension name="Staff" foreignKey="staff_id"><Hierarchy hasAll="true" primaryKey="id"><Table name="staff"/>
+    <Level name="Member" column="id" nameColumn="name" parentColumn="boss" uniqueMembers="true"/></Hierarchy></Dimension>
+  <Measure name="Amount" column="amount" aggregator="sum"/></Cube></Schema>)";
+  struct Case {
+    std::string schema;
+    const char* data;
+    std::string mdx;
+    std::string rows;
+  };
+  const Case cases[] = {
+      {staff_schema, staff_data, "DRILLTHROUGH SELECT FROM C WHERE [Staff].[Ann].[Bob]",
+       "[Staff].[Member] | [Measures].[Amount]\nBob | 10\nCid | 100\n"},
+      {staff_schema, staff_data, "DRILLTHROUGH SELECT FROM C RETURN Key([Staff].[Member]), [Measures].[Amount]",
+       "Key([Staff].[Member]) | [Measures].[Amount]\n1 | 1\n2 | 10\n3 | 100\n4 | 1000\n"},
+      {testing::RaggedSchema("IfBlankName"), testing::kRaggedData,
+       "DRILLTHROUGH SELECT FROM C WHERE [Geo].[Israel].[Haifa] RETURN [Geo].[Country], [Geo].[City], "
+       "[Measures].[Amount]",
+       "[Geo].[Country] | [Geo].[City] | [Measures].[Amount]\nIsrael | Haifa | 1000\n"},
+      {testing::VirtualSchema(testing::kIgnoring), testing::kVirtualData, "DRILLTHROUGH SELECT FROM Both",
+       "error: Drill-through is not available on this cube"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mdx);
+    orvex::testing::TempDir root;
+    orvex::testing::WriteCatalog(root.path(), "C", c.schema, c.data);
+    auto sources = std::make_shared<DataSources>();
+    sources->Add("C", root.path());
+    EngineSession session(sources, "C", EngineOptions{});
+    std::string answer = Drill(session, "C", c.mdx);
+    EXPECT_EQ(answer.substr(0, c.rows.size()), c.rows) << answer;
+  }
 }
 
 }  // namespace
