@@ -16,6 +16,7 @@ const std::vector<ApiCall>& ApiCalls() {
       {"GET", "catalogs", CatalogsCall},
       {"GET", "cubes", CubesCall},
       {"GET", "members", MembersCall},
+      {"POST", "drillthrough", DrillthroughCall},
   };
   return calls;
 }

@@ -38,4 +38,10 @@ void CubesCall(const ApiContext& context, const ApiRequest& request, ApiResponse
 // a level's members, a member's children or a search by caption, paged.
 void MembersCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
 
+// POST /api/drillthrough (?format=csv for a file): the body {"dataSource",
+// "catalog", "mdx": "DRILLTHROUGH ...", "offset", "limit"} answers
+// {"columns", "rows", "offset", "total"}, a page of the statement's rows
+// (all of them, MAXROWS at most, are counted in "total").
+void DrillthroughCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response);
+
 }  // namespace orvex::api

@@ -9,6 +9,7 @@
 #include "provider/cellset_data.h"
 #include "provider/member_search.h"
 #include "provider/metadata.h"
+#include "provider/tabular_data.h"
 
 namespace orvex::provider {
 
@@ -31,6 +32,10 @@ class Session {
   virtual MemberSearchPage SearchMembers(const std::string& catalog, const MemberSearch& search) {
     return SearchByWalkingLevels(*GetCubeDefs(catalog), search);
   }
+  // Runs one DRILLTHROUGH statement against a catalog: the fact rows behind
+  // the cell its SELECT designates. Throws ComError like Execute; this
+  // default, for a provider without drill-through, says so.
+  virtual TabularData Drillthrough(const std::string& catalog, std::string_view mdx);
 };
 
 // Opens a session for a connection string already parsed into its items

@@ -6,7 +6,9 @@
 
 namespace orvex::provider {
 
-// Rows of named columns, as a drill-through statement answers.
+// Rows as a provider answers a statement that returns a table rather than
+// cells (a drill-through): a heading per column and, per row, one value per
+// column (null where the store has none, else a number or a text).
 struct TabularData {
   std::vector<std::string> columns;
   std::vector<std::vector<Variant>> rows;

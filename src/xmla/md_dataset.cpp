@@ -315,4 +315,36 @@ void WriteTabular(XmlWriter& out, const provider::CellsetData& data, bool schema
   out.Raw("</root>");
 }
 
+void WriteTabularRows(XmlWriter& out, const provider::TabularData& rows, bool schema, bool with_data) {
+  std::vector<std::string> elements;
+  for (const std::string& column : rows.columns) elements.push_back(EncodeName(column));
+  out.Raw("<root xmlns=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
+          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">");
+  if (schema) {
+    out.Raw("<xsd:schema targetNamespace=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
+            "xmlns:sql=\"urn:schemas-microsoft-com:xml-sql\" elementFormDefault=\"qualified\">"
+            "<xsd:element name=\"root\"><xsd:complexType><xsd:sequence minOccurs=\"0\" maxOccurs=\"unbounded\">"
+            "<xsd:element name=\"row\" type=\"row\"/></xsd:sequence></xsd:complexType></xsd:element>"
+            "<xsd:complexType name=\"row\"><xsd:sequence>");
+    for (size_t index = 0; index < elements.size(); ++index) {
+      out.Raw("<xsd:element minOccurs=\"0\" name=\"").Raw(elements[index]).Raw("\" sql:field=\"")
+          .Text(rows.columns[index]).Raw("\"/>");
+    }
+    out.Raw("</xsd:sequence></xsd:complexType></xsd:schema>");
+  }
+  if (with_data) {
+    std::string type, text;
+    for (size_t row = 0; row < rows.rows.size() && !out.failed(); ++row) {
+      out.Raw("<row>");
+      for (size_t column = 0; column < rows.rows[row].size() && column < elements.size(); ++column) {
+        if (!TypedValue(rows.rows[row][column], type, text)) continue;
+        out.Raw("<").Raw(elements[column]).Raw(" xsi:type=\"").Raw(type).Raw("\">").Text(text);
+        out.Raw("</").Raw(elements[column]).Raw(">");
+      }
+      out.Raw("</row>");
+    }
+  }
+  out.Raw("</root>");
+}
+
 }  // namespace orvex::xmla

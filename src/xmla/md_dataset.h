@@ -2,6 +2,7 @@
 #include <string>
 
 #include "provider/cellset_data.h"
+#include "provider/tabular_data.h"
 #include "xmla/mdx_clauses.h"
 #include "xmla/xml_writer.h"
 
@@ -19,6 +20,11 @@ void WriteMdDataSet(XmlWriter& out, const provider::CellsetData& data, const Mdx
 // positions of the axes after the first, a column per hierarchy of those axes
 // (its member's caption) and one per position of the first axis (the cells).
 void WriteTabular(XmlWriter& out, const provider::CellsetData& data, bool schema, bool with_data);
+
+// Writes rows (a drill-through's) as <root> of a tabular rowset: an element
+// per column, named from its heading as XML names are encoded, the heading
+// kept as sql:field; a null value is left out of its row.
+void WriteTabularRows(XmlWriter& out, const provider::TabularData& rows, bool schema, bool with_data);
 
 // The XML schema type and text of a value; false for an empty value.
 bool TypedValue(const Variant& value, std::string& type, std::string& text);

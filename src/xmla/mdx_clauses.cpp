@@ -115,6 +115,7 @@ int AxisNumber(const std::vector<Token>& tokens, size_t index) {
 MdxClauses ScanMdxClauses(std::string_view mdx) {
   MdxClauses clauses;
   std::vector<Token> tokens = Tokenize(mdx);
+  clauses.drillthrough = IsWord(tokens, 0, "DRILLTHROUGH");
   int depth = 0;
   for (size_t index = 0; index < tokens.size(); ++index) {
     if (IsSymbol(tokens, index, "(") || IsSymbol(tokens, index, "{")) ++depth;

@@ -14,6 +14,7 @@ struct MdxClauses {
   std::string cube;                                         // without brackets; "" when not found
   std::map<int, std::vector<std::string>> dimension_properties;  // by axis number; names as written
   std::vector<std::string> cell_properties;                 // upper case; empty when not given
+  bool drillthrough = false;  // the statement starts with DRILLTHROUGH: it answers with rows
 };
 
 MdxClauses ScanMdxClauses(std::string_view mdx);

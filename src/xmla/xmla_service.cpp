@@ -392,13 +392,25 @@ std::unique_ptr<XmlaReply> XmlaService::Handle(std::string_view body, const std:
       });
     }
     std::string catalog = settings.catalog.empty() ? connection->DefaultDatabase() : settings.catalog;
+    MdxClauses clauses = ScanMdxClauses(statement);
+    if (clauses.drillthrough) {
+      auto rows = std::make_shared<provider::TabularData>();
+      try {
+        *rows = connection->GetSession().Drillthrough(catalog, statement);
+      } catch (const ComError& error) {
+        throw Fault{codes::kStatementFailed, error.description()};
+      }
+      // Rows are a tabular rowset whatever Format the request asks for: they are no cells.
+      return std::make_unique<BodyReply>(session_id, "ExecuteResponse", [rows, settings](XmlWriter& out) {
+        WriteTabularRows(out, *rows, settings.schema, settings.data);
+      });
+    }
     std::shared_ptr<provider::CellsetData> data;
     try {
       data = connection->GetSession().Execute(catalog, statement);
     } catch (const ComError& error) {
       throw Fault{codes::kStatementFailed, error.description()};
     }
-    MdxClauses clauses = ScanMdxClauses(statement);
     return std::make_unique<BodyReply>(session_id, "ExecuteResponse", [data, clauses, settings](XmlWriter& out) {
       // Formatted values follow the request's locale while the reply is written, too.
       LocaleScope scope(settings.locale);

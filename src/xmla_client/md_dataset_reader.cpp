@@ -268,4 +268,33 @@ std::shared_ptr<provider::CellsetData> ReadMdDataSet(const pugi::xml_node& root,
   return std::make_shared<XmlaCellsetData>(std::move(result));
 }
 
+provider::TabularData ReadTabularRows(const pugi::xml_node& root) {
+  provider::TabularData rows;
+  std::map<std::string, size_t> by_element;
+  pugi::xml_node sequence;
+  EachChild(root, "schema", [&](pugi::xml_node schema) {
+    EachChild(schema, "complexType", [&](pugi::xml_node type) {
+      if (std::string_view(type.attribute("name").value()) == "row") sequence = Child(type, "sequence");
+    });
+  });
+  if (!sequence) throw AnswerError("the rows come without a schema naming their columns.");
+  EachChild(sequence, "element", [&](pugi::xml_node element) {
+    std::string name = element.attribute("name").value();
+    pugi::xml_attribute field = element.attribute("sql:field");
+    by_element.emplace(name, rows.columns.size());
+    rows.columns.push_back(field ? field.value() : name);
+  });
+  EachChild(root, "row", [&](pugi::xml_node row) {
+    std::vector<Variant>& values = rows.rows.emplace_back(rows.columns.size(), Variant::Null());
+    for (pugi::xml_node value : row.children()) {
+      if (value.type() != pugi::node_element) continue;
+      auto found = by_element.find(std::string(LocalName(value.name())));
+      if (found == by_element.end()) throw AnswerError("a row holds the column '" + std::string(value.name()) +
+                                                       "', which its schema does not list.");
+      values[found->second] = TypedValue(value);
+    }
+  });
+  return rows;
+}
+
 }  // namespace orvex::xmla_client

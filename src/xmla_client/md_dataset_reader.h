@@ -5,6 +5,7 @@
 #include <string>
 
 #include "provider/cellset_data.h"
+#include "provider/tabular_data.h"
 #include "xmla_client/xmla_state.h"
 
 namespace orvex::xmla_client {
@@ -18,5 +19,11 @@ namespace orvex::xmla_client {
 // fit its axes.
 std::shared_ptr<provider::CellsetData> ReadMdDataSet(const pugi::xml_node& root, std::shared_ptr<XmlaState> state,
                                                      const std::string& catalog);
+
+// Reads an Execute's tabular rowset (`root`, a drill-through's rows): the
+// columns as its schema lists them (headed by sql:field, else the element
+// name), then a row per <row>, a column the row leaves out as null. Throws
+// ComError for an answer without a schema or with a column it does not list.
+provider::TabularData ReadTabularRows(const pugi::xml_node& root);
 
 }  // namespace orvex::xmla_client

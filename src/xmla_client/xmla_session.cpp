@@ -22,4 +22,9 @@ std::shared_ptr<provider::CellsetData> XmlaSession::Execute(const std::string& c
   return ReadMdDataSet(reply.root, state_, catalog);
 }
 
+provider::TabularData XmlaSession::Drillthrough(const std::string& catalog, std::string_view mdx) {
+  SoapReply reply = state_->ExecuteRows(catalog, std::string(mdx));
+  return ReadTabularRows(reply.root);
+}
+
 }  // namespace orvex::xmla_client

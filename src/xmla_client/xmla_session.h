@@ -27,6 +27,8 @@ class XmlaSession final : public provider::Session {
   std::shared_ptr<provider::CubeDefs> GetCubeDefs(const std::string& catalog) override;
   // Throws ComError carrying the server's own message when the statement fails there.
   std::shared_ptr<provider::CellsetData> Execute(const std::string& catalog, std::string_view mdx) override;
+  // Throws ComError carrying the server's own message when it refuses the statement.
+  provider::TabularData Drillthrough(const std::string& catalog, std::string_view mdx) override;
 
   // HTTP requests sent so far, for tests and benchmarks.
   int RequestCount() const { return state_->RequestCount(); }

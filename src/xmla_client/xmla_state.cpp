@@ -331,6 +331,16 @@ SoapReply XmlaState::Execute(const std::string& catalog, const std::string& stat
   return client_.Execute(statement, properties);
 }
 
+SoapReply XmlaState::ExecuteRows(const std::string& catalog, const std::string& statement) {
+  std::lock_guard lock(mutex_);
+  PropertyList properties;
+  if (std::string info = source_->DataSourceInfo(client_); !info.empty()) properties.emplace_back("DataSourceInfo", info);
+  if (!catalog.empty()) properties.emplace_back("Catalog", catalog);
+  properties.emplace_back("Format", "Tabular");
+  properties.emplace_back("Content", "SchemaData");
+  return client_.Execute(statement, properties);
+}
+
 void XmlaState::End() noexcept {
   std::lock_guard lock(mutex_);
   client_.EndSession();

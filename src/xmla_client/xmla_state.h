@@ -132,6 +132,8 @@ class XmlaState {
                                              std::shared_ptr<const MemberInfo> member);
   // Runs one statement; the reply holds the MDDataSet as its root.
   SoapReply Execute(const std::string& catalog, const std::string& statement);
+  // A drill-through: the answer is a tabular rowset with its schema.
+  SoapReply ExecuteRows(const std::string& catalog, const std::string& statement);
   // Ends the server's session. Later requests go without one.
   void End() noexcept;
   int RequestCount();

@@ -3,6 +3,7 @@
 // statement either gives cells, formatted, or throws ComError. The first byte
 // picks how the rest is used: a whole statement, a set on the columns, or the
 // formula of a calculated measure shown against the years and the products.
+// A whole statement is also run as a drill-through.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto cells = Session().Execute("Tiny", statement);
     (void)orvex::engine::CellsetToTable(*cells, true);
   } catch (const orvex::ComError&) {
+  }
+  if (data[0] % 3 == 0) {
+    // A whole statement may be a DRILLTHROUGH, which answers with rows.
+    try {
+      (void)orvex::engine::TabularToTable(Session().Drillthrough("Tiny", statement));
+    } catch (const orvex::ComError&) {
+    }
   }
   return 0;
 }

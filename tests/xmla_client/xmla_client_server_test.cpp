@@ -284,3 +284,39 @@ TEST(XmlaClientServerTest, FailuresCarryTheServersOwnMessage) {
 
 }  // namespace
 }  // namespace orvex::xmla_client
+
+namespace orvex::xmla_client {
+namespace {
+
+// Drill-through rows cross the XMLA server as a tabular rowset and come back
+// as the embedded engine gives them: headings, numbers, texts, nulls, and
+// refusals with the engine's message.
+TEST(XmlaClientServerTest, DrillthroughRowsAreTheEmbeddedRows) {
+  Server server({});
+  ASSERT_GT(server.port(), 0);
+  auto embedded = Embedded();
+  XmlaSession remote(SourceAt(server.port()), 5);
+  auto rows = [](provider::Session& session, const std::string& mdx) {
+    try {
+      return engine::TabularToTable(session.Drillthrough("Tiny", mdx));
+    } catch (const ComError& error) {
+      return "error: " + error.description();
+    }
+  };
+  const std::string statements[] = {
+      "DRILLTHROUGH MAXROWS 4 SELECT FROM [Sales] WHERE [Store].[USA].[CA]",
+      "DRILLTHROUGH SELECT FROM [Sales] WHERE ([Time].[1997].[Q1].[2], [Store].[USA].[CA]) "
+      "RETURN Caption([Product].[Product Name]), Key([Customers].[Name]), [Measures].[Store Sales]",
+      "DRILLTHROUGH SELECT FROM [Sales] WHERE [Store].[Canada] RETURN [Measures].[Unit Sales]",
+      "DRILLTHROUGH SELECT {[Store].[USA].Children} ON 0 FROM [Sales]",
+  };
+  for (const std::string& mdx : statements) {
+    SCOPED_TRACE(mdx);
+    std::string expected = rows(*embedded, mdx);
+    EXPECT_EQ(rows(remote, mdx), expected);
+  }
+  EXPECT_NE(rows(remote, statements[0]).find("Store 1"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvex::xmla_client

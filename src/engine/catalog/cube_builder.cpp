@@ -102,6 +102,7 @@ std::shared_ptr<const Cube> CubeBuilder::Build(const schema::CubeDef& definition
   auto reader = std::make_unique<SqlCellReader>(*builder.store_, builder.fact_, state.hierarchies,
                                                 std::move(builder.aggregates_), options);
   reader->SetAggregateTables(std::move(aggregate_tables));
+  reader->SetMeasureRowSql(std::move(builder.row_sql_));
   state.cells = std::move(reader);
   return cube;
 }
@@ -338,7 +339,10 @@ void CubeBuilder::BuildMeasures(Cube::State& state) {
       measure->sql_expression = ExpressionSql(definition.expression, "the measure '" + definition.name + "'");
       expression = measure->sql_expression;
     }
-    if (!definition_.virtual_cube) aggregates_.emplace(measure.get(), AggregateSql(definition.aggregator, expression));
+    if (!definition_.virtual_cube) {
+      aggregates_.emplace(measure.get(), AggregateSql(definition.aggregator, expression));
+      row_sql_.emplace(measure.get(), expression);
+    }
     add_member(definition.name, definition.caption).measure = measure.get();
     state.measures.push_back(measure.get());
     state.owned_measures.push_back(std::move(measure));

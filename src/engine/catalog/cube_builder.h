@@ -99,6 +99,7 @@ class CubeBuilder {
   std::string fact_alias_;
   const schema::Relation* fact_relation_ = nullptr;  // the fact table degenerate dimensions read; null for none
   std::unordered_map<const Measure*, std::string> aggregates_;
+  std::unordered_map<const Measure*, std::string> row_sql_;  // each measure's value in one fact row
   // Who joins which alias pair, and how: two dimensions that reach one table
   // alias by different conditions would filter each other's rows.
   std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> joins_;

@@ -9,6 +9,7 @@
 #include "engine/model/measure.h"
 #include "engine/model/member.h"
 #include "engine/store/deadline.h"
+#include "engine/store/row_set.h"
 
 namespace orvex::engine {
 
@@ -38,6 +39,26 @@ struct CellRequest {
   const TupleFilter* filter = nullptr;     // likewise; nullptr: the coordinate alone
 };
 
+// One column of the fact rows behind a cell: the text of the member of a
+// level each row lies under (its caption, name or key), or a stored
+// measure's value in the row.
+struct FactColumn {
+  enum class Kind { kCaption, kName, kKey, kMeasure };
+  Kind kind = Kind::kCaption;
+  const Hierarchy* hierarchy = nullptr;  // a level's column: its hierarchy, of the cube read
+  int depth = 0;                         // and the level's depth in it
+  const Measure* measure = nullptr;      // kMeasure
+};
+
+// The fact rows under one cell: those under every member of `coordinate`
+// (as for CellRequest) and, with a filter, under one of its tuples.
+struct FactRowsRequest {
+  const Coordinate* coordinate = nullptr;  // must live until the read returns
+  const TupleFilter* filter = nullptr;     // likewise; nullptr: the coordinate alone
+  std::vector<FactColumn> columns;
+  int64_t max_rows = 0;  // at most this many rows (above 0)
+};
+
 // A stored measure's value at a coordinate: a number (exact where the store
 // summed decimals), or empty when no fact row falls in the cell.
 using CellValue = std::optional<CellNumber>;
@@ -56,6 +77,12 @@ class CellReader {
   void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values) {
     Fetch(requests, values, kNoDeadline);
   }
+  // The fact rows behind one cell, one value per column of `request`, in an
+  // order that is the same on every read (so that pages of them fit
+  // together); no rows for an empty cell. Throws ComError when the store
+  // fails or is still running at `deadline`, and (this default) for a
+  // reader that has no rows to show.
+  virtual RowSet ReadFactRows(const FactRowsRequest& request, Deadline deadline);
 };
 
 }  // namespace orvex::engine

@@ -53,8 +53,15 @@ class SqlCellReader final : public CellReader {
   // for) reads it instead of the fact table; the answer is the same.
   void SetAggregateTables(std::vector<AggregateTable> tables) { aggregate_tables_ = std::move(tables); }
 
+  // The SQL of each stored measure's value in one fact row ("\"f\".\"x\""),
+  // for drill-through; set before the first ReadFactRows.
+  void SetMeasureRowSql(std::unordered_map<const Measure*, std::string> row_sql) { row_sql_ = std::move(row_sql); }
+
   using CellReader::Fetch;
   void Fetch(std::span<const CellRequest> requests, std::span<CellValue> values, Deadline deadline) override;
+  // One SELECT over the fact table (never an aggregate table) joined to the
+  // dimensions the columns and filters need, ordered by every column.
+  RowSet ReadFactRows(const FactRowsRequest& request, Deadline deadline) override;
 
   // How many grouped queries have been sent to the store so far.
   size_t query_count() const { return query_count_.load(); }
@@ -106,6 +113,7 @@ class SqlCellReader final : public CellReader {
   detail::RelationSql fact_;
   std::vector<const Hierarchy*> hierarchies_;
   std::unordered_map<const Measure*, std::string> aggregates_;
+  std::unordered_map<const Measure*, std::string> row_sql_;
   std::vector<AggregateTable> aggregate_tables_;
   Options options_;
   CellCache cache_;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cells/cell_reader.h"
 #include "engine/eval/value.h"
 
 namespace orvex::engine {
@@ -41,6 +42,9 @@ struct CellSet {
   // FORMAT_STRING, FORE_COLOR or BACK_COLOR; else empty.
   std::vector<CellStyle> styles;
   std::vector<std::string> cell_properties;  // the statement's CELL PROPERTIES, upper case
+  // A compound slicer's tuples, which every cell aggregates over (the filter
+  // axis then holds its hierarchies' defaults); nullptr for none.
+  std::shared_ptr<const TupleFilter> slicer_filter;
   std::shared_ptr<const void> owner;
 };
 

@@ -143,6 +143,9 @@ class StatementRun {
     result.cell_properties = statement_.cell_properties;
     if (cells_.HasPending()) return std::nullopt;
     result.filter_axis = FilterAxis(evaluator.base_context(), axes);
+    if (const TupleFilter* slicer = evaluator.base_context().filter()) {
+      result.slicer_filter = std::make_shared<const TupleFilter>(*slicer);
+    }
     result.axes = std::move(axes);
     return result;
   }
@@ -340,7 +343,18 @@ std::shared_ptr<const CellSet> QueryExecutor::Execute(std::shared_ptr<const mdx:
   return Pinned(catalog_, RunTrimmed(std::move(statement)));
 }
 
+std::shared_ptr<const CellSet> QueryExecutor::ExecuteSelect(std::shared_ptr<const mdx::Statement> statement) const {
+  return Pinned(catalog_, RunBudgeted(std::move(statement)));
+}
+
 std::shared_ptr<const CellSet> QueryExecutor::RunTrimmed(std::shared_ptr<const mdx::Statement> statement) const {
+  if (statement->drillthrough) {
+    throw EngineError("A DRILLTHROUGH statement answers with fact rows, not cells; run it as a drill-through.");
+  }
+  return RunBudgeted(std::move(statement));
+}
+
+std::shared_ptr<const CellSet> QueryExecutor::RunBudgeted(std::shared_ptr<const mdx::Statement> statement) const {
   try {
     return Run(std::move(statement));
   } catch (const ComError&) {

@@ -26,11 +26,17 @@ class QueryExecutor {
   // cell limit, and store failures.
   std::shared_ptr<const CellSet> Execute(std::string_view mdx) const;
   // Runs a parsed statement; `statement` is shared with the result's owner.
+  // A DRILLTHROUGH statement is refused: it answers with rows.
   std::shared_ptr<const CellSet> Execute(std::shared_ptr<const mdx::Statement> statement) const;
+  // Runs the SELECT of `statement`, a DRILLTHROUGH's too (its cell is what the rows are behind).
+  std::shared_ptr<const CellSet> ExecuteSelect(std::shared_ptr<const mdx::Statement> statement) const;
 
  private:
   // A result whose owner does not keep the catalog alive; callers get it through Pinned.
+  // Refuses a DRILLTHROUGH statement.
   std::shared_ptr<const CellSet> RunTrimmed(std::shared_ptr<const mdx::Statement> statement) const;
+  // Run, handing memory back to the system when a budget stops the statement.
+  std::shared_ptr<const CellSet> RunBudgeted(std::shared_ptr<const mdx::Statement> statement) const;
   std::shared_ptr<const CellSet> Run(std::shared_ptr<const mdx::Statement> statement) const;
 
   std::shared_ptr<const Catalog> catalog_;

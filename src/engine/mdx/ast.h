@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,7 +132,21 @@ struct AxisClause {
   SourcePos pos;
 };
 
+// DRILLTHROUGH [MAXROWS n] [FIRSTROWSET m] SELECT ... [RETURN column, ...]: the
+// fact rows behind the one cell the SELECT designates.
+struct DrillthroughClause {
+  int64_t max_rows = 0;      // 0: MAXROWS not given
+  int64_t first_rowset = 0;  // 0: FIRSTROWSET not given
+  // The RETURN columns as written: names ([Measures].[Unit Sales],
+  // [Time].[Year]) or a function of one (Name([Time].[Year])); empty
+  // without RETURN.
+  std::vector<NodePtr> columns;
+  SourcePos pos;
+};
+
 struct Statement {
+  // Set for a DRILLTHROUGH statement; the rest of the statement is its SELECT.
+  std::unique_ptr<DrillthroughClause> drillthrough;
   std::vector<Formula> formulas;
   std::vector<AxisClause> axes;  // in axis order: axis 0, 1, ...
   std::vector<NamePart> cube;

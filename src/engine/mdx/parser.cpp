@@ -163,6 +163,13 @@ void Parser::ExpectEnd() {
 
 std::unique_ptr<Statement> Parser::WholeStatement() {
   auto statement = std::make_unique<mdx::Statement>();
+  if (AtKeyword("DRILLTHROUGH")) {
+    statement->drillthrough = std::make_unique<DrillthroughClause>();
+    statement->drillthrough->pos = Current().pos;
+    Take();
+    if (TakeKeyword("MAXROWS")) statement->drillthrough->max_rows = PositiveCount("MAXROWS");
+    if (TakeKeyword("FIRSTROWSET")) statement->drillthrough->first_rowset = PositiveCount("FIRSTROWSET");
+  }
   if (TakeKeyword("WITH")) Formulas(*statement);
   ExpectKeyword("SELECT", AtKeyword("WITH") ? "" : " (or WITH)");
   if (!AtKeyword("FROM")) Axes(*statement);
@@ -185,8 +192,25 @@ std::unique_ptr<Statement> Parser::WholeStatement() {
       statement->cell_properties.push_back(ToUpper(name.front().text));
     } while (TakeSymbol(","));
   }
+  if (statement->drillthrough && TakeKeyword("RETURN")) {
+    do {
+      statement->drillthrough->columns.push_back(Expression());
+    } while (TakeSymbol(","));
+  }
   ExpectEnd();
   return statement;
+}
+
+int64_t Parser::PositiveCount(std::string_view keyword) {
+  const Token& token = Current();
+  int64_t count = 0;
+  if (token.kind == TokenKind::kNumber) {
+    auto [end, error] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), count);
+    if (error != std::errc() || end != token.text.data() + token.text.size()) count = 0;
+  }
+  if (count <= 0) Fail("a whole number above 0 after " + std::string(keyword));
+  Take();
+  return count;
 }
 
 void Parser::Formulas(mdx::Statement& statement) {

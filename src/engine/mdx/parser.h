@@ -24,7 +24,8 @@ class Parser {
   static constexpr std::string_view kSearchedCase = "CASE WHEN";
   static constexpr std::string_view kSimpleCase = "CASE VALUE";
 
-  // A whole statement: [WITH ...] SELECT [axes] FROM cube [WHERE slicer].
+  // A whole statement: [WITH ...] SELECT [axes] FROM cube [WHERE slicer], or
+  // DRILLTHROUGH [MAXROWS n] [FIRSTROWSET m] <that> [RETURN column, ...].
   static std::unique_ptr<Statement> ParseStatement(std::string_view text);
   // One expression, such as the formula of a calculated member.
   static NodePtr ParseExpression(std::string_view text);
@@ -40,6 +41,8 @@ class Parser {
   AxisClause Axis();
   int AxisNumber();
   std::vector<NamePart> CompoundName(const char* what);
+  // The whole number above 0 after `keyword` (MAXROWS, FIRSTROWSET).
+  int64_t PositiveCount(std::string_view keyword);
   // The name part at the current token, with the keys after a key (a compound key).
   NamePart TakeNamePart();
 

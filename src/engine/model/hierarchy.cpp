@@ -65,6 +65,10 @@ const std::string& Hierarchy::default_member_name() const { return state_->defau
 const detail::HierarchyMapping& Hierarchy::mapping() const { return state_->mapping; }
 bool Hierarchy::visible() const { return state_->visible; }
 bool Hierarchy::accessible() const { return state_->accessible; }
+
+bool Hierarchy::restricted() const {
+  return state_->access && state_->access->kind == HierarchyAccess::Kind::kCustom;
+}
 bool Hierarchy::members_read() const { return state_->loaded.load(std::memory_order_acquire) != nullptr; }
 
 const std::vector<const Member*>& Hierarchy::AllMembers() const { return Tree().members(); }

@@ -62,6 +62,8 @@ class Hierarchy {
   // place in Cube::hierarchies() and in coordinates (cells add up over it at
   // its default member), but no name reaches it and it has no members.
   bool accessible() const;
+  // True when the role of the connection shows only some of the members.
+  bool restricted() const;
   // Whether the members have been read (under a role: copied) by now; a
   // statement reads only those of the hierarchies it goes below the all member of.
   bool members_read() const;

@@ -221,4 +221,32 @@ std::string CellsetToJson(const provider::CellsetData& data) {
   return text + "]}";
 }
 
+std::string TabularToTable(const provider::TabularData& data) {
+  std::vector<std::vector<std::string>> grid{data.columns};
+  for (const auto& row : data.rows) {
+    std::vector<std::string> line;
+    for (const Variant& value : row) {
+      line.push_back(value.HoldsNumber() ? FormatNumber(value.ToDouble()) : value.IsString() ? value.ToString() : "");
+    }
+    grid.push_back(std::move(line));
+  }
+  return Grid(grid);
+}
+
+std::string TabularToJson(const provider::TabularData& data) {
+  std::string text = "{\"columns\": [";
+  for (size_t column = 0; column < data.columns.size(); ++column) {
+    text += (column > 0 ? ", " : "") + JsonString(data.columns[column]);
+  }
+  text += "], \"rows\": [";
+  for (size_t row = 0; row < data.rows.size(); ++row) {
+    text += row > 0 ? ", [" : "[";
+    for (size_t column = 0; column < data.rows[row].size(); ++column) {
+      text += (column > 0 ? ", " : "") + JsonValue(data.rows[row][column]);
+    }
+    text += "]";
+  }
+  return text + "]}";
+}
+
 }  // namespace orvex::engine

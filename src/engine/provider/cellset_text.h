@@ -2,6 +2,7 @@
 #include <string>
 
 #include "provider/cellset_data.h"
+#include "provider/tabular_data.h"
 
 // Text forms of an executed statement, over the provider API (any provider).
 namespace orvex::engine {
@@ -24,5 +25,12 @@ std::string CellsetToTable(const provider::CellsetData& data, bool filter_axis);
 //  "filterAxis": {"positions": [...]},
 //  "cells": [{"ordinal", "value" (number, text or null), "formattedValue"}]}.
 std::string CellsetToJson(const provider::CellsetData& data);
+
+// Rows (a drill-through's) as a grid like CellsetToTable's: a heading line of
+// the column names, then a line per row; a null is blank.
+std::string TabularToTable(const provider::TabularData& data);
+// The rows as one JSON object: {"columns": [names], "rows": [[values]]},
+// values numbers, texts or null.
+std::string TabularToJson(const provider::TabularData& data);
 
 }  // namespace orvex::engine

@@ -1,6 +1,7 @@
 #include "engine/provider/engine_session.h"
 
 #include "engine/catalog/role_catalog.h"
+#include "engine/eval/drillthrough_executor.h"
 #include "engine/eval/query_executor.h"
 #include "engine/common/engine_error.h"
 #include "engine/provider/engine_cellset_data.h"
@@ -11,8 +12,26 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace orvex::engine {
+
+namespace {
+
+Variant RowValue(const KeyValue& value) {
+  if (const auto* integer = std::get_if<int64_t>(&value)) {
+    if (*integer >= INT32_MIN && *integer <= INT32_MAX) return Variant(static_cast<int32_t>(*integer));
+    constexpr int64_t kExactInDouble = int64_t{1} << 53;
+    if (*integer >= -kExactInDouble && *integer <= kExactInDouble) return Variant(static_cast<double>(*integer));
+    return Variant(std::to_string(*integer));
+  }
+  if (const auto* number = std::get_if<double>(&value)) return Variant(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return Variant(*text);
+  if (const auto* exact = std::get_if<Decimal>(&value)) return Variant(exact->ToDouble());
+  return Variant::Null();
+}
+
+}  // namespace
 
 EngineSession::EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source,
                              EngineOptions options, std::string role)
@@ -118,6 +137,18 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
   std::shared_ptr<const void> owner = loaded;
   for (size_t index = first; index < last; ++index) page.members.push_back(EngineMember::Wrap(owner, hits[index].member));
   return page;
+provider::TabularData EngineSession::Drillthrough(const std::string& catalog, std::string_view mdx) {
+  if (catalog.empty()) throw EngineError("No catalog is selected; the data source '" + data_source_ + "' has none.");
+  FactRows fact_rows = DrillthroughExecutor(OpenCatalog(catalog), options_).Execute(mdx);
+  provider::TabularData data;
+  data.columns = std::move(fact_rows.columns);
+  data.rows.reserve(fact_rows.rows.row_count());
+  for (size_t row = 0; row < fact_rows.rows.row_count(); ++row) {
+    std::vector<Variant>& values = data.rows.emplace_back();
+    values.reserve(data.columns.size());
+    for (size_t column = 0; column < data.columns.size(); ++column) values.push_back(RowValue(fact_rows.rows.at(row, column)));
+  }
+  return data;
 }
 
 }  // namespace orvex::engine

@@ -28,6 +28,9 @@ class EngineSession final : public provider::Session {
   // Through each hierarchy's index of folded captions, built once per loaded
   // catalog and role.
   provider::MemberSearchPage SearchMembers(const std::string& catalog, const provider::MemberSearch& search) override;
+  // Integers as numbers (past 2^53 as their exact text), exact decimals as
+  // doubles, NULL as a null.
+  provider::TabularData Drillthrough(const std::string& catalog, std::string_view mdx) override;
 
  private:
   // The catalog as this session's role sees it.

@@ -4,6 +4,7 @@
 //             [--max-statement-memory BYTES] [--] ["STATEMENT"]
 // Without a statement argument the statement is read from standard input;
 // "--" ends the options, so a statement that starts with a comment may follow it.
+// A DRILLTHROUGH statement prints its fact rows: a table, or {"columns", "rows"}.
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
                  "                 [--max-statement-memory BYTES] [--] [STATEMENT]\n"
                  "Runs one MDX statement (the last argument, or standard input) and prints the result.\n"
                  "--catalogs DIR is the folder of catalogs that localhost names (default data/catalogs);\n"
-                 "--catalog picks a catalog (default: the first); --format json prints one JSON object.\n";
+                 "--catalog picks a catalog (default: the first); --format json prints one JSON object.\n"
+                 "A DRILLTHROUGH statement prints the fact rows behind its cell.\n";
     return help ? 0 : 2;
   }
   if (request.statement.empty()) {

@@ -3,9 +3,11 @@
 #include <ostream>
 
 #include "engine/provider/cellset_text.h"
+#include "engine/mdx/lexer.h"
 #include "engine/provider/embedded_provider.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
+#include "platform/text.h"
 #include "provider/cellset.h"
 #include "provider/connection.h"
 #include "tools/common/command_line.h"
@@ -16,6 +18,18 @@ namespace {
 
 const std::set<std::string> kWithValue = {"--catalogs", "--data-source", "--catalog", "--format", "--max-cells",
                                           "--query-timeout", "--max-statement-memory"};
+
+// Whether the statement's first word is DRILLTHROUGH, past any comments:
+// such a statement answers with rows, not a cell set.
+bool IsDrillthrough(const std::string& statement) {
+  try {
+    std::vector<engine::mdx::Token> tokens = engine::mdx::Lexer(statement).Tokenize();
+    return !tokens.empty() && tokens.front().kind == engine::mdx::TokenKind::kIdentifier &&
+           EqualsIgnoreCase(tokens.front().text, "DRILLTHROUGH");
+  } catch (const ComError&) {
+    return false;  // the cell set's parser reports the fault with its place
+  }
+}
 
 }  // namespace
 
@@ -95,6 +109,11 @@ int RunMdx(const MdxRequest& request, std::ostream& out, std::ostream& err) {
     std::string connection_string = std::string("Provider=") + engine::kEmbeddedProviderName + ";Data Source=" + name;
     if (!request.catalog.empty()) connection_string += ";SOURCE_DSN=" + request.catalog;
     connection->Open(connection_string);
+    if (IsDrillthrough(request.statement)) {
+      provider::TabularData rows = connection->GetSession().Drillthrough(connection->DefaultDatabase(), request.statement);
+      out << (request.format == "json" ? engine::TabularToJson(rows) + "\n" : engine::TabularToTable(rows));
+      return 0;
+    }
     provider::Cellset cellset;
     cellset.SetActiveConnection(connection);
     cellset.Open(request.statement);
