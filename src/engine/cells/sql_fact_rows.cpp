@@ -21,6 +21,7 @@ RowSet SqlCellReader::ReadFactRows(const FactRowsRequest& request, Deadline dead
   detail::RelationSql from = fact_;
   std::string select;
   std::vector<std::string> names;
+  std::vector<std::string> expressions;
   for (const FactColumn& column : request.columns) {
     std::string sql;
     if (column.kind == FactColumn::Kind::kMeasure) {
@@ -49,6 +50,7 @@ RowSet SqlCellReader::ReadFactRows(const FactRowsRequest& request, Deadline dead
     std::string name = "c" + std::to_string(names.size() + 1);
     select += (select.empty() ? "" : ", ") + sql + " AS " + store_.QuoteIdentifier(name);
     names.push_back(std::move(name));
+    expressions.push_back(std::move(sql));
   }
 
   std::vector<std::string> filters;
@@ -78,10 +80,12 @@ RowSet SqlCellReader::ReadFactRows(const FactRowsRequest& request, Deadline dead
     filters.push_back(TupleFilterSql(*request.filter, from, nullptr));
   }
 
-  std::string sql = "SELECT " + select + " FROM " + from.FromClause();
+  std::string sql = "SELECT " + select + " FROM " + from.FromClause(store_);
   for (size_t index = 0; index < filters.size(); ++index) sql += (index == 0 ? " WHERE " : " AND ") + filters[index];
   sql += " ORDER BY ";
-  for (size_t index = 0; index < names.size(); ++index) sql += (index == 0 ? "" : ", ") + std::to_string(index + 1);
+  for (size_t index = 0; index < names.size(); ++index) {
+    sql += (index == 0 ? "" : ", ") + store_.SelectListKey(index + 1, expressions[index]);
+  }
   sql += " LIMIT " + std::to_string(request.max_rows);
   {
     std::lock_guard lock(sql_log_mutex_);

@@ -137,6 +137,8 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
   std::shared_ptr<const void> owner = loaded;
   for (size_t index = first; index < last; ++index) page.members.push_back(EngineMember::Wrap(owner, hits[index].member));
   return page;
+}
+
 provider::TabularData EngineSession::Drillthrough(const std::string& catalog, std::string_view mdx) {
   if (catalog.empty()) throw EngineError("No catalog is selected; the data source '" + data_source_ + "' has none.");
   FactRows fact_rows = DrillthroughExecutor(OpenCatalog(catalog), options_).Execute(mdx);
