@@ -443,6 +443,7 @@ void CubeBuilder::BuildDimension(Cube::State& state, const schema::DimensionDef&
     h.all_member_caption = hierarchy_definition.all_member_caption.empty() ? h.all_member_name
                                                                            : hierarchy_definition.all_member_caption;
     h.load_members = MembersFrom(*store_);
+    h.store = store_.get();
     if (h.has_all) {
       std::string name = hierarchy_definition.all_level_name.empty() ? "(All)" : hierarchy_definition.all_level_name;
       h.levels.push_back(std::make_unique<Level>(hierarchy.get(), name, h.unique_name + "." + MemberLoader::Bracket(name),

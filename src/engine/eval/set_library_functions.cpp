@@ -5,6 +5,7 @@
 // ...) evaluate at each tuple of the pass; the cells a pass misses are read
 // together, in grouped statements, before the next.
 #include <algorithm>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -66,10 +67,41 @@ Value GenerateFunction(Evaluator& evaluator, const Call& call, const Context& co
 // True when `a` and `b`, members of one hierarchy, lie on one path: one is the other or above it.
 bool OnOnePath(const Member* a, const Member* b) { return a == b || a->IsAncestorOf(*b) || b->IsAncestorOf(*a); }
 
+// Pairs of members that some row of a dimension table holds together.
+struct RelatedPairs {
+  size_t in_set = 0, in_filter = 0;  // the hierarchies' positions in the two sets
+  std::set<std::pair<const Member*, const Member*>> pairs;
+};
+
+// Without a measure group, two hierarchies of one dimension over one table
+// relate through its rows: a city and a gender exist together where some
+// customer has both. One query per such pair of hierarchies.
+std::vector<RelatedPairs> RelateThroughTables(Evaluator& evaluator, const TupleSet& set, const TupleSet& filter) {
+  std::vector<RelatedPairs> related;
+  for (size_t in_set = 0; in_set < set.hierarchies.size(); ++in_set) {
+    for (size_t in_filter = 0; in_filter < filter.hierarchies.size(); ++in_filter) {
+      const Hierarchy& mine = *set.hierarchies[in_set];
+      const Hierarchy& theirs = *filter.hierarchies[in_filter];
+      if (&mine == &theirs || &mine.dimension() != &theirs.dimension()) continue;
+      std::vector<const Member*> left, right;
+      for (const Tuple& tuple : set.tuples) left.push_back(tuple[in_set]);
+      for (const Tuple& tuple : filter.tuples) right.push_back(tuple[in_filter]);
+      auto pairs = mine.RelatedThroughTable(theirs, left, right, evaluator.budget().deadline());
+      if (!pairs) continue;
+      related.push_back({in_set, in_filter, {pairs->begin(), pairs->end()}});
+    }
+  }
+  return related;
+}
+
+// A member that lies over every row of its table: the all member or a calculated one.
+bool OverEveryRow(const Member* member) { return member->is_all || member->calculated; }
+
 // Exists(set1, set2): the tuples of set1 that agree with some tuple of set2
 // on every hierarchy both have (a member agrees with itself, its ancestors
-// and its descendants). With a third argument, a measure group (here: the
-// cube), the pair must also have a value of the current measure.
+// and its descendants) and, on hierarchies of one dimension table, share a
+// row of it. With a third argument, a measure group (here: the cube), the
+// pair must instead have a value of the current measure.
 Value ExistsFunction(Evaluator& evaluator, const Call& call, const Context& context) {
   TupleSet set = evaluator.EvalSet(*call.args[0], context);
   TupleSet filter = evaluator.EvalSet(*call.args[1], context);
@@ -79,6 +111,8 @@ Value ExistsFunction(Evaluator& evaluator, const Call& call, const Context& cont
     auto found = std::find(filter.hierarchies.begin(), filter.hierarchies.end(), set.hierarchies[index]);
     if (found != filter.hierarchies.end()) shared.emplace_back(index, static_cast<size_t>(found - filter.hierarchies.begin()));
   }
+  std::vector<RelatedPairs> related;
+  if (!with_facts && !set.tuples.empty() && !filter.tuples.empty()) related = RelateThroughTables(evaluator, set, filter);
   std::vector<Tuple> kept;
   Context at = context;
   for (Tuple& tuple : set.tuples) {
@@ -87,6 +121,11 @@ Value ExistsFunction(Evaluator& evaluator, const Call& call, const Context& cont
       bool agrees = std::all_of(shared.begin(), shared.end(), [&](const auto& pair) {
         return OnOnePath(tuple[pair.first], other[pair.second]);
       });
+      agrees = agrees && std::all_of(related.begin(), related.end(), [&](const RelatedPairs& pairs) {
+                 const Member* mine = tuple[pairs.in_set];
+                 const Member* theirs = other[pairs.in_filter];
+                 return OverEveryRow(mine) || OverEveryRow(theirs) || pairs.pairs.count({mine, theirs}) != 0;
+               });
       if (agrees && with_facts) {
         at = context;
         at.SetTuple(other, filter.hierarchies);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace orvex::engine {
@@ -46,6 +48,44 @@ std::vector<std::string> NameParts(std::string_view text) {
     }
   }
   return parts;
+}
+
+
+// The keys of a member and of the members above it in the store's rows, top
+// level first: what a row of the hierarchy's table holds for it.
+std::vector<KeyValue> KeyPath(const Member& member) {
+  std::vector<KeyValue> path;
+  for (const Member* at = &member; at && !at->is_all; at = at->stored_parent()) path.push_back(at->key);
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+struct KeyPathHash {
+  size_t operator()(const std::vector<KeyValue>& path) const {
+    size_t hash = path.size();
+    for (const KeyValue& key : path) hash = hash * 31 + std::hash<KeyValue>()(key);
+    return hash;
+  }
+};
+
+// The members of `hierarchy` among `members` that rows can lie under (no all
+// member, no calculated member), by key path, and the deepest level they reach.
+struct PathIndex {
+  std::unordered_map<std::vector<KeyValue>, std::vector<const Member*>, KeyPathHash> members;
+  std::unordered_set<int> depths;
+  int deepest = -1;
+};
+
+PathIndex IndexPaths(std::span<const Member* const> members) {
+  PathIndex index;
+  std::unordered_set<const Member*> seen;
+  for (const Member* member : members) {
+    if (!member || member->is_all || member->calculated || !seen.insert(member).second) continue;
+    index.members[KeyPath(*member)].push_back(member);
+    index.depths.insert(member->level->depth());
+    index.deepest = std::max(index.deepest, member->level->depth());
+  }
+  return index;
 }
 
 }  // namespace
@@ -299,6 +339,110 @@ const detail::MemberTree& Hierarchy::Tree() const {
   state.tree = std::move(tree);
   state.loaded.store(state.tree.get(), std::memory_order_release);
   return *state.tree;
+}
+
+}  // namespace orvex::engine
+
+namespace orvex::engine {
+
+std::optional<Hierarchy::MemberPairs> Hierarchy::RelatedThroughTable(const Hierarchy& other,
+                                                                     std::span<const Member* const> mine,
+                                                                     std::span<const Member* const> theirs,
+                                                                     Deadline deadline) const {
+  // Under a role the rows are read through the unrestricted hierarchies, whose members these stand for.
+  const Hierarchy& self = state_->base ? *state_->base : *this;
+  const Hierarchy& that = other.state_->base ? *other.state_->base : other;
+  const State& a = *self.state_;
+  const State& b = *that.state_;
+  if (&self == &that || a.dimension != b.dimension || a.is_measures || !a.store || a.store != b.store) return std::nullopt;
+  if (a.mapping.relation.empty() || a.mapping.key_table.empty() || a.mapping.key_table != b.mapping.key_table) {
+    return std::nullopt;
+  }
+  for (const State* state : {&a, &b}) {
+    for (const auto& level : state->mapping.levels) {
+      if (level.parent_child()) return std::nullopt;
+    }
+  }
+  auto stored = [](std::span<const Member* const> members) {
+    std::vector<const Member*> result;
+    for (const Member* member : members) result.push_back(member && member->stored ? member->stored : member);
+    return result;
+  };
+  std::vector<const Member*> stored_mine = stored(mine);
+  std::vector<const Member*> stored_theirs = stored(theirs);
+  PathIndex left = IndexPaths(stored_mine);
+  PathIndex right = IndexPaths(stored_theirs);
+  MemberPairs pairs;
+  if (left.members.empty() || right.members.empty()) return pairs;
+
+  // One row per distinct pair of key paths, down to the deepest level asked
+  // about on each side, kept to the rows under a member asked about.
+  const Store& store = *a.store;
+  detail::RelationSql relation = a.mapping.relation;
+  relation.Merge(b.mapping.relation);
+  int left_first = a.has_all ? 1 : 0;
+  int right_first = b.has_all ? 1 : 0;
+  std::string select;
+  for (int depth = left_first; depth <= left.deepest; ++depth) {
+    select += (select.empty() ? "" : ", ") + a.mapping.levels[static_cast<size_t>(depth)].key_sql;
+  }
+  for (int depth = right_first; depth <= right.deepest; ++depth) {
+    select += ", " + b.mapping.levels[static_cast<size_t>(depth)].key_sql;
+  }
+  auto keep = [&store](const State& state, const PathIndex& index) {
+    std::unordered_map<int, std::vector<std::string>> keys;
+    for (const auto& [path, members] : index.members) {
+      keys[members.front()->level->depth()].push_back(std::holds_alternative<std::monostate>(path.back())
+                                                          ? std::string()
+                                                          : store.Literal(path.back()));
+    }
+    std::string condition;
+    for (const auto& [depth, literals] : keys) {
+      const std::string& column = state.mapping.levels[static_cast<size_t>(depth)].key_sql;
+      std::string in;
+      bool null = false;
+      for (const std::string& literal : literals) {
+        if (literal.empty()) {
+          null = true;
+        } else {
+          in += (in.empty() ? "" : ", ") + literal;
+        }
+      }
+      if (!in.empty()) condition += (condition.empty() ? "" : " OR ") + column + " IN (" + in + ")";
+      if (null) condition += (condition.empty() ? "" : " OR ") + column + " IS NULL";
+    }
+    return "(" + condition + ")";
+  };
+  std::string sql = "SELECT DISTINCT " + select + " FROM " + relation.FromClause(store) + " WHERE " + keep(a, left) +
+                    " AND " + keep(b, right);
+  RowSet rows = store.Query(sql, deadline);
+
+  std::unordered_map<const Member*, const Member*> given;  // stored member -> the member asked about
+  for (size_t index = 0; index < mine.size(); ++index) given.emplace(stored_mine[index], mine[index]);
+  std::unordered_map<const Member*, const Member*> given_theirs;
+  for (size_t index = 0; index < theirs.size(); ++index) given_theirs.emplace(stored_theirs[index], theirs[index]);
+  auto under = [&rows](const PathIndex& index, size_t row, size_t first_column, int first_depth) {
+    std::vector<const Member*> found;
+    std::vector<KeyValue> path;
+    for (int depth = first_depth; depth <= index.deepest; ++depth) {
+      path.push_back(rows.at(row, first_column + static_cast<size_t>(depth - first_depth)));
+      if (!index.depths.count(depth)) continue;
+      auto members = index.members.find(path);
+      if (members != index.members.end()) found.insert(found.end(), members->second.begin(), members->second.end());
+    }
+    return found;
+  };
+  size_t right_column = static_cast<size_t>(left.deepest - left_first + 1);
+  for (size_t row = 0; row < rows.row_count(); ++row) {
+    for (const Member* left_member : under(left, row, 0, left_first)) {
+      for (const Member* right_member : under(right, row, right_column, right_first)) {
+        pairs.emplace_back(given[left_member], given_theirs[right_member]);
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  return pairs;
 }
 
 }  // namespace orvex::engine

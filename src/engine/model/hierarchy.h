@@ -1,11 +1,14 @@
 #pragma once
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/model/level.h"
 #include "engine/model/member.h"
+#include "engine/store/deadline.h"
 
 namespace orvex::engine {
 
@@ -67,6 +70,15 @@ class Hierarchy {
   // Whether the members have been read (under a role: copied) by now; a
   // statement reads only those of the hierarchies it goes below the all member of.
   bool members_read() const;
+  // The pairs (a, b) of `mine`, members of this hierarchy, and `theirs`,
+  // members of `other`, that some row of their dimension table holds
+  // together, read with one query. nullopt when the two are not related that
+  // way: different dimensions, different tables, parent-child levels.
+  // All and calculated members are left out (they lie over every row).
+  // Throws ComError when the store fails or runs past `deadline`.
+  using MemberPairs = std::vector<std::pair<const Member*, const Member*>>;
+  std::optional<MemberPairs> RelatedThroughTable(const Hierarchy& other, std::span<const Member* const> mine,
+                                                 std::span<const Member* const> theirs, Deadline deadline) const;
   // The schema's defaultMember as written ("" when the schema gives none).
   const std::string& default_member_name() const;
 

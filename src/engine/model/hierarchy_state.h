@@ -34,6 +34,9 @@ struct Hierarchy::State {
   // one); set by the catalog layer, which knows the store. Throws ComError
   // when the store fails.
   std::function<void(const Hierarchy&, const Member*, detail::MemberTree&)> load_members;
+  // The store the members are read from (outlives the cube); nullptr where
+  // the hierarchy has no tables of its own to read (a virtual cube's).
+  const Store* store = nullptr;
   // Under a role: the unrestricted hierarchy whose members this one shows
   // (as far as `access` lets it), and whether any name reaches it at all.
   const Hierarchy* base = nullptr;  // owned by the base cube, which the restricted cube keeps alive

@@ -91,5 +91,39 @@ TEST(SeveralHierarchiesTest, MemberNamesNeverReachTheStoreAsText) {
             "[Shop].[x'); DROP TABLE facts; --] | 5\n");
 }
 
+// Without a measure group, hierarchies of one dimension over one table exist
+// together where a row of that table holds both; days: 2020 Jan week 1, 2020
+// Feb week 5, 2021 Jan week 1. Weeks repeat across years, so only whole key
+// paths tell week 1 of 2020 from week 1 of 2021.
+TEST(SeveralHierarchiesTest, ExistsRelatesHierarchiesThroughTheirDimensionTable) {
+  struct Case {
+    const char* set;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Exists([Time].[Weekly].[Week].Members, {[Time].[Time].[2020].[Feb]})", "{[Time].[Weekly].[2020].[5]}"},
+      {"Exists([Time].[Time].[Month].Members, {[Time].[Weekly].[2021].[1]})", "{[Time].[Time].[2021].[Jan]}"},
+      {"Exists([Time].[Time].[Month].Members, {[Time].[Weekly].[2020].[1], [Time].[Weekly].[2020].[5]})",
+       "{[Time].[Time].[2020].[Jan], [Time].[Time].[2020].[Feb]}"},
+      {"Exists([Time].[Weekly].Members, {[Time].[Time].[2021]})",
+       "{[Time].[Weekly].[All Times], [Time].[Weekly].[2021], [Time].[Weekly].[2021].[1]}"},
+      {"Exists(CrossJoin([Time].[Weekly].[Week].Members, {[Shop].[North]}), "
+       "{[Time].[Time].[2020].[Jan], [Time].[Time].[2021].[Jan]})",
+       "{([Time].[Weekly].[2020].[1], [Shop].[North]), ([Time].[Weekly].[2021].[1], [Shop].[North])}"},
+      // Another dimension does not restrict without a measure group.
+      {"Exists([Shop].[Shop].Members, {[Time].[Time].[2021]})",
+       "{[Shop].[North], [Shop].[x'); DROP TABLE facts; --]}"},
+      {"Exists([Time].[Weekly].[Week].Members, {})", "{}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.set);
+    EXPECT_EQ(Table(std::string("WITH MEMBER [Measures].[S] AS SetToStr(") + c.set +
+                    ") SELECT {[Measures].[S]} ON 0 FROM [Shapes]"),
+              std::string("filter: [Time].[Time].[2020], [Time].[Weekly].[All Times], [Shop].[Every Shop]\n"
+                          "[Measures].[S] | ") +
+                  c.expected + "\n");
+  }
+}
+
 }  // namespace
 }  // namespace orvex::engine::testing
