@@ -1,6 +1,5 @@
-#include <charconv>
-
 #include "api/api_calls.h"
+#include "export/csv_writer.h"
 #include "provider/session.h"
 
 namespace orvex::api {
@@ -21,12 +20,6 @@ int64_t CountMember(const nlohmann::json& body, const std::string& name, int64_t
   return found->get<int64_t>();
 }
 
-std::string NumberText(double number) {
-  char text[32];
-  auto [end, error] = std::to_chars(text, text + sizeof text, number);
-  return error == std::errc() ? std::string(text, end) : std::string();
-}
-
 nlohmann::json JsonValue(const Variant& value) {
   switch (value.type()) {
     case Variant::Type::kBoolean: return value.ToBool();
@@ -35,28 +28,6 @@ nlohmann::json JsonValue(const Variant& value) {
     case Variant::Type::kString: return value.ToString();
     default: return nullptr;
   }
-}
-
-// A field as spreadsheets read it: quoted where it holds a separator, a quote
-// or a line break; a text a spreadsheet would run as a formula gets a
-// leading apostrophe (numbers never do).
-std::string CsvField(const Variant& value) {
-  switch (value.type()) {
-    case Variant::Type::kBoolean: return value.ToBool() ? "TRUE" : "FALSE";
-    case Variant::Type::kLong:
-    case Variant::Type::kDouble: return NumberText(value.ToDouble());
-    case Variant::Type::kString: break;
-    default: return "";
-  }
-  std::string text = value.ToString();
-  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) text.insert(0, "'");
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char character : text) {
-    quoted += character;
-    if (character == '"') quoted += '"';
-  }
-  return quoted + "\"";
 }
 
 }  // namespace
@@ -80,17 +51,11 @@ void DrillthroughCall(const ApiContext& context, const ApiRequest& request, ApiR
   size_t last = static_cast<size_t>(std::min(total, static_cast<int64_t>(first) + limit));
 
   if (csv) {
-    std::string text = "\xEF\xBB\xBF";
-    for (size_t column = 0; column < data.columns.size(); ++column) {
-      text += (column ? "," : "") + CsvField(Variant(data.columns[column]));
-    }
-    text += "\r\n";
-    for (size_t row = first; row < last; ++row) {
-      for (size_t column = 0; column < data.rows[row].size(); ++column) {
-        text += (column ? "," : "") + CsvField(data.rows[row][column]);
-      }
-      text += "\r\n";
-    }
+    // The page asked for, as a table of its own.
+    provider::TabularData page{data.columns, {}};
+    page.rows.assign(data.rows.begin() + static_cast<std::ptrdiff_t>(first),
+                     data.rows.begin() + static_cast<std::ptrdiff_t>(last));
+    std::string text = exports::TabularCsv(page);
     response.content_type = "text/csv; charset=utf-8";
     response.headers.emplace_back("Content-Disposition", "attachment; filename=\"drillthrough.csv\"");
     response.body = std::move(text);

@@ -60,19 +60,7 @@ void ViewsCall(const ApiContext& context, const ApiRequest& request, ApiResponse
     scripting::Folder open = store.GetFolder(WebFileSystem::SplitFolderPath(folder));
     std::vector<std::string> folder_names;
     for (const scripting::Folder& subfolder : open.SubFolders()) folder_names.push_back(subfolder.Name());
-    std::vector<std::string> view_names;
-    const std::string extension = store.FileExtension();
-    for (const scripting::File& file : open.Files()) {
-      const std::string file_name = file.Name();
-      if (!EqualsIgnoreCase(scripting::FileSystemObject::GetExtensionName(file_name), extension)) continue;
-      // As in the classic pane, only views that can be read are offered.
-      try {
-        file.OpenAsTextStream().Close();
-      } catch (const ComError&) {
-        continue;
-      }
-      view_names.push_back(scripting::FileSystemObject::GetBaseName(file_name));
-    }
+    std::vector<std::string> view_names = ReadableViewNames(store, open);
     std::sort(folder_names.begin(), folder_names.end(), LessIgnoringCase);
     std::sort(view_names.begin(), view_names.end(), LessIgnoringCase);
     for (const std::string& name : folder_names) folders.push_back(name);

@@ -351,52 +351,54 @@ void OrvexServer::HandleApi(const httplib::Request& request, httplib::Response& 
   response.set_content(std::move(answer.body), answer.content_type);
 }
 
-void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {
-  std::optional<std::filesystem::path> file = files_.Resolve(request.path);
-  if (!file) {
-    Answer(response, 404, StatusText(404));
-    return;
-  }
+namespace {
+
+// The bytes of a file the site serves; none when it is missing or cannot be read.
+std::optional<std::string> ReadServedFile(const std::optional<std::filesystem::path>& file) {
+  if (!file) return std::nullopt;
   std::ifstream in(*file, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
-  if (!in) {
+  if (!in) return std::nullopt;
+  return content.str();
+}
+
+void SendServedFile(httplib::Response& response, std::string body, const std::filesystem::path& file) {
+  response.status = 200;
+  response.set_content(std::move(body), ContentTypeOf(file));
+  response.set_header("Cache-Control", "no-cache");
+  response.set_header("X-Content-Type-Options", "nosniff");
+}
+
+}  // namespace
+
+void OrvexServer::HandleFile(const httplib::Request& request, httplib::Response& response) const {
+  std::optional<std::filesystem::path> file = files_.Resolve(request.path);
+  std::optional<std::string> body = ReadServedFile(file);
+  if (!body) {
     Answer(response, 404, StatusText(404));
     return;
   }
-  response.status = 200;
-  response.set_content(content.str(), ContentTypeOf(*file));
-  response.set_header("Cache-Control", "no-cache");
-  response.set_header("X-Content-Type-Options", "nosniff");
+  SendServedFile(response, std::move(*body), *file);
 }
 
 void OrvexServer::HandleExplore(const httplib::Request& request, httplib::Response& response) const {
   const bool document = request.path == settings_.explore_path;
   std::optional<std::filesystem::path> file =
       document ? std::optional(explore_files_->Root() / "index.html") : explore_files_->Resolve(request.path);
-  if (!file) {
+  std::optional<std::string> body = ReadServedFile(file);
+  if (!body) {
     Answer(response, 404, StatusText(404));
     return;
   }
-  std::ifstream in(*file, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (!in) {
-    Answer(response, 404, StatusText(404));
-    return;
-  }
-  std::string body = content.str();
   if (document) {
     // The document's assets are addressed relative to its base, which follows --explore-path.
     const std::string base = "<base href=\"/explore/\">";
-    if (size_t at = body.find(base); at != std::string::npos) {
-      body.replace(at, base.size(), "<base href=\"" + settings_.explore_path + "/\">");
+    if (size_t at = body->find(base); at != std::string::npos) {
+      body->replace(at, base.size(), "<base href=\"" + settings_.explore_path + "/\">");
     }
   }
-  response.status = 200;
-  response.set_content(body, ContentTypeOf(*file));
-  response.set_header("Cache-Control", "no-cache");
-  response.set_header("X-Content-Type-Options", "nosniff");
+  SendServedFile(response, std::move(*body), *file);
 }
 
 }  // namespace orvex::host

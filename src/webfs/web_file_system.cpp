@@ -287,4 +287,20 @@ int WebFileSystem::RemoveInterruptedSaves() const {
   });
 }
 
+std::vector<std::string> ReadableViewNames(const WebFileSystem& store, const scripting::Folder& folder) {
+  std::vector<std::string> names;
+  const std::string extension = store.FileExtension();
+  for (const scripting::File& file : folder.Files()) {
+    const std::string file_name = file.Name();
+    if (!EqualsIgnoreCase(scripting::FileSystemObject::GetExtensionName(file_name), extension)) continue;
+    try {
+      file.OpenAsTextStream().Close();
+    } catch (const ComError&) {
+      continue;
+    }
+    names.push_back(scripting::FileSystemObject::GetBaseName(file_name));
+  }
+  return names;
+}
+
 }  // namespace orvex

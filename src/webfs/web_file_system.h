@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/com/variant.h"
 #include "platform/scripting/disk_writer.h"
@@ -148,5 +149,10 @@ class WebFileSystem {
   std::string file_extension_ = "xml";
   scripting::FileSystemObject file_system_;
 };
+
+// The names, without extension and in the folder's order, of the views in
+// `folder` that can be read: files of the store's extension that open. Both
+// view pickers offer only these.
+std::vector<std::string> ReadableViewNames(const WebFileSystem& store, const scripting::Folder& folder);
 
 }  // namespace orvex

@@ -161,6 +161,27 @@ int64_t CellCount(const provider::CellsetData& data) {
   return count;
 }
 
+// Opens a tabular answer's root and, with `schema`, describes its row: a
+// column per name (`elements`: the names as XML element names), the first
+// `string_columns` of them typed as text.
+void OpenRowsetRoot(XmlWriter& out, const std::vector<std::string>& columns, const std::vector<std::string>& elements,
+                    bool schema, size_t string_columns) {
+  out.Raw("<root xmlns=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
+          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">");
+  if (schema) {
+    out.Raw("<xsd:schema targetNamespace=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
+            "xmlns:sql=\"urn:schemas-microsoft-com:xml-sql\" elementFormDefault=\"qualified\">"
+            "<xsd:element name=\"root\"><xsd:complexType><xsd:sequence minOccurs=\"0\" maxOccurs=\"unbounded\">"
+            "<xsd:element name=\"row\" type=\"row\"/></xsd:sequence></xsd:complexType></xsd:element>"
+            "<xsd:complexType name=\"row\"><xsd:sequence>");
+    for (size_t index = 0; index < columns.size(); ++index) {
+      out.Raw("<xsd:element minOccurs=\"0\" name=\"").Raw(elements[index]).Raw("\" sql:field=\"").Text(columns[index])
+          .Raw(index < string_columns ? "\" type=\"xsd:string\"/>" : "\"/>");
+    }
+    out.Raw("</xsd:sequence></xsd:complexType></xsd:schema>");
+  }
+}
+
 }  // namespace
 
 bool TypedValue(const Variant& value, std::string& type, std::string& text) {
@@ -266,20 +287,7 @@ void WriteTabular(XmlWriter& out, const provider::CellsetData& data, bool schema
   std::vector<std::string> elements;
   for (size_t index = 0; index < columns.size(); ++index) elements.push_back(EncodeName(columns[index]));
 
-  out.Raw("<root xmlns=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
-          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">");
-  if (schema) {
-    out.Raw("<xsd:schema targetNamespace=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
-            "xmlns:sql=\"urn:schemas-microsoft-com:xml-sql\" elementFormDefault=\"qualified\">"
-            "<xsd:element name=\"root\"><xsd:complexType><xsd:sequence minOccurs=\"0\" maxOccurs=\"unbounded\">"
-            "<xsd:element name=\"row\" type=\"row\"/></xsd:sequence></xsd:complexType></xsd:element>"
-            "<xsd:complexType name=\"row\"><xsd:sequence>");
-    for (size_t index = 0; index < columns.size(); ++index) {
-      out.Raw("<xsd:element minOccurs=\"0\" name=\"").Raw(elements[index]).Raw("\" sql:field=\"").Text(columns[index])
-          .Raw(index < leading ? "\" type=\"xsd:string\"/>" : "\"/>");
-    }
-    out.Raw("</xsd:sequence></xsd:complexType></xsd:schema>");
-  }
+  OpenRowsetRoot(out, columns, elements, schema, leading);
   if (with_data) {
     int64_t rows = 1;
     for (int axis = 1; axis < axis_count; ++axis) rows *= axes->Item(axis)->GetPositions()->Count();
@@ -318,20 +326,7 @@ void WriteTabular(XmlWriter& out, const provider::CellsetData& data, bool schema
 void WriteTabularRows(XmlWriter& out, const provider::TabularData& rows, bool schema, bool with_data) {
   std::vector<std::string> elements;
   for (const std::string& column : rows.columns) elements.push_back(EncodeName(column));
-  out.Raw("<root xmlns=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
-          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">");
-  if (schema) {
-    out.Raw("<xsd:schema targetNamespace=\"urn:schemas-microsoft-com:xml-analysis:rowset\" "
-            "xmlns:sql=\"urn:schemas-microsoft-com:xml-sql\" elementFormDefault=\"qualified\">"
-            "<xsd:element name=\"root\"><xsd:complexType><xsd:sequence minOccurs=\"0\" maxOccurs=\"unbounded\">"
-            "<xsd:element name=\"row\" type=\"row\"/></xsd:sequence></xsd:complexType></xsd:element>"
-            "<xsd:complexType name=\"row\"><xsd:sequence>");
-    for (size_t index = 0; index < elements.size(); ++index) {
-      out.Raw("<xsd:element minOccurs=\"0\" name=\"").Raw(elements[index]).Raw("\" sql:field=\"")
-          .Text(rows.columns[index]).Raw("\"/>");
-    }
-    out.Raw("</xsd:sequence></xsd:complexType></xsd:schema>");
-  }
+  OpenRowsetRoot(out, rows.columns, elements, schema, 0);
   if (with_data) {
     std::string type, text;
     for (size_t row = 0; row < rows.rows.size() && !out.failed(); ++row) {

@@ -106,6 +106,21 @@ SqlCellReader::SqlCellReader(const Store& store, detail::RelationSql fact, std::
     : store_(store), fact_(std::move(fact)), hierarchies_(std::move(hierarchies)),
       aggregates_(std::move(aggregates)), options_(options), cache_(options.max_cached_cells) {}
 
+const Member* SqlCellReader::RestrictingMember(const Coordinate& coordinate, const TupleFilter* filter,
+                                               size_t position) const {
+  const Member* member = coordinate[position];
+  if (IsAggregate(member)) return nullptr;
+  if (filter &&
+      std::binary_search(filter->hierarchies.begin(), filter->hierarchies.end(), static_cast<int32_t>(position))) {
+    return nullptr;  // the filter's tuples decide this hierarchy
+  }
+  if (&member->level->hierarchy() != hierarchies_[position]) {
+    throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
+                      hierarchies_[position]->unique_name() + ".");
+  }
+  return member;
+}
+
 SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& request) const {
   if (!request.measure || aggregates_.count(request.measure) == 0) {
     throw EngineError("A cell was asked for a measure that is not a stored measure of this cube.");
@@ -115,16 +130,8 @@ SqlCellReader::Pending SqlCellReader::Locate(size_t index, const CellRequest& re
   }
   Pending cell{index, CellKey{request.measure, {}, {}}, {}, request.filter};
   for (size_t position = 0; position < hierarchies_.size(); ++position) {
-    const Member* member = (*request.coordinate)[position];
-    if (IsAggregate(member)) continue;
-    if (request.filter && std::binary_search(request.filter->hierarchies.begin(), request.filter->hierarchies.end(),
-                                             static_cast<int32_t>(position))) {
-      continue;  // the filter's tuples decide this hierarchy
-    }
-    if (&member->level->hierarchy() != hierarchies_[position]) {
-      throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
-                        hierarchies_[position]->unique_name() + ".");
-    }
+    const Member* member = RestrictingMember(*request.coordinate, request.filter, position);
+    if (!member) continue;
     cell.key.levels.push_back(static_cast<int32_t>(position));
     // Parent-child members of every depth share one column, and so one query.
     cell.key.levels.push_back(ParentChildLevel(*hierarchies_[position]) ? member->level->depth() : member->depth());

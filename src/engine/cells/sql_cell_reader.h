@@ -78,6 +78,10 @@ class SqlCellReader final : public CellReader {
   struct Plan;
   // Where request `index` lies; throws ComError for a request that does not fit the cube.
   Pending Locate(size_t index, const CellRequest& request) const;
+  // The member of `coordinate` at `position` that restricts the fact rows:
+  // nullptr for an all member or a hierarchy whose values `filter`'s tuples
+  // decide. Throws EngineError for a member of another hierarchy.
+  const Member* RestrictingMember(const Coordinate& coordinate, const TupleFilter* filter, size_t position) const;
   // Answers what it can of `group` from `segments`, removing those cells from it.
   void RollUp(Group& group, const std::vector<std::shared_ptr<const Segment>>& segments, std::span<CellValue> values);
   void Answer(Group& group, std::span<CellValue> values, Deadline deadline);

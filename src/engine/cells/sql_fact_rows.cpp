@@ -58,16 +58,8 @@ RowSet SqlCellReader::ReadFactRows(const FactRowsRequest& request, Deadline dead
   TupleFilter cell;
   std::vector<const Member*> tuple;
   for (size_t position = 0; position < hierarchies_.size(); ++position) {
-    const Member* member = (*request.coordinate)[position];
-    if (!member || member->is_all || member->level->is_all()) continue;
-    if (request.filter && std::binary_search(request.filter->hierarchies.begin(), request.filter->hierarchies.end(),
-                                             static_cast<int32_t>(position))) {
-      continue;  // the filter's tuples decide this hierarchy
-    }
-    if (&member->level->hierarchy() != hierarchies_[position]) {
-      throw EngineError("The member " + member->unique_name + " is not of the hierarchy " +
-                        hierarchies_[position]->unique_name() + ".");
-    }
+    const Member* member = RestrictingMember(*request.coordinate, request.filter, position);
+    if (!member) continue;
     cell.hierarchies.push_back(static_cast<int32_t>(position));
     tuple.push_back(member);
   }

@@ -46,22 +46,13 @@ void WriteViewOptions(PageWriter& page, const WebFileSystem& store, const std::v
                       const std::string& folder, const std::string& view) {
   page.Line("                if(olbxView != null) {");
   // The folder was there a moment ago; should it vanish now, its view list is simply empty.
-  std::vector<scripting::File> files;
+  std::vector<std::string> views;
   try {
-    files = store.GetFolder(FolderPath(names, names.size())).Files();
+    views = ReadableViewNames(store, store.GetFolder(FolderPath(names, names.size())));
   } catch (const ComError&) {
   }
-  const std::string extension = store.FileExtension();
-  for (const scripting::File& file : files) {
-    const std::string file_name = file.Name();
-    if (!EqualsIgnoreCase(scripting::FileSystemObject::GetExtensionName(file_name), extension)) continue;
-    // Only views that can be read are offered.
-    try {
-      file.OpenAsTextStream().Close();
-    } catch (const ComError&) {
-      continue;
-    }
-    const std::string base = JavaScriptStringEncode(scripting::FileSystemObject::GetBaseName(file_name));
+  for (const std::string& name : views) {
+    const std::string base = JavaScriptStringEncode(name);
     page.Line("                    objOption = createOption(wndParams.document, \"" + base + "\", \"" + base + "\");");
     page.Line("                    olbxView.options[olbxView.options.length] = objOption;");
   }

@@ -5,13 +5,13 @@
 // With --store clickhouse it first writes DIR/store.conf naming the cluster;
 // the --fact tables are spread over its servers, the others copied to each.
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 
 #include "engine/store/store_config.h"
 #include "platform/com/com_error.h"
 #include "tools/common/command_line.h"
+#include "tools/common/store_choice.h"
 #include "tools/load/table_loader.h"
 
 int main(int argc, char** argv) {
@@ -38,16 +38,9 @@ int main(int argc, char** argv) {
     tables.push_back({argument.substr(0, equals), argument.substr(equals + 1)});
   }
   std::filesystem::path folder = command_line.Value("--catalog-dir");
-  if (command_line.Has("--store")) {
-    if (command_line.Value("--store") != "clickhouse" || command_line.Value("--url").empty()) {
-      std::cerr << "orvex-load: --store takes 'clickhouse', with --url.\n";
-      return 2;
-    }
-    std::string conf = "store = clickhouse\nurl = " + command_line.Value("--url") + "\n";
-    if (command_line.Has("--database")) conf += "database = " + command_line.Value("--database") + "\n";
-    if (command_line.Has("--cluster")) conf += "cluster = " + command_line.Value("--cluster") + "\n";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "store.conf", std::ios::binary) << conf;
+  if (std::string error = orvex::tools::WriteStoreChoice(command_line, folder); !error.empty()) {
+    std::cerr << "orvex-load: " << error << "\n";
+    return 2;
   }
   // ClickHouse has no transactions: after a failure there, what loaded stays.
   std::string outcome = "No table was changed.";

@@ -6,12 +6,12 @@
 // the sales are spread over the servers listed (every shard of the cluster).
 // With --if-missing it does nothing when the data already holds that scale.
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <string>
 
 #include "platform/com/com_error.h"
 #include "tools/common/command_line.h"
+#include "tools/common/store_choice.h"
 #include "tools/sample/sample_generator.h"
 
 int main(int argc, char** argv) {
@@ -33,16 +33,9 @@ int main(int argc, char** argv) {
     std::cerr << "The scale must be a number, not '" << command_line.Value("--scale") << "'.\n";
     return 2;
   }
-  if (command_line.Has("--store")) {
-    if (command_line.Value("--store") != "clickhouse" || command_line.Value("--url").empty()) {
-      std::cerr << "orvex-sample: --store takes 'clickhouse', with --url.\n";
-      return 2;
-    }
-    std::string conf = "store = clickhouse\nurl = " + command_line.Value("--url") + "\n";
-    if (command_line.Has("--database")) conf += "database = " + command_line.Value("--database") + "\n";
-    if (command_line.Has("--cluster")) conf += "cluster = " + command_line.Value("--cluster") + "\n";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "store.conf", std::ios::binary) << conf;
+  if (std::string error = orvex::tools::WriteStoreChoice(command_line, folder); !error.empty()) {
+    std::cerr << "orvex-sample: " << error << "\n";
+    return 2;
   }
   if (command_line.Has("--if-missing")) {
     if (auto recorded = SampleGenerator::RecordedScale(folder); recorded && *recorded == scale) {

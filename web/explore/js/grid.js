@@ -200,7 +200,10 @@ export class PivotGrid {
     const cell = event.target.closest('.grid-cell');
     if (cell) {
       this.active = { row: Number(cell.dataset.row), column: Number(cell.dataset.column) };
-      this.render();
+      // Marked in place: drawn anew, the cell would be another element, and
+      // the second click of a double click would not reach the first's.
+      for (const marked of this.canvas.querySelectorAll('.active')) marked.classList.remove('active');
+      cell.classList.add('active');
     }
   }
 
