@@ -114,7 +114,8 @@ TEST(ClickHouseStoreConfigTest, ReadsItsSettingsAndNeverShowsThePassword) {
       {"store = clickhouse\nurl = http://h:1\ndbname = x\n", "unknown setting 'dbname'"},
       {"store = clickhouse\nurl = http://h:1\npassword_file = /no/such/secret\n", "password_file cannot be read"},
   };
-  for (const auto& [text, expected] : wrong) {
+  for (const auto& [text_of_case, expected] : wrong) {
+    const char* text = text_of_case;  // a lambda cannot capture a structured binding in C++17 compilers
     SCOPED_TRACE(text);
     std::string message = Description([&] { (void)StoreConfig::Parse(text); });
     EXPECT_NE(message.find(expected), std::string::npos) << message;
