@@ -90,7 +90,8 @@ TEST(ExportCallTest, XlsxNumberFormatsComeWithTheStatementUnlessItChoseItsCellPr
     SCOPED_TRACE(c.name);
     ApiResponse response = Export("xlsx", {{"mdx", c.mdx}});
     ASSERT_EQ(response.status, 200) << response.body;
-    const testing::SheetCell* cell = testing::ReadXlsx(response.body).Find(1, 1);
+    const auto sheet = testing::ReadXlsx(response.body);  // the cell lives in it
+    const testing::SheetCell* cell = sheet.Find(1, 1);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->number_format, c.unit_sales_format);
   }
