@@ -13,7 +13,10 @@
 # which the store keeps as it keeps any value chosen for its connections.
 # Both catalogs are measured in the same runs of orvex_bench, in turn, so a
 # busy spell of the machine touches both alike. Prints orvex_bench's table
-# and writes bench/results/warehouse.json.
+# and writes bench/results/warehouse.json; then, since the suite's statements
+# all read every sale, a narrow one (store cities in one month, where an
+# index can skip the rest of the year) through orvex-mdx in a fresh process,
+# before and after in turn, the median of BENCH_RUNS.
 set -euo pipefail
 build_dir=${1:-build}
 cd "$(dirname "$0")/../.."
@@ -21,7 +24,7 @@ scales=${BENCH_WAREHOUSE_SCALES:-10 100}
 runs=${BENCH_RUNS:-5}
 data=bench/data/warehouse
 schema=data/catalogs/Sample/schema.xml
-cmake --build "$build_dir" --target orvex_bench orvex-sample -j "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target orvex_bench orvex-sample orvex-mdx -j "$(nproc)" >/dev/null
 bin=$build_dir/bin
 
 # The server is kept between runs when asked, since loading scale 100 takes minutes.
@@ -67,4 +70,26 @@ mkdir -p "$data/work" bench/results
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 "$bin/orvex_bench" suite "${roots[@]}" --server "$bin/orvex-server" --web-root web --work "$data/work" \
   --out bench/results/warehouse.json --runs "$runs"
+
+narrow="SELECT {[Measures].[Unit Sales]} ON 0, NON EMPTY [Store].[Store City].Members ON 1 FROM [Sales] WHERE ([Time].[1997].[Q1].[1])"
+# Milliseconds of one fresh orvex-mdx run of the narrow statement on catalog root $1.
+narrow_ms() {
+  local start end
+  start=$(date +%s%N)
+  "$bin/orvex-mdx" --catalogs "$1" "$narrow" >/dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+echo
+printf '%-44s %6s %12s %12s %7s\n' "one month, store cities (orvex-mdx, ms)" scale before after ratio
+for scale in $scales; do
+  plain=() indexed=()
+  for _ in $(seq 1 "$runs"); do
+    plain+=("$(narrow_ms "$data/s${scale}_plain")")
+    indexed+=("$(narrow_ms "$data/s$scale")")
+  done
+  b=$(printf '%s\n' "${plain[@]}" | median) a=$(printf '%s\n' "${indexed[@]}" | median)
+  printf '%-44s %6s %12s %12s %7.2f\n' "" "$scale" "$b" "$a" "$(awk -v a="$a" -v b="$b" 'BEGIN { print (a > 0 ? b / a : 0) }')"
+done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
