@@ -276,16 +276,20 @@ PostgresConnection PostgresConnection::Open(const PostgresSettings& settings) {
   // A cell statement scans the whole fact table; workers share the scan and
   // the aggregation. Raised to a few, never past what the server can start
   // (max_worker_processes, max_parallel_workers), and left alone where it is
-  // higher already or switched off (0). A server without parallel query
-  // refuses the statement; the connection works as before.
+  // higher already, switched off (0), or chosen for these connections: by
+  // the catalog's `options`, PGOPTIONS, or the role's or database's own
+  // settings (ALTER ROLE/DATABASE ... SET), since whoever set it there meant
+  // this client. A server without parallel query refuses the statement; the
+  // connection works as before.
   try {
     connection.Execute(
-        "SELECT set_config('max_parallel_workers_per_gather', CASE WHEN now_value = 0 THEN now_value "
-        "ELSE greatest(now_value, least(" +
+        "SELECT set_config('max_parallel_workers_per_gather', CASE WHEN now_value = 0 OR source IN ('client', "
+        "'user', 'database', 'database user') THEN now_value ELSE greatest(now_value, least(" +
         std::to_string(kParallelWorkers) +
         ", current_setting('max_worker_processes')::int, "
         "coalesce(current_setting('max_parallel_workers', true)::int, 1024))) END::text, false) "
-        "FROM (SELECT current_setting('max_parallel_workers_per_gather')::int AS now_value) AS setting");
+        "FROM (SELECT setting::int AS now_value, source FROM pg_settings "
+        "WHERE name = 'max_parallel_workers_per_gather') AS setting");
   } catch (const ComError&) {
     if (!connection.IsOpen()) throw;
   }
