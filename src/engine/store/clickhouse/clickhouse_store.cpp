@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/common/engine_error.h"
+#include "engine/store/clickhouse/clickhouse_shard_local.h"
 
 namespace orvex::engine {
 namespace {
@@ -133,12 +134,42 @@ std::vector<std::string> ClickHouseStore::Columns(const std::string& schema, con
     std::lock_guard lock(columns_mutex_);
     if (auto found = columns_.find(key); found != columns_.end()) return found->second;
   }
-  RowSet rows = Query("DESCRIBE TABLE " + (schema.empty() ? "" : QuoteIdentifier(schema) + ".") + QuoteIdentifier(name));
+  RowSet rows = Query("DESCRIBE TABLE " + Qualified(schema, name));
   std::vector<std::string> columns;
   for (size_t row = 0; row < rows.row_count(); ++row) columns.push_back(ToText(rows.at(row, 0)));
   std::lock_guard lock(columns_mutex_);
   columns_[key] = columns;
   return columns;
+}
+
+std::string ClickHouseStore::Qualified(const std::string& schema, const std::string& name) const {
+  // Named in full: a shard runs the subqueries it is sent in its own default database.
+  const std::string& database = schema.empty() ? settings_.database : schema;
+  return (database.empty() ? "" : QuoteIdentifier(database) + ".") + QuoteIdentifier(name);
+}
+
+int64_t ClickHouseStore::RowCount(const FromTable& table) const {
+  auto key = std::make_pair(table.schema, table.name);
+  {
+    std::lock_guard lock(columns_mutex_);
+    if (auto found = row_counts_.find(key); found != row_counts_.end()) return found->second;
+  }
+  RowSet rows = Query("SELECT count() FROM " + Qualified(table.schema, table.name));
+  double count = 0;
+  if (rows.row_count() != 1 || !ToDouble(rows.at(0, 0), count)) count = 0;
+  std::lock_guard lock(columns_mutex_);
+  row_counts_[key] = static_cast<int64_t>(count);
+  return static_cast<int64_t>(count);
+}
+
+std::string ClickHouseStore::GroupedSelectSql(const GroupedSelect& select) const {
+  ShardLocalContext context{settings_.database,
+                            [this](const std::vector<FromTable>& tables, const std::vector<FromLink>& links) {
+                              return FromClause(tables, links);
+                            },
+                            [this](const FromTable& table) { return RowCount(table); }};
+  if (auto sql = ShardLocalSelectSql(select, context)) return *sql;
+  return Store::GroupedSelectSql(select);
 }
 
 std::string ClickHouseStore::FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const {
@@ -155,8 +186,7 @@ std::string ClickHouseStore::FromClause(const std::vector<FromTable>& tables, co
     for (const auto& column : Columns(table.schema, table.name)) {
       renamed += (renamed.empty() ? "" : ", ") + QuoteIdentifier(column) + " AS " + QuoteColumn(table.alias, column);
     }
-    renamed = "(SELECT " + renamed + " FROM " +
-              (table.schema.empty() ? "" : QuoteIdentifier(table.schema) + ".") + QuoteIdentifier(table.name) + ")";
+    renamed = "(SELECT " + renamed + " FROM " + Qualified(table.schema, table.name) + ")";
     seen.push_back(table.alias);
     if (index == 0) {
       sql = renamed;
