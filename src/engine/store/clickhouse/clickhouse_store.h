@@ -56,7 +56,8 @@ class ClickHouseStore final : public Store {
   // The columns of a table, in their order; read once. Throws ComError when
   // the table does not exist.
   std::vector<std::string> Columns(const std::string& schema, const std::string& name) const;
-  // The rows of a table, read once; a guess that only orders joins.
+  // The rows of a table as the server's metadata counts them, read once
+  // for all tables; a guess that only orders joins.
   int64_t RowCount(const FromTable& table) const;
   std::string Qualified(const std::string& schema, const std::string& name) const;
 
@@ -64,7 +65,9 @@ class ClickHouseStore final : public Store {
   mutable ConnectionPool<ClickHouseConnection> pool_;
   mutable std::mutex columns_mutex_;
   mutable std::map<std::pair<std::string, std::string>, std::vector<std::string>> columns_;  // guarded by columns_mutex_
-  mutable std::map<std::pair<std::string, std::string>, int64_t> row_counts_;  // guarded by columns_mutex_
+  mutable std::mutex row_counts_mutex_;
+  mutable bool row_counts_read_ = false;                                       // guarded by row_counts_mutex_
+  mutable std::map<std::pair<std::string, std::string>, int64_t> row_counts_;  // guarded by row_counts_mutex_
 };
 
 }  // namespace orvex::engine
