@@ -6,8 +6,9 @@
 # server is stopped at the end, also when the suite fails.
 #   scripts/bench.sh [BUILD_DIR]
 # Environment: BENCH_SCALES (default "1 10 100"), BENCH_POSTGRES_SCALE (10;
-# empty for none), BENCH_RUNS (5), BENCH_HTTP_SECONDS (5), BENCH_SOAK_SECONDS
-# (600: the host's soak with 8 clients; 0 skips it).
+# empty for none), BENCH_CLICKHOUSE_SCALE (100: bench/clickhouse/run.sh on a
+# two-shard cluster; empty for none), BENCH_RUNS (5), BENCH_HTTP_SECONDS (5),
+# BENCH_SOAK_SECONDS (600: the host's soak with 8 clients; 0 skips it).
 set -euo pipefail
 build_dir=${1:-build}
 cd "$(dirname "$0")/.."
@@ -57,6 +58,13 @@ smallest=$(printf '%s\n' $scales | sort -g | head -1)
 # that changes a view of about 1,000 cells.
 node bench/explore/explore_bench.mjs --server "$bin/orvex-server" --catalogs "$data/duckdb-$smallest" --web-root web \
   --runs "$runs" --out bench/results/explore.json
+
+# The ClickHouse store on a two-shard cluster of this machine against
+# hand-written SQL and against DuckDB; its data is loaded once and kept.
+clickhouse_scale=${BENCH_CLICKHOUSE_SCALE-100}
+if [ -n "$clickhouse_scale" ]; then
+  BENCH_CLICKHOUSE_SCALE=$clickhouse_scale BENCH_RUNS=$runs bench/clickhouse/run.sh "$build_dir"
+fi
 
 # The host: what compression costs each view page, then the soak of mixed
 # pages, saves and statements on the smallest scale.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A throw-away two-shard ClickHouse cluster for the tests and the benchmarks.
-#   scripts/ch_cluster.sh start STATE_DIR
+#   scripts/ch_cluster.sh start STATE_DIR [DATA_DIR]
 #   scripts/ch_cluster.sh stop STATE_DIR
 # start: two clickhouse-server processes on free loopback ports, each with
 # its own data folder under a fresh temporary folder, and a remote_servers
@@ -9,6 +9,9 @@
 # holds the two servers' HTTP addresses, comma-separated (the first is where
 # statements go), and STATE_DIR/cluster the cluster's name.
 # A cluster left over from an earlier run in STATE_DIR is stopped first.
+# With DATA_DIR the servers keep their folders there instead, and stop
+# leaves them: the next start on it finds the tables loaded before (the
+# benchmarks load their data once).
 # stop: stops both servers and removes their folder; safe to run twice.
 #   scripts/ch_cluster.sh stop-shard STATE_DIR N   (kills shard N, 1 or 2, at once)
 #   scripts/ch_cluster.sh start-shard STATE_DIR N  (starts it again on its ports)
@@ -17,7 +20,7 @@ set -euo pipefail
 command=${1:-}
 state=${2:-}
 if [ -z "$command" ] || [ -z "$state" ]; then
-  echo "usage: $0 start|stop STATE_DIR" >&2
+  echo "usage: $0 start STATE_DIR [DATA_DIR] | stop STATE_DIR" >&2
   exit 2
 fi
 server_bin=$(command -v clickhouse-server || echo /usr/sbin/clickhouse-server)
@@ -72,7 +75,12 @@ case "$command" in
     mkdir -p "$state"
     state=$(cd "$state" && pwd)
     stop_cluster
-    server=$(mktemp -d "${TMPDIR:-/tmp}/orvex-ch.XXXXXX")
+    if [ -n "${3:-}" ]; then
+      mkdir -p "$3"
+      server=$(cd "$3" && pwd)
+    else
+      server=$(mktemp -d "${TMPDIR:-/tmp}/orvex-ch.XXXXXX")
+    fi
     echo "$server" > "$state/server_dir"
     http=() tcp=()
     for shard in 1 2; do

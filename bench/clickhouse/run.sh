@@ -3,11 +3,17 @@
 # ClickHouse SQL for the same cells, and against the DuckDB store.
 #   bench/clickhouse/run.sh [BUILD_DIR]
 # Environment: BENCH_CLICKHOUSE_SCALE (default 10), BENCH_RUNS (5).
-# Starts a throw-away cluster (scripts/ch_cluster.sh), loads the sample at
-# that scale into it and into DuckDB (kept in bench/data), and for each
-# statement prints the best of BENCH_RUNS: the whole statement through
-# orvex-mdx on either store (a fresh process: members loaded, cells cold),
-# the engine's grouped SELECT on the cluster, and the hand-written SQL.
+# Starts a two-shard cluster whose servers keep their folders in
+# bench/data/clickhouse/servers: the sample at a scale is loaded into its own
+# database there once, and the DuckDB catalog of that scale made once, like
+# the other scales of make bench. For each statement it prints medians of
+# BENCH_RUNS runs, the stores and the hand-written SQL taken in turn, so that
+# other work on the machine weighs on all alike:
+#   cold   the statement in a session that has its members but no cells (engine_bench)
+#   warm   the same statement again in that session
+#   sql    the slowest grouped SELECT the engine sends for it (ORVEX_SQL_TRACE)
+#   hand   hand-written ClickHouse SQL for the same cells (curl's total time)
+#   ratio  sql / hand, and the ClickHouse store's cold / DuckDB's
 set -euo pipefail
 build_dir=${1:-build}
 cd "$(dirname "$0")/../.."
@@ -15,64 +21,78 @@ scale=${BENCH_CLICKHOUSE_SCALE:-10}
 runs=${BENCH_RUNS:-5}
 data=bench/data/clickhouse
 schema=data/catalogs/Sample/schema.xml
-cmake --build "$build_dir" --target orvex-mdx orvex-sample -j "$(nproc)" >/dev/null
+cmake --build "$build_dir" --target orvex-mdx orvex-sample engine_bench -j "$(nproc)" >/dev/null
 bin=$build_dir/bin
 
 trap 'scripts/ch_cluster.sh stop "$data/cluster"' EXIT
-scripts/ch_cluster.sh start "$data/cluster" >/dev/null
+scripts/ch_cluster.sh start "$data/cluster" "$data/servers" >/dev/null
 urls=$(cat "$data/cluster/urls")
 first=${urls%%,*}
-mkdir -p "$data/ch/Sample" "$data/duckdb-$scale/Sample"
-cp "$schema" "$data/ch/Sample/schema.xml"
-cp "$schema" "$data/duckdb-$scale/Sample/schema.xml"
-"$bin/orvex-sample" --catalog-dir "$data/ch/Sample" --store clickhouse --url "$urls" --database sample \
-  --cluster "$(cat "$data/cluster/cluster")" --scale "$scale"
-"$bin/orvex-sample" --catalog-dir "$data/duckdb-$scale/Sample" --scale "$scale" --if-missing
+database=sample_$scale
+ch=$data/ch-$scale
+duck=bench/data/duckdb-$scale
+mkdir -p "$ch/Sample" "$duck/Sample"
+cp "$schema" "$ch/Sample/schema.xml"
+cp "$schema" "$duck/Sample/schema.xml"
+if [ -f "$data/servers/loaded-$scale" ]; then
+  # The servers' ports are new at every start.
+  printf 'store = clickhouse\nurl = %s\ndatabase = %s\ncluster = %s\n' "$urls" "$database" \
+    "$(cat "$data/cluster/cluster")" > "$ch/Sample/store.conf"
+else
+  "$bin/orvex-sample" --catalog-dir "$ch/Sample" --store clickhouse --url "$urls" --database "$database" \
+    --cluster "$(cat "$data/cluster/cluster")" --scale "$scale"
+  touch "$data/servers/loaded-$scale"
+fi
+"$bin/orvex-sample" --catalog-dir "$duck/Sample" --scale "$scale" --if-missing
 
-# Best wall time in ms of running "$@" $runs times.
-best_ms() {
-  local best=""
-  for _ in $(seq 1 "$runs"); do
-    local start end ms
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    ms=$(( (end - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
+# The median of the numbers on standard input.
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print 0; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# "cold warm" in ms of one fresh session over the catalogs in $1 running $2.
+session_ms() {
+  "$bin/engine_bench" --catalogs "$1" --runs 1 --statement "$2" | tail -1 | awk '{ print $(NF - 2), $(NF - 1) }'
 }
 
-# The slowest grouped SELECT the engine sends for a statement, in ms (best of the runs).
+# The slowest grouped SELECT the engine sends for $1, in ms.
 engine_sql_ms() {
-  local best=""
-  for _ in $(seq 1 "$runs"); do
-    local ms
-    ms=$(ORVEX_SQL_TRACE=1 "$bin/orvex-mdx" --catalogs "$data/ch" "$1" 2>&1 >/dev/null |
-      grep 'GROUP BY' | sed 's/^\[orvex sql\] \([0-9.]*\) ms.*/\1/' | sort -g | tail -1)
-    ms=${ms%.*}
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
+  ORVEX_SQL_TRACE=1 "$bin/orvex-mdx" --catalogs "$ch" "$1" 2>&1 >/dev/null |
+    grep 'GROUP BY' | sed 's/^\[orvex sql\] \([0-9.]*\) ms.*/\1/' | sort -g | tail -1
 }
 
-hand() { curl -fsS "$first/" --data-binary "$1"; }
+hand_ms() {
+  curl -fsS -o /dev/null -w '%{time_total}\n' "$first/" --data-binary "${1//DB./$database.}" |
+    awk '{ printf "%.1f\n", $1 * 1000 }'
+}
 
 names=("cities in 1997" "departments by year (snowflake)")
 mdx=(
   "SELECT {[Measures].[Unit Sales], [Measures].[Store Sales]} ON 0, NON EMPTY [Store].[Store City].Members ON 1 FROM [Sales] WHERE ([Time].[1997])"
   "SELECT {[Time].[1997], [Time].[1998]} ON 0, NON EMPTY [Product].[Product Department].Members ON 1 FROM [Sales]"
 )
+# What a person who knows 18.16 would write for the same cells: the fact
+# table read where it lies, so that each shard joins one dimension and sums
+# its rows; filters as IN of a dimension; another dimension joined to the
+# summed rows (one join per SELECT). DB stands for the database: a shard
+# runs its part in its own default database.
 sql=(
-  "SELECT store_state, store_city, sum(unit_sales), sum(store_sales) FROM (SELECT store_id, unit_sales, store_sales FROM sample.sales_fact WHERE time_id IN (SELECT time_id FROM sample.time_by_day WHERE the_year = 1997)) ALL INNER JOIN (SELECT store_id, store_state, store_city FROM sample.store) USING store_id GROUP BY store_state, store_city"
-  "SELECT the_year, product_family, product_department, sum(unit_sales) FROM (SELECT * FROM (SELECT product_id, time_id, unit_sales FROM sample.sales_fact) ALL INNER JOIN (SELECT time_id, the_year FROM sample.time_by_day) USING time_id) ALL INNER JOIN (SELECT product_id, product_family, product_department FROM sample.product ALL INNER JOIN sample.product_class USING product_class_id) USING product_id GROUP BY the_year, product_family, product_department"
+  "SELECT store_state, store_city, sum(unit_sales), sum(store_sales) FROM DB.sales_fact ALL INNER JOIN (SELECT store_id, store_state, store_city FROM DB.store) USING store_id WHERE time_id IN (SELECT time_id FROM DB.time_by_day WHERE the_year = 1997) GROUP BY store_state, store_city"
+  "SELECT the_year, product_family, product_department, sum(units) FROM (SELECT time_id, product_family, product_department, sum(unit_sales) AS units FROM DB.sales_fact ALL INNER JOIN (SELECT product_id, product_family, product_department FROM DB.product ALL INNER JOIN DB.product_class USING product_class_id) USING product_id GROUP BY time_id, product_family, product_department) ALL INNER JOIN (SELECT time_id, the_year FROM DB.time_by_day) USING time_id GROUP BY the_year, product_family, product_department"
 )
-printf '%-34s %12s %12s %12s %12s %7s\n' "statement (scale $scale)" "mdx ch ms" "mdx duck ms" "engine sql" "hand sql" "ratio"
+echo "ClickHouse, two shards on this machine, scale $scale; medians of $runs runs; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-32s %9s %9s %9s %9s %9s %9s %7s %7s\n' "statement" "cold ms" "warm ms" "sql ms" "hand ms" \
+  "duck cold" "duck warm" "sql/hand" "ch/duck"
 for index in "${!mdx[@]}"; do
-  ch=$(best_ms "$bin/orvex-mdx" --catalogs "$data/ch" "${mdx[$index]}")
-  duck=$(best_ms "$bin/orvex-mdx" --catalogs "$data/duckdb-$scale" "${mdx[$index]}")
-  engine=$(engine_sql_ms "${mdx[$index]}")
-  handwritten=$(best_ms hand "${sql[$index]}")
-  ratio=$(awk -v a="$engine" -v b="$handwritten" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-  printf '%-34s %12s %12s %12s %12s %7s\n' "${names[$index]}" "$ch" "$duck" "$engine" "$handwritten" "$ratio"
+  samples=$(mktemp)
+  for _ in $(seq 1 "$runs"); do
+    read -r ch_cold ch_warm < <(session_ms "$ch" "${mdx[$index]}")
+    read -r duck_cold duck_warm < <(session_ms "$duck" "${mdx[$index]}")
+    echo "$ch_cold $ch_warm $(engine_sql_ms "${mdx[$index]}") $(hand_ms "${sql[$index]}") $duck_cold $duck_warm" >> "$samples"
+  done
+  pick() { awk -v c="$1" '{ print $c }' "$samples" | median; }
+  cold=$(pick 1) warm=$(pick 2) engine=$(pick 3) hand=$(pick 4) duck_cold=$(pick 5) duck_warm=$(pick 6)
+  rm -f "$samples"
+  ratio=$(awk -v a="$engine" -v b="$hand" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  versus=$(awk -v a="$cold" -v b="$duck_cold" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  printf '%-32s %9s %9s %9s %9s %9s %9s %7s %7s\n' "${names[$index]}" "$cold" "$warm" "$engine" "$hand" \
+    "$duck_cold" "$duck_warm" "$ratio" "$versus"
 done

@@ -358,27 +358,18 @@ SqlCellReader::Plan SqlCellReader::MakePlan(const Group& group) {
   if (group.filter) filters.push_back(TupleFilterSql(*group.filter, from, table));
 
   plan.sql_keys = key_columns.size();
-  plan.sql = "SELECT ";
-  for (const auto& column : key_columns) plan.sql += column + ", ";
+  Store::GroupedSelect select;
   for (size_t measure = 0; measure < plan.measures.size(); ++measure) {
     const Measure* asked = plan.measures[measure];
     const std::string* sql = &aggregates_.at(asked);
     if (table) sql = table->aggregates.count(asked) ? &table->aggregates.at(asked) : &table->exact.at(asked);
-    plan.sql += (measure > 0 ? ", " : "") + *sql;
+    select.aggregates.push_back(*sql);
   }
-  plan.sql += " FROM " + from.FromClause(store_);
-  for (size_t index = 0; index < filters.size(); ++index) {
-    plan.sql += (index == 0 ? " WHERE " : " AND ") + filters[index];
-  }
-  if (key_columns.empty()) {
-    // Without grouping an empty fact table would still give one row of NULLs and zero counts.
-    plan.sql += " HAVING COUNT(*) > 0";
-  } else {
-    plan.sql += " GROUP BY ";
-    for (size_t index = 0; index < key_columns.size(); ++index) {
-      plan.sql += (index == 0 ? "" : ", ") + store_.SelectListKey(index + 1, key_columns[index]);
-    }
-  }
+  select.keys = std::move(key_columns);
+  select.tables = from.tables();
+  select.links = from.conditions();
+  select.filters = std::move(filters);
+  plan.sql = store_.GroupedSelectSql(select);
   return plan;
 }
 

@@ -85,6 +85,28 @@ std::string Store::FromClause(const std::vector<FromTable>& tables, const std::v
   return sql;
 }
 
+std::string Store::GroupedSelectSql(const GroupedSelect& select) const {
+  std::string sql = "SELECT ";
+  for (const auto& key : select.keys) sql += key + ", ";
+  for (size_t index = 0; index < select.aggregates.size(); ++index) {
+    sql += (index > 0 ? ", " : "") + select.aggregates[index];
+  }
+  sql += " FROM " + FromClause(select.tables, select.links);
+  for (size_t index = 0; index < select.filters.size(); ++index) {
+    sql += (index == 0 ? " WHERE " : " AND ") + select.filters[index];
+  }
+  if (select.keys.empty()) {
+    // Without grouping an empty fact table would still give one row of NULLs and zero counts.
+    sql += " HAVING COUNT(*) > 0";
+  } else {
+    sql += " GROUP BY ";
+    for (size_t index = 0; index < select.keys.size(); ++index) {
+      sql += (index == 0 ? "" : ", ") + SelectListKey(index + 1, select.keys[index]);
+    }
+  }
+  return sql;
+}
+
 RowSet TraceQuery(std::string_view sql, const std::function<RowSet()>& query) {
   static const bool trace = std::getenv("ORVEX_SQL_TRACE") != nullptr;
   if (!trace) return query();

@@ -69,6 +69,20 @@ class Store {
   // Throws ComError when the store cannot join them.
   virtual std::string FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const;
 
+  // One grouped aggregate statement in parts, as the cell reader asks it;
+  // texts are quoted for this store already.
+  struct GroupedSelect {
+    std::vector<std::string> keys;        // grouped by, first in the select list
+    std::vector<std::string> aggregates;  // after the keys
+    std::vector<FromTable> tables;        // the fact table first
+    std::vector<FromLink> links;
+    std::vector<std::string> filters;     // all must hold
+  };
+  // The statement: SELECT keys, aggregates FROM FromClause WHERE filters
+  // GROUP BY keys; without keys HAVING COUNT(*) > 0, so that no fact row
+  // gives no row. A store may arrange it otherwise for the same rows.
+  virtual std::string GroupedSelectSql(const GroupedSelect& select) const;
+
  protected:
   // The literal of a finite double, given its shortest exact digits.
   virtual std::string RealLiteral(std::string_view digits) const;

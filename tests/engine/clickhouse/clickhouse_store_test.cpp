@@ -13,6 +13,7 @@
 #include "engine/catalog/data_sources.h"
 #include "engine/provider/cellset_text.h"
 #include "engine/provider/engine_session.h"
+#include "engine/store/clickhouse/clickhouse_shard_local.h"
 #include "engine/store/clickhouse/clickhouse_store.h"
 #include "engine/store/clickhouse/clickhouse_table_copy.h"
 #include "engine/store/duckdb/duckdb_database.h"
@@ -94,6 +95,79 @@ TEST(ClickHouseQuotingTest, RenamesNoStatementUsesAreLeftOutOfTableSubqueries) {
   for (const auto& [sql, expected] : cases) {
     SCOPED_TRACE(sql);
     EXPECT_EQ(PruneRenamedColumns(sql), expected);
+  }
+}
+
+// A star over the fact `f`: days `t` (the largest dimension), stores `s`, and
+// products `p` under classes `c` (a snowflake). A dimension's FROM clause
+// is shown as <its aliases>, so that the statement's shape stays readable.
+std::optional<std::string> ShardLocal(std::vector<std::string> keys, std::vector<std::string> aggregates,
+                                      std::vector<std::string> filters, const std::vector<std::string>& joined) {
+  Store::GroupedSelect select{std::move(keys), std::move(aggregates), {{"f", "", "", "f"}}, {}, std::move(filters)};
+  const std::map<std::string, Store::FromLink> links = {
+      {"t", {"f", "t", "`f.t_id` = `t.id`"}},
+      {"s", {"s", "f", "`s.id` = `f.s_id`"}},
+      {"p", {"f", "p", "`f.p_id` = `p.id`"}},
+      {"c", {"p", "c", "`p.c_id` = `c.id`"}},
+  };
+  for (const auto& alias : joined) {
+    select.tables.push_back({alias, "", "", alias});
+    select.links.push_back(links.at(alias));
+  }
+  const std::map<std::string, int64_t> rows = {{"t", 730}, {"s", 25}, {"p", 1560}, {"c", 110}};
+  ShardLocalContext context{"db",
+                            [](const std::vector<Store::FromTable>& tables, const std::vector<Store::FromLink>&) {
+                              std::string aliases;
+                              for (const auto& table : tables) aliases += (aliases.empty() ? "" : " ") + table.alias;
+                              return "<" + aliases + ">";
+                            },
+                            [&](const Store::FromTable& table) { return rows.at(table.alias); }};
+  return ShardLocalSelectSql(select, context);
+}
+
+TEST(ClickHouseShardLocalTest, TheShardsJoinFilterAndAggregateAndTheFirstServerOnlyMerges) {
+  // One dimension grouped by: the whole statement runs on the shards over the
+  // fact table itself; the other dimension's filter is an IN of a table each shard holds.
+  EXPECT_EQ(ShardLocal({"`s.city`"}, {"SUM(`f.sales`)", "COUNT(DISTINCT `f.customer`)"},
+                       {"`t.year` IN (1997)", "`s.city` IN ('Salem', 'it`s')"}, {"t", "s"}),
+            "SELECT `s.city`, SUM(`sales`), COUNT(DISTINCT `customer`) FROM `db`.`f` ALL INNER JOIN <s> "
+            "ON `s.id` = `s_id` WHERE `s.city` IN ('Salem', 'it`s') AND `t_id` IN (SELECT `t.id` FROM <t> WHERE "
+            "`t.year` IN (1997)) GROUP BY `s.city`");
+  // Two grouped by: the larger joined on the shards, summed there per key of
+  // the other, which is joined after to the partial sums; its filter is
+  // pushed to the shards as an IN and kept for the join.
+  EXPECT_EQ(ShardLocal({"`t.year`", "`s.city`"}, {"SUM(`f.sales`)", "COUNT(DISTINCT `f.customer`)"},
+                       {"`t.year` IN (1997)", "`s.city` IN ('Salem')"}, {"t", "s"}),
+            "SELECT `t.year`, `s.city`, sumMerge(`orvex_partial_1`), uniqExactMerge(`orvex_partial_2`) FROM "
+            "(SELECT `t.year`, `s_id` AS `f.s_id`, sumState(`sales`) AS `orvex_partial_1`, "
+            "uniqExactState(`customer`) AS `orvex_partial_2` FROM `db`.`f` ALL INNER JOIN <t> ON `t_id` = `t.id` "
+            "WHERE `t.year` IN (1997) AND `s_id` IN (SELECT `s.id` FROM <s> WHERE `s.city` IN ('Salem')) "
+            "GROUP BY `t.year`, `s_id`) ALL INNER JOIN <s> ON `s.id` = `f.s_id` WHERE `s.city` IN ('Salem') "
+            "GROUP BY `t.year`, `s.city`");
+  // A snowflake is one dimension, joined whole; no key at all still gives no row for no fact row.
+  EXPECT_EQ(ShardLocal({"`c.family`"}, {"MAX(`f.sales`)"}, {}, {"p", "c"}),
+            "SELECT `c.family`, MAX(`sales`) FROM `db`.`f` ALL INNER JOIN (SELECT * FROM <p c>) ON `p_id` = `p.id` "
+            "GROUP BY `c.family`");
+  EXPECT_EQ(ShardLocal({}, {"SUM(`f.sales`)"}, {"`s.city` IN ('Salem')"}, {"s"}),
+            "SELECT SUM(`sales`) FROM `db`.`f` WHERE `s_id` IN (SELECT `s.id` FROM <s> WHERE `s.city` IN ('Salem')) "
+            "HAVING COUNT(*) > 0");
+}
+
+TEST(ClickHouseShardLocalTest, ShapesItCannotKeepExactAreLeftToTheFirstServer) {
+  const struct {
+    const char* name;
+    std::vector<std::string> keys, aggregates, filters, joined;
+  } cases[] = {
+      {"a tuple filter over two dimensions, one not grouped by",
+       {"`s.city`"}, {"SUM(`f.sales`)"}, {"((`s.city` IN ('a') AND `t.year` IN (1997)) OR `s.city` IN ('b'))"},
+       {"t", "s"}},
+      {"an aggregate it cannot carry over a late join",
+       {"`t.year`", "`s.city`"}, {"SUM(`f.sales`) / SUM(`f.cost`)"}, {}, {"t", "s"}},
+      {"aggregates over two dimensions", {"`t.year`"}, {"SUM(`t.days`)", "SUM(`s.sqft`)"}, {}, {"t", "s"}},
+  };
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.name);
+    EXPECT_EQ(ShardLocal(one.keys, one.aggregates, one.filters, one.joined), std::nullopt);
   }
 }
 

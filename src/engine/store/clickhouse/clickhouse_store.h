@@ -43,6 +43,9 @@ class ClickHouseStore final : public Store {
   std::string QuoteColumn(std::string_view alias, std::string_view column) const override;
   std::string SelectListKey(size_t position, const std::string& expression) const override;
   std::string FromClause(const std::vector<FromTable>& tables, const std::vector<FromLink>& links) const override;
+  // Arranged so that the shards join and aggregate their own fact rows (see
+  // ShardLocalSelectSql); a statement of another shape is joined on the first server.
+  std::string GroupedSelectSql(const GroupedSelect& select) const override;
 
   size_t open_connections() const { return pool_.open(); }
 
@@ -53,11 +56,18 @@ class ClickHouseStore final : public Store {
   // The columns of a table, in their order; read once. Throws ComError when
   // the table does not exist.
   std::vector<std::string> Columns(const std::string& schema, const std::string& name) const;
+  // The rows of a table as the server's metadata counts them, read once
+  // for all tables; a guess that only orders joins.
+  int64_t RowCount(const FromTable& table) const;
+  std::string Qualified(const std::string& schema, const std::string& name) const;
 
   ClickHouseSettings settings_;
   mutable ConnectionPool<ClickHouseConnection> pool_;
   mutable std::mutex columns_mutex_;
   mutable std::map<std::pair<std::string, std::string>, std::vector<std::string>> columns_;  // guarded by columns_mutex_
+  mutable std::mutex row_counts_mutex_;
+  mutable bool row_counts_read_ = false;                                       // guarded by row_counts_mutex_
+  mutable std::map<std::pair<std::string, std::string>, int64_t> row_counts_;  // guarded by row_counts_mutex_
 };
 
 }  // namespace orvex::engine

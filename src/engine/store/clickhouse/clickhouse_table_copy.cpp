@@ -101,10 +101,17 @@ std::vector<int64_t> CopyTablesToClickHouse(DuckDbConnection& source, const std:
       }
     }
     int64_t copied = 0;
-    while (true) {
-      RowSet rows = source.Query("SELECT * FROM " + QuoteStandardIdentifier(table) + " ORDER BY rowid LIMIT " +
-                                 std::to_string(kBatchRows) + " OFFSET " + std::to_string(copied));
-      if (rows.row_count() == 0) break;
+    // Batches by ranges of rowid: an OFFSET would sort and skip every row
+    // before it again for each batch, which made large tables load in
+    // quadratic time.
+    RowSet bounds = source.Query("SELECT min(rowid), max(rowid) FROM " + QuoteStandardIdentifier(table));
+    const auto* first_row = std::get_if<int64_t>(&bounds.at(0, 0));
+    const auto* last_row = std::get_if<int64_t>(&bounds.at(0, 1));
+    for (int64_t from = first_row ? *first_row : 0; first_row && last_row && from <= *last_row; from += kBatchRows) {
+      RowSet rows = source.Query("SELECT * FROM " + QuoteStandardIdentifier(table) + " WHERE rowid >= " +
+                                 std::to_string(from) + " AND rowid < " + std::to_string(from + kBatchRows) +
+                                 " ORDER BY rowid");
+      if (rows.row_count() == 0) continue;
       std::vector<std::string> bodies(fact ? servers.size() : 1);
       for (size_t row = 0; row < rows.row_count(); ++row) {
         std::string& body = bodies[fact ? (copied + row) % servers.size() : 0];
@@ -119,7 +126,6 @@ std::vector<int64_t> CopyTablesToClickHouse(DuckDbConnection& source, const std:
         if (!body.empty()) servers[index].Insert("INSERT INTO " + target + " FORMAT TabSeparated", body);
       }
       copied += static_cast<int64_t>(rows.row_count());
-      if (static_cast<int64_t>(rows.row_count()) < kBatchRows) break;
     }
     counts.push_back(copied);
   }
