@@ -75,7 +75,8 @@ ApiResponse ApiService::Handle(const ApiRequest& request) const {
     } catch (const ApiError& error) {
       fail(error.Status(), error.what());
     } catch (const ComError& error) {
-      fail(400, error.description());
+      // A name that does not resolve is a missing resource, like an unknown cube.
+      fail(error.number() == errors::kItemNotFound ? 404 : 400, error.description());
     } catch (const std::exception& error) {
       fail(500, error.what());
     }

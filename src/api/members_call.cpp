@@ -121,7 +121,7 @@ void MembersCall(const ApiContext& context, const ApiRequest& request, ApiRespon
   provider::Session& session = connection->GetSession();
 
   if (request.params.count("search")) {
-    provider::MemberSearch search{cube_name, hierarchy, level, request.params.at("search"), offset, limit};
+    provider::MemberSearch search{cube_name, hierarchy, level, request.params.at("search"), offset, limit, parent};
     provider::MemberSearchPage page = session.SearchMembers(catalog, search);
     nlohmann::json listed = nlohmann::json::array();
     for (const auto& member : page.members) listed.push_back(MemberJson(*member));

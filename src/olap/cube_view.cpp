@@ -2,7 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "olap/cell.h"
 #include "olap/cube.h"
 #include "olap/globals.h"
+#include "olap/internal/append.h"
 #include "olap/internal/tessel_error.h"
 #include "olap/internal/xml.h"
 #include "olap/position.h"
@@ -84,6 +87,10 @@ std::shared_ptr<provider::Hierarchy> FindHierarchy(olap::Cube& cube, const std::
 
 ComError DefinitionError(const std::string& message) {
   return detail::TesselError(errors::kInvalidProcedureCall, message);
+}
+ComError NotOnItsAxis(const ViewNamedSet& set, const std::string& hierarchy) {
+  return DefinitionError("The named set " + set.set + " stands for " + hierarchy + ", which is not on axis " +
+                         std::to_string(set.axis) + ".");
 }
 }  // namespace
 
@@ -276,6 +283,12 @@ std::string CubeView::p_BuildStatement(bool extended) {
   std::vector<std::string> measures;
   int32_t measures_axis = measures_axis_;
   if (extended) {
+    // A set on an axis the view does not show would be dropped without a word.
+    for (size_t index = 0; index < named_sets_.size(); ++index) {
+      if (named_sets_[index].axis >= static_cast<int32_t>(axes.size())) {
+        throw NotOnItsAxis(named_sets_[index], named_set_hierarchies_[index]);
+      }
+    }
     for (size_t index = 0; index < filters_.size(); ++index) {
       for (const auto& axis : axes) {
         for (const auto& hierarchy : axis->Hierarchies()->NewEnum()) {
@@ -311,7 +324,8 @@ std::string CubeView::p_BuildStatement(bool extended) {
   for (size_t index = 0; index < axes.size(); ++index) {
     const auto& axis = axes[index];
     std::string number = std::to_string(index);
-    with = globals.AppendToList(with, globals.BuildNamedSetClause("Axis " + number, axis->f_SourceToMDX()), " ");
+    std::string source = extended ? p_AxisSourceMDX(*axis, static_cast<int32_t>(index)) : axis->f_SourceToMDX();
+    with = globals.AppendToList(with, globals.BuildNamedSetClause("Axis " + number, source), " ");
     std::string others;
     for (size_t other = 0; other < axes.size(); ++other) {
       if (other != index) others = globals.CrossJoinSets(others, "[Axis " + std::to_string(other) + "]");
@@ -385,6 +399,93 @@ void CubeView::SetFilters(std::vector<ViewFilter> Filters) {
   });
 }
 
+std::string CubeView::p_AxisSourceMDX(Axis& axis, int32_t AxisIndex) {
+  return Trail(kClass, "p_AxisSourceMDX", [&] {
+    auto hierarchies = axis.Hierarchies()->NewEnum();
+    std::vector<const ViewNamedSet*> replaced(hierarchies.size(), nullptr);
+    bool any = false;
+    for (size_t index = 0; index < named_sets_.size(); ++index) {
+      if (named_sets_[index].axis != AxisIndex) continue;
+      bool placed = false;
+      for (size_t position = 0; position < hierarchies.size(); ++position) {
+        if (EqualsIgnoreCase(hierarchies[position]->UniqueName(), named_set_hierarchies_[index])) {
+          replaced[position] = &named_sets_[index];
+          placed = true;
+        }
+      }
+      if (!placed) {
+        throw NotOnItsAxis(named_sets_[index], named_set_hierarchies_[index]);
+      }
+      any = true;
+    }
+    if (!any) return axis.f_SourceToMDX();
+
+    // The axis lists whole tuples; a named set stands for one hierarchy of
+    // them. The hierarchies between sets keep their listed combinations,
+    // each once, and the parts are crossed in the axis's order.
+    Globals& globals = Globals::Instance();
+    const int32_t count = axis.f_SourcePositionCount();
+    std::string result;
+    size_t run = 0;
+    auto close_run = [&](size_t end) {
+      if (run == end) return;
+      std::vector<std::shared_ptr<olap::Positions>> sources;
+      for (size_t position = run; position < end; ++position) sources.push_back(hierarchies[position]->f_SourcePositions());
+      std::set<std::string> seen;
+      std::string tuples;
+      for (int32_t position = 0; position < count; ++position) {
+        std::string tuple;
+        for (const auto& source : sources) {
+          detail::AppendInPlace(tuple, source->Item(position)->f_MemberKey().value_or(""), ", ");
+        }
+        if (!tuple.empty() && seen.insert(tuple).second) detail::AppendInPlace(tuples, "(" + tuple + ")", ", ");
+      }
+      result = globals.CrossJoinSets(result, tuples);
+    };
+    for (size_t position = 0; position < hierarchies.size(); ++position) {
+      if (!replaced[position]) continue;
+      close_run(position);
+      result = globals.CrossJoinSets(result, replaced[position]->set);
+      run = position + 1;
+    }
+    close_run(hierarchies.size());
+    return result;
+  });
+}
+
+void CubeView::SetNamedSets(std::vector<ViewNamedSet> Sets) {
+  Trail(kClass, "SetNamedSets", [&] {
+    auto cube = Cube();
+    const std::vector<provider::NamedSet> defined = cube->f_CubeDef()->GetNamedSets();
+    std::vector<std::string> hierarchies;
+    for (ViewNamedSet& set : Sets) {
+      // Only a set the cube defines reaches the statement, by the name the cube gives it.
+      const std::string wanted = Trim(set.set);
+      auto found = std::find_if(defined.begin(), defined.end(), [&wanted](const provider::NamedSet& one) {
+        return EqualsIgnoreCase(one.unique_name, wanted) || EqualsIgnoreCase(one.name, wanted);
+      });
+      if (found == defined.end()) throw DefinitionError("The cube has no named set '" + set.set + "'.");
+      set.set = found->unique_name;
+      if (set.axis < 0) {
+        throw DefinitionError("The named set " + set.set + " cannot go on axis " + std::to_string(set.axis) + ".");
+      }
+      auto hierarchy = FindHierarchy(*cube, set.dimension_name, set.hierarchy_name);
+      std::string name = set.dimension_name + (set.hierarchy_name.empty() ? "" : "." + set.hierarchy_name);
+      if (!hierarchy) throw DefinitionError("The cube has no hierarchy '" + name + "' for the named set " + set.set + ".");
+      const std::string unique_name = hierarchy->UniqueName();
+      if (EqualsIgnoreCase(unique_name, "[Measures]")) {
+        throw DefinitionError("The named set " + set.set + " cannot stand for the measures: put them on an axis.");
+      }
+      for (const std::string& other : hierarchies) {
+        if (EqualsIgnoreCase(other, unique_name)) throw DefinitionError("The hierarchy " + unique_name + " has two named sets.");
+      }
+      hierarchies.push_back(unique_name);
+    }
+    named_sets_ = std::move(Sets);
+    named_set_hierarchies_ = std::move(hierarchies);
+  });
+}
+
 void CubeView::SetMeasures(const std::vector<std::string>& Measures, int32_t AxisIndex) {
   Trail(kClass, "SetMeasures", [&] {
     if (AxisIndex < 0) throw DefinitionError("The measures cannot go on axis " + std::to_string(AxisIndex) + ".");
@@ -417,7 +518,7 @@ void CubeView::f_PopulateExtensions(std::string_view CubeViewNode) {
       throw detail::TesselError(errors::kInvalidProcedureCall, detail::kXmlNotLoaded);
     }
     pugi::xml_node root = document.document_element();
-    // Both are read before either is set, so a bad one changes nothing.
+    // All are read before any is set, so a bad one changes nothing.
     std::optional<std::vector<ViewFilter>> filters;
     if (pugi::xml_node element = root.child("filters")) {
       filters.emplace();
@@ -440,8 +541,21 @@ void CubeView::f_PopulateExtensions(std::string_view CubeViewNode) {
       }
       for (pugi::xml_node member : element.children("m")) measures->push_back(detail::InnerText(member));
     }
+    std::optional<std::vector<ViewNamedSet>> sets;
+    if (pugi::xml_node element = root.child("namedSets")) {
+      sets.emplace();
+      for (pugi::xml_node set : element.children("set")) {
+        std::string text = Trim(set.attribute("axis").value());
+        if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
+          throw DefinitionError("The named set's axis '" + text + "' is no axis number.");
+        }
+        sets->push_back({std::stoi(text), set.attribute("dimensionName").value(), set.attribute("hierarchyName").value(),
+                         detail::InnerText(set)});
+      }
+    }
     if (filters) SetFilters(std::move(*filters));
     if (measures) SetMeasures(*measures, axis);
+    if (sets) SetNamedSets(std::move(*sets));
   });
 }
 
@@ -490,6 +604,16 @@ std::string CubeView::ToXML(int32_t Format) {
         pugi::xml_node measures = root.append_child("measures");
         measures.append_attribute("axis").set_value(std::to_string(measures_axis_).c_str());
         for (const std::string& measure : axis_measures_) measures.append_child("m").text().set(measure.c_str());
+      }
+      if (!named_sets_.empty()) {
+        pugi::xml_node sets = root.append_child("namedSets");
+        for (const ViewNamedSet& set : named_sets_) {
+          pugi::xml_node element = sets.append_child("set");
+          element.append_attribute("axis").set_value(std::to_string(set.axis).c_str());
+          element.append_attribute("dimensionName").set_value(set.dimension_name.c_str());
+          element.append_attribute("hierarchyName").set_value(set.hierarchy_name.c_str());
+          element.text().set(set.set.c_str());
+        }
       }
     };
     bool all_levels = Format == 2 || Format == 4;

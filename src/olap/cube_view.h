@@ -32,6 +32,16 @@ struct ViewFilter {
   std::vector<std::string> members;  // unique names
 };
 
+// A named set of the cube on a displayed axis of an extended view definition:
+// the statement takes the set's members (as the cube defines it when the
+// query runs) in place of the members the axis lists for that hierarchy.
+struct ViewNamedSet {
+  int32_t axis = 0;
+  std::string dimension_name;
+  std::string hierarchy_name;  // "" for a dimension's only hierarchy
+  std::string set;  // the set's unique name, as the cube lists it
+};
+
 // One view of a cube: a measure, displayed axes, colour ranges and, once its
 // query has run, a filter axis. Results (the cell set, the filter axis, every
 // axis's result positions) are built on first use and dropped on every change
@@ -70,17 +80,25 @@ class CubeView : public std::enable_shared_from_this<CubeView> {
   // (one past the displayed axes: an axis of their own). The first becomes
   // the view's measure. An empty list puts the measure back in the slicer.
   void SetMeasures(const std::vector<std::string>& Measures, int32_t AxisIndex);
+  // Named sets of the cube, each in place of one hierarchy of a displayed
+  // axis; an empty list leaves every axis as it lists its members. The set
+  // may be given by name or unique name and is kept by its unique name.
+  // Error 5 for a set the cube does not define, an unknown hierarchy, the
+  // measures, a negative axis or a hierarchy given twice. Clears no results.
+  void SetNamedSets(std::vector<ViewNamedSet> Sets);
+  const std::vector<ViewNamedSet>& NamedSets() const { return named_sets_; }
   // Unique names; empty unless SetMeasures gave some.
   const std::vector<std::string>& AxisMeasures() const { return axis_measures_; }
   int32_t MeasuresAxis() const { return measures_axis_; }
-  // Reads the extensions (`filters`, `measures`) from a view definition
+  // Reads the extensions (`filters`, `measures`, `namedSets`) from a view definition
   // document; absent ones leave the view as it is.
   void f_PopulateExtensions(std::string_view CubeViewNode);
   // The statement of the whole definition: the classic one (as f_CellSet runs
   // it) when there are no extensions. A compound filter cannot share the
   // slicer with a measure, so without measures on an axis it puts the view's
   // measure innermost on the first axis. Error 5 for a filter hierarchy that
-  // is also on a displayed axis, or a measures axis past the displayed ones.
+  // is also on a displayed axis, a measures axis past the displayed ones, or
+  // a named set whose hierarchy is not on its axis.
   std::string QueryMDX();
 
   // The view definition document: 0 set form, 1 and 2 heading form, 3 and 4
@@ -110,10 +128,15 @@ class CubeView : public std::enable_shared_from_this<CubeView> {
 
   // The statement of p_BuildMDX, and with `extended` that of QueryMDX.
   std::string p_BuildStatement(bool extended);
+  // The set of tuples axis `AxisIndex` lists, with the named sets on it in
+  // place of their hierarchies' members.
+  std::string p_AxisSourceMDX(Axis& axis, int32_t AxisIndex);
 
   std::string measure_;
   std::vector<ViewFilter> filters_;
   std::vector<std::string> filter_hierarchies_;  // the unique name of each filter's hierarchy
+  std::vector<ViewNamedSet> named_sets_;
+  std::vector<std::string> named_set_hierarchies_;  // the unique name of each set's hierarchy
   std::vector<std::string> axis_measures_;
   int32_t measures_axis_ = 0;
   std::weak_ptr<olap::Cube> cube_;

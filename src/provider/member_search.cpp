@@ -123,6 +123,31 @@ MemberSearchPage SearchByWalkingLevels(CubeDefs& cubes, const MemberSearch& sear
   }
   if (!search.hierarchy.empty() && hierarchies.empty()) throw NotFound("hierarchy", search.hierarchy);
 
+  // Under a parent, only its hierarchy is searched, and a member counts when
+  // the parent is on its path up.
+  if (!search.parent.empty()) {
+    std::shared_ptr<Hierarchy> owner;
+    for (const auto& hierarchy : hierarchies) {
+      auto levels = hierarchy->GetLevels();
+      for (int position = 0; position < levels->Count() && !owner; ++position) {
+        auto members = levels->Item(position)->GetMembers();
+        for (int index = 0; index < members->Count() && !owner; ++index) {
+          if (EqualsIgnoreCase(members->Item(index)->UniqueName(), search.parent)) owner = hierarchy;
+        }
+      }
+      if (owner) break;
+    }
+    if (!owner) throw NotFound("member", search.parent);
+    hierarchies = {owner};
+  }
+  auto under_parent = [&search](const Member& member) {
+    if (search.parent.empty()) return true;
+    for (auto above = member.Parent(); above; above = above->Parent()) {
+      if (EqualsIgnoreCase(above->UniqueName(), search.parent)) return true;
+    }
+    return false;
+  };
+
   struct Found {
     std::shared_ptr<Member> member;
     std::string folded;
@@ -144,6 +169,7 @@ MemberSearchPage SearchByWalkingLevels(CubeDefs& cubes, const MemberSearch& sear
       auto members = level->GetMembers();
       for (int index = 0; index < members->Count(); ++index) {
         auto member = members->Item(index);
+        if (!under_parent(*member)) continue;
         std::string caption = member->Caption();
         std::string folded = FoldForSearch(caption);
         if (auto kind = MatchFolded(folded, text)) {

@@ -27,6 +27,10 @@ struct MemberSearch {
   std::string text;
   int offset = 0;
   int limit = 100;
+  // A member's unique name: only its descendants (not the member itself) are
+  // searched; "" searches the whole hierarchy. It must belong to `hierarchy`
+  // where one is named.
+  std::string parent;
 };
 
 struct MemberSearchPage {
@@ -54,7 +58,7 @@ bool RanksBefore(const SearchRank& a, const SearchRank& b);
 
 // The search any provider can answer: walks the members of the searched
 // levels through the metadata objects of `cubes`. Throws ComError naming the
-// cube, hierarchy or level that `cubes` does not hold.
+// cube, hierarchy, level or parent member that `cubes` does not hold.
 MemberSearchPage SearchByWalkingLevels(CubeDefs& cubes, const MemberSearch& search);
 
 }  // namespace orvex::provider

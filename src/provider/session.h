@@ -27,7 +27,7 @@ class Session {
   virtual std::shared_ptr<CellsetData> Execute(const std::string& catalog, std::string_view mdx) = 0;
   // Members of a cube whose captions hold the search's text, ranked and paged,
   // as the session's role sees them. Throws ComError for an unknown cube,
-  // hierarchy or level. By default walks the levels' members; a provider
+  // hierarchy, level or parent member. By default walks the levels' members; a provider
   // with an index of captions answers faster.
   virtual MemberSearchPage SearchMembers(const std::string& catalog, const MemberSearch& search) {
     return SearchByWalkingLevels(*GetCubeDefs(catalog), search);

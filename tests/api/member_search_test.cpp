@@ -137,6 +137,59 @@ TEST(MemberSearchCallTest, PagesAndNarrowsToALevel) {
       "levelUniqueName": "[City].[Country]", "levelDepth": 1, "childCount": 1})"));
 }
 
+TEST(MemberSearchCallTest, SearchesOnlyUnderAParent) {
+  std::map<std::string, std::string> base = {{"dataSource", "Search"}, {"catalog", "Search"}, {"cube", "Places"}};
+  auto with = [&base](std::map<std::string, std::string> more) {
+    for (const auto& item : base) more.insert(item);
+    return more;
+  };
+  struct Case {
+    const char* parent;
+    const char* text;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"[City].[Schweiz]", "zu", {"[City].[Schweiz].[Zürich]", "[City].[Schweiz].[Zurich Nord]"}},
+      {"[city].[deutschland]", "ZÜ", {"[City].[Deutschland].[Neu-Zürich]"}},
+      // The last country's run ends the index: its last city must still be read.
+      {"[City].[Österreich]", "w", {"[City].[Österreich].[Wien]"}},
+      {"[City].[Österreich]", "<b>", {"[City].[Österreich].[<b>zu</b> \"x\" & y]"}},
+      // The parent itself is no descendant of its own.
+      {"[City].[Zuid]", "zu", {}},
+      {"[City].[Schweiz].[Zürich]", "zu", {}},
+      {"[City].[Schweiz]", "köln", {}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string(test.parent) + " " + test.text);
+    nlohmann::json answer = Get("members", with({{"search", test.text}, {"parent", test.parent}}));
+    EXPECT_EQ(Names(answer["members"]), test.expected);
+    EXPECT_EQ(answer["total"], test.expected.size());
+  }
+
+  // Pages through everything under the all member, which holds every match.
+  std::vector<std::string> paged;
+  for (int offset = 0; offset < 6; offset += 2) {
+    nlohmann::json page = Get("members", with({{"search", "zu"}, {"parent", "[City].[All Cities]"},
+                                               {"offset", std::to_string(offset)}, {"limit", "2"}}));
+    EXPECT_EQ(page["total"], 5);
+    for (const auto& name : Names(page["members"])) paged.push_back(name);
+  }
+  EXPECT_EQ(paged, Names(Get("members", with({{"search", "zu"}}))["members"]));
+
+  // A parent that is not there, or not in the hierarchy or level searched, is named in a 404.
+  const std::map<std::string, std::string> unknown[] = {
+      {{"parent", "[City].[Atlantis]"}},
+      {{"parent", "Schweiz"}},
+      {{"parent", "[City].[Schweiz]"}, {"hierarchy", "[Measures]"}},
+  };
+  for (auto params : unknown) {
+    SCOPED_TRACE(params.at("parent"));
+    params["search"] = "zu";
+    nlohmann::json answer = Get("members", with(params), 404);
+    EXPECT_NE(answer["error"].get<std::string>().find(params.at("parent")), std::string::npos) << answer;
+  }
+}
+
 // The engine's index and the generic walk over the levels are two answers to
 // one question: same members, same order, same total.
 TEST(MemberSearchCallTest, IndexAnswersAsTheWalkOverLevelsDoes) {
@@ -147,13 +200,19 @@ TEST(MemberSearchCallTest, IndexAnswersAsTheWalkOverLevelsDoes) {
     provider::MemberSearch search;
   };
   const Case cases[] = {
-      {"Tiny", "Sales", {"Sales", "", "", "a", 0, 1000}},
-      {"Tiny", "Sales", {"Sales", "", "", "S", 2, 7}},
-      {"Tiny", "Sales", {"Sales", "[Product]", "", "e", 0, 1000}},
-      {"Tiny", "Sales", {"Sales", "[Measures]", "", "sales", 0, 1000}},
-      {"Tiny", "Sales", {"Sales", "", "[Customers].[Name]", "an", 1, 3}},
-      {"Search", "Places", {"Places", "", "", "ZU", 0, 1000}},
-      {"Search", "Places", {"Places", "[City]", "", "i", 3, 100}},
+      {"Tiny", "Sales", {"Sales", "", "", "a", 0, 1000, ""}},
+      {"Tiny", "Sales", {"Sales", "", "", "S", 2, 7, ""}},
+      {"Tiny", "Sales", {"Sales", "[Product]", "", "e", 0, 1000, ""}},
+      {"Tiny", "Sales", {"Sales", "[Measures]", "", "sales", 0, 1000, ""}},
+      {"Tiny", "Sales", {"Sales", "", "[Customers].[Name]", "an", 1, 3, ""}},
+      {"Search", "Places", {"Places", "", "", "ZU", 0, 1000, ""}},
+      {"Search", "Places", {"Places", "[City]", "", "i", 3, 100, ""}},
+      // Under a parent: the index reads one run of captions, the walk climbs each member's path.
+      {"Tiny", "Sales", {"Sales", "", "", "e", 0, 1000, "[Product].[Drink]"}},
+      {"Tiny", "Sales", {"Sales", "[Store]", "", "s", 1, 2, "[Store].[USA]"}},
+      {"Tiny", "Sales", {"Sales", "", "[Product].[Brand Name]", "e", 0, 1000, "[Product].[Food]"}},
+      {"Search", "Places", {"Places", "", "", "zu", 0, 1000, "[City].[All Cities]"}},
+      {"Search", "Places", {"Places", "[City]", "", "i", 0, 1000, "[City].[Österreich]"}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(std::string(test.data_source) + " " + test.search.hierarchy + test.search.level + " " + test.search.text);

@@ -192,8 +192,8 @@ TEST(XmlaClientServerTest, MemberSearchGivesTheEmbeddedMatches) {
   ASSERT_GT(server.port(), 0);
   auto embedded = Embedded();
   XmlaSession remote(SourceAt(server.port()), 5);
-  for (const provider::MemberSearch& search : {provider::MemberSearch{"Sales", "", "", "an", 0, 1000},
-                                               provider::MemberSearch{"Sales", "[Store]", "", "S", 1, 4}}) {
+  for (const provider::MemberSearch& search : {provider::MemberSearch{"Sales", "", "", "an", 0, 1000, ""},
+                                               provider::MemberSearch{"Sales", "[Store]", "", "S", 1, 4, ""}}) {
     SCOPED_TRACE(search.text);
     auto names = [&search](provider::Session& session) {
       provider::MemberSearchPage page = session.SearchMembers("Tiny", search);

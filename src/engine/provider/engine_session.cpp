@@ -18,6 +18,28 @@ namespace orvex::engine {
 
 namespace {
 
+// The member `unique_name` in one of `hierarchies`, nullptr when none holds
+// it. Only a hierarchy whose unique name begins the member's is read.
+const Member* FindParent(const std::vector<const Hierarchy*>& hierarchies, std::string_view unique_name) {
+  for (const Hierarchy* hierarchy : hierarchies) {
+    const std::string& own = hierarchy->unique_name();
+    if (unique_name.size() <= own.size() || unique_name[own.size()] != '.' ||
+        !EqualsIgnoreCase(unique_name.substr(0, own.size()), own)) {
+      continue;
+    }
+    if (const Member* member = hierarchy->FindMember(unique_name)) return member;
+  }
+  return nullptr;
+}
+
+// True when `member` has its place in its hierarchy's tree (a calculated
+// member has none, and no descendants).
+bool InTree(const Member& member) {
+  const auto& all = member.level->hierarchy().AllMembers();
+  return member.order >= 0 && static_cast<size_t>(member.order) < all.size() &&
+         all[static_cast<size_t>(member.order)] == &member;
+}
+
 Variant RowValue(const KeyValue& value) {
   if (const auto* integer = std::get_if<int64_t>(&value)) {
     if (*integer >= INT32_MIN && *integer <= INT32_MAX) return Variant(static_cast<int32_t>(*integer));
@@ -110,13 +132,24 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
     hierarchies = {&level->hierarchy()};
   }
 
+  // Under a parent, its hierarchy alone, and there only the run of the index its descendants fill.
+  const Member* parent = nullptr;
+  if (!search.parent.empty()) {
+    parent = FindParent(hierarchies, search.parent);
+    if (!parent) {
+      throw ComError(errors::kItemNotFound, kEngineErrorSource,
+                     "The member '" + search.parent + "' is not in the cube '" + cube->name() + "'.");
+    }
+    hierarchies = {&parent->level->hierarchy()};
+  }
+
   std::string text = provider::FoldForSearch(search.text);
   std::vector<MemberSearchIndex::Hit> hits;
   std::vector<std::shared_ptr<const MemberSearchIndex>> indexes;  // keep the hits' captions alive
-  if (!text.empty()) {
+  if (!text.empty() && (!parent || InTree(*parent))) {
     for (const Hierarchy* hierarchy : hierarchies) {
       indexes.push_back(MemberSearchIndex::For(loaded, *hierarchy));
-      indexes.back()->Collect(text, level, hits);
+      indexes.back()->Collect(text, level, parent, hits);
     }
   }
   // Kind, depth and folded caption sit in the hit; the member is read only on a tie.

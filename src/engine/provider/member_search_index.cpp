@@ -45,11 +45,30 @@ MemberSearchIndex::MemberSearchIndex(const std::vector<const Member*>& members) 
 }
 
 void MemberSearchIndex::Collect(std::string_view folded_text, const Level* level, std::vector<Hit>& hits) const {
+  Collect(folded_text, level, nullptr, hits);
+}
+
+void MemberSearchIndex::Collect(std::string_view folded_text, const Level* level, const Member* ancestor,
+                                std::vector<Hit>& hits) const {
   if (folded_text.empty() || folded_text.find('\0') != std::string_view::npos) return;
+  // Entries are in hierarchy order, where a member's descendants follow it in
+  // one run that ends with its last child's last descendant.
+  size_t first = 0;
+  size_t last = entries_.size();
+  if (ancestor) {
+    const Member* deepest = ancestor;
+    while (!deepest->child_members.empty()) deepest = deepest->child_members.back();
+    auto by_order = [](const Entry& entry, int32_t order) { return entry.member->order < order; };
+    first = static_cast<size_t>(
+        std::lower_bound(entries_.begin(), entries_.end(), ancestor->order + 1, by_order) - entries_.begin());
+    last = static_cast<size_t>(
+        std::lower_bound(entries_.begin(), entries_.end(), deepest->order + 1, by_order) - entries_.begin());
+    if (first >= last) return;
+  }
   const char* begin = captions_.data();
-  const char* end = begin + captions_.size();
-  const char* at = begin;
-  size_t entry = 0;
+  const char* end = begin + (last < entries_.size() ? entries_[last].start : captions_.size());
+  const char* at = begin + (first < entries_.size() ? entries_[first].start : captions_.size());
+  size_t entry = first;
   // One pass of memmem over every caption at once is far faster than a search per member.
   while (at < end) {
     const void* found = memmem(at, static_cast<size_t>(end - at), folded_text.data(), folded_text.size());

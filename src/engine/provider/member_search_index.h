@@ -30,6 +30,12 @@ class MemberSearchIndex {
   // Appends the members whose folded caption holds `folded_text` (already
   // folded; nothing for ""), only those of `level` unless it is nullptr.
   void Collect(std::string_view folded_text, const Level* level, std::vector<Hit>& hits) const;
+  // The same among the descendants of `ancestor` only (nullptr: every member).
+  // `ancestor` must be a member of the tree the index was built over, with its
+  // place in hierarchy order (Member::order) set: its descendants then follow
+  // it in one run, and only their captions are read.
+  void Collect(std::string_view folded_text, const Level* level, const Member* ancestor,
+               std::vector<Hit>& hits) const;
 
   // The index of `hierarchy` of `catalog` as its role sees it, built on first
   // use (reading the members) and kept while the catalog lives. Thread-safe;

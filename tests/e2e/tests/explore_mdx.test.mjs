@@ -101,3 +101,26 @@ test('a saved view keeps the classic elements, the filters and measures, and the
     '<filters><hierarchy dimensionName="Product" hierarchyName=""><m>[Product].[A&amp;B]</m><m>[Product].[&lt;i&gt;]</m></hierarchy></filters>' +
     `<measures axis="0"><m>[Measures].[Unit Sales]</m></measures><explore>${encodeState(saved)}</explore></cubeView>`);
 });
+
+test('a named set stands on its axis as itself, and a saved view names it with its hierarchy', async () => {
+  const { viewXml } = await import('../../../web/explore/js/mdx.js');
+  const member = (uniqueName) => ({ uniqueName, caption: uniqueName });
+  const cube = { firstLevels: { '[Time]': '[Time].[Year]' } };
+  assert.equal(buildMdx(state({ rows: ['[Time]', 'set:[Big & <b>]'] }), cube),
+    'SELECT {[Measures].[Unit Sales]} ON COLUMNS,\n  CrossJoin({[Time].[Year].Members}, {[Big & <b>]}) ON ROWS\nFROM [Sales]');
+  const hierarchies = { '[Time]': { dimension: 'Time', name: 'Time' }, '[Product]': { dimension: 'Product', name: 'Product' },
+    '[Product].[Brand]': { dimension: 'Product', name: 'Brand' } };
+  const cases = [
+    ['on rows beside the columns, after a hierarchy', { rows: ['[Time]', 'set:[Big & <b>]'], columns: ['[Store]'] },
+      [[member('[Store].[USA]'), member('[Measures].[Unit Sales]')]], [[member('[Time].[1997]'), member('[Product].[Brand].[X]')]],
+      '<namedSets><set axis="1" dimensionName="Product" hierarchyName="Brand">[Big &amp; &lt;b&gt;]</set></namedSets>'],
+    ['rows without columns or measures are shown as columns', { rows: ['set:[Big]'], columns: [], measures: [] },
+      [[member('[Product].[Drink]')]], undefined,
+      '<namedSets><set axis="0" dimensionName="Product" hierarchyName="">[Big]</set></namedSets>'],
+    ['an empty grid names no hierarchy', { rows: ['set:[Big]'], columns: ['[Time]'] }, [[member('[Time].[1997]')]], [], ''],
+  ];
+  for (const [name, changes, columns, rows, expected] of cases) {
+    const xml = viewXml({ catalog: 'Sample', state: state(changes), hierarchies, columns, rows });
+    assert.equal(xml.match(/<\/axes>(.*?)(<measures|<explore>)/)[1], expected, name);
+  }
+});

@@ -197,6 +197,34 @@ test('hostile names and captions appear as text in the tree, the grid, searches 
   const dimension = '<img src=x onerror="window.injected=1">';
   assert.ok((await page.$$eval('.tree-caption', (list) => list.map((one) => one.textContent))).includes(dimension));
   const hierarchy = await page.$eval('.tree-item.hierarchy', (item) => item.dataset.uniqueName);
+
+  // A named set named in markup is text in the tree and on its chip. On the
+  // rows it shows the set's members; the link keeps it, and so does a saved
+  // view, which the server runs with the set in place of the listed members.
+  const setName = '<i>Items</i> "all" \'x\'';
+  assert.deepEqual(await page.$$eval('.tree-item.set .tree-caption', (list) => list.map((one) => one.textContent)), [setName]);
+  await afterQuery(page, () => page.click('.tree-item.set .to-rows'));
+  await afterQuery(page, () => page.click(".tree-item[data-unique-name='[Side]'] .to-columns"));
+  assert.equal(await page.textContent('#zone-rows .chip-label'), setName);
+  const items = await rowCaptions(page);
+  assert.equal(items.length, 3);
+  assert.ok(items.includes("it's <b>bold</b>"), items.join(' | '));
+  await page.fill('#view-name', 'set');
+  await page.click('#view-save');
+  await page.waitForFunction(() => [...document.querySelectorAll('#views-list option')].some((one) => one.textContent === 'set'));
+  const saved = await page.evaluate(async () => {
+    const { xml } = await (await fetch('/api/view?name=set')).json();
+    const body = JSON.stringify({ ...window.explore.where, view: xml });
+    const answer = await (await fetch('/api/query', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body })).json();
+    return { xml, rows: answer.axes?.[1]?.positions.map((position) => position.members[0].caption), error: answer.error };
+  });
+  assert.match(saved.xml, /<namedSets><set axis="1" [^>]*>\[&lt;i&gt;Items&lt;\/i&gt; &quot;all&quot; &apos;x&apos;\]<\/set><\/namedSets>/);
+  assert.deepEqual(saved.rows, items, saved.error);
+  await page.reload();
+  await page.waitForSelector('body[data-ready]');
+  assert.deepEqual(await rowCaptions(page), items);
+  await afterQuery(page, () => page.click('#zone-rows .chip-remove'));
+
   await afterQuery(page, () => page.click(`.tree-item[data-unique-name='${hierarchy.replaceAll("'", "\\'")}'] .to-rows`));
   await afterQuery(page, () => page.click('.grid-heading.row .toggle'));
   const groups = await rowCaptions(page);

@@ -5,7 +5,7 @@
 import { api } from './api.js';
 import { PivotGrid } from './grid.js';
 import { drawChart, disposeChart } from './chart.js';
-import { buildMdx, calcUniqueName, decodeState, encodeState, errorPosition, offsetOf, viewXml } from './mdx.js';
+import { buildMdx, calcUniqueName, decodeState, encodeState, errorPosition, isSetEntry, offsetOf, viewXml } from './mdx.js';
 import { language, setLanguage, t } from './i18n.js';
 
 const $ = (id) => document.getElementById(id);
@@ -58,6 +58,10 @@ function measuresOf(cube) {
 }
 
 function captionOf(uniqueName) {
+  if (isSetEntry(uniqueName)) {
+    const set = (page.cube?.namedSets || []).find((one) => `set:${one.uniqueName}` === uniqueName);
+    return set ? set.caption || set.name : uniqueName.slice(4);
+  }
   const hierarchy = hierarchiesOf(page.cube).find((one) => one.uniqueName === uniqueName);
   if (hierarchy) return hierarchy.caption || hierarchy.name;
   const calc = page.state.calcs.find((one) => calcUniqueName(one.name) === uniqueName);
@@ -144,6 +148,10 @@ function drawTree() {
   for (const [dimension, list] of byDimension) {
     items.push(make('li', { class: 'tree-group' }, make('span', { text: dimension }), make('ul', {}, ...list)));
   }
+  // A named set goes on rows or columns in place of its hierarchy's members.
+  const sets = (page.cube?.namedSets || []).filter((set) => matches(set.caption || set.name) || matches(set.name))
+    .map((set) => treeItem('set', `set:${set.uniqueName}`, set.caption || set.name, [['rows', 'toRows'], ['columns', 'toColumns']]));
+  if (sets.length) items.push(make('li', { class: 'tree-group sets' }, make('span', { text: t('namedSets') }), make('ul', {}, ...sets)));
   tree.replaceChildren(...items);
 }
 
@@ -161,6 +169,8 @@ function place(kind, uniqueName, zone) {
     if (!state.measures.includes(uniqueName)) state.measures.push(uniqueName);
     if (zone === 'rows') state.measuresOnRows = true;
     if (zone === 'columns') state.measuresOnRows = false;
+  } else if (kind === 'set' && zone === 'filters') {
+    return;
   } else if (zone === 'filters') {
     if (!state.filters.some((one) => one.hierarchy === uniqueName)) {
       removeEverywhere(state, uniqueName);
@@ -189,6 +199,7 @@ function drawZones() {
   for (const zone of ['rows', 'columns']) {
     const chips = state[zone].map((name) => {
       const body = chip(captionOf(name), () => { removeEverywhere(state, name); state.sort = null; state.columnSort = null; refresh(); });
+      if (isSetEntry(name)) return body;
       body.insertBefore(make('button', { type: 'button', class: 'chip-level', 'aria-label': `${t('expandLevel')}: ${captionOf(name)}`, title: t('expandLevel'),
         text: '⊞', on: { click: () => expandNextLevel(name) } }), body.lastChild);
       if ((state.expanded[name] || []).length) {
@@ -270,7 +281,7 @@ function setUpDropZones() {
       target.classList.remove('over');
       try {
         const { kind, uniqueName } = JSON.parse(event.dataTransfer.getData('application/x-orvex'));
-        if (kind === 'measure' && zone === 'filters') return;
+        if ((kind === 'measure' || kind === 'set') && zone === 'filters') return;
         place(kind, uniqueName, zone);
       } catch {
         // Something dragged in from elsewhere.

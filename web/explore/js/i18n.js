@@ -15,6 +15,7 @@ const texts = {
     viewName: 'View name', saved: 'Saved {0}', empty: 'Nothing to show', language: 'Nederlands',
     ranges: 'Colour ranges', from: 'From', to: 'To', colour: 'Colour', drillthrough: 'Fact rows behind the cell',
     noApi: 'This server does not answer {0}', export: 'Export', members: 'Members', results: '{0} found',
+    namedSets: 'Named sets',
   },
   nl: {
     title: 'Orvex analist', dataSource: 'Gegevensbron', catalog: 'Catalogus', cube: 'Kubus', search: 'Zoeken',
@@ -32,6 +33,7 @@ const texts = {
     viewName: 'Naam van de weergave', saved: '{0} opgeslagen', empty: 'Niets te tonen', language: 'English',
     ranges: 'Kleurbereiken', from: 'Van', to: 'Tot', colour: 'Kleur', drillthrough: 'Feitrijen achter de cel',
     noApi: 'Deze server beantwoordt {0} niet', export: 'Exporteren', members: 'Leden', results: '{0} gevonden',
+    namedSets: 'Benoemde sets',
   },
 };
 

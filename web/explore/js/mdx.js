@@ -2,7 +2,8 @@
 // the same code runs under Node for its tests.
 //
 // state = {
-//   cube, rows: [hierarchy unique name], columns: [...], measures: [unique name],
+//   cube, rows: [hierarchy unique name, or "set:" + a named set's unique name],
+//   columns: [...], measures: [unique name],
 //   measuresOnRows, filters: [{hierarchy, members: [{uniqueName, caption}]}],
 //   expanded: {hierarchy: [member unique name or "level:" + level unique name]},
 //   calcs: [{name, formula}], nonEmpty, totals,
@@ -10,6 +11,9 @@
 //   columnSort: {tuple: [unique names of a row], desc, breaking} | null,
 //   topN: number | 0,
 // }
+
+// An axis entry that is a named set of the cube rather than a hierarchy.
+export function isSetEntry(entry) { return String(entry).startsWith('set:'); }
 
 export function bracket(name) { return `[${String(name).replaceAll(']', ']]')}]`; }
 
@@ -21,6 +25,8 @@ function quoteFormula(formula) { return `'${String(formula).replaceAll("'", "''"
 // A hierarchy starts as the members of its first level (the all member, where
 // it has one), from the cube's metadata: `cube.firstLevels[hierarchy]`.
 function hierarchySet(hierarchy, state, cube) {
+  // A named set of the cube: its members as the cube defines them.
+  if (isSetEntry(hierarchy)) return `{${hierarchy.slice(4)}}`;
   const level = cube?.firstLevels?.[hierarchy];
   const base = level ? `${level}.Members` : `${hierarchy}.Members`;
   const expanded = state.expanded?.[hierarchy] || [];
@@ -156,10 +162,36 @@ function xmlText(text) {
     .replaceAll('"', '&quot;').replaceAll("'", '&apos;');
 }
 
+// The named sets on the axes, each in place of the hierarchy its members
+// belong to, found from the grid's first position: rows without columns or
+// measures are shown as columns. A set whose grid is empty has no hierarchy
+// to name and is left to the page's own state.
+function namedSetsXml(view) {
+  const { state } = view;
+  const moved = !state.columns.length && !state.measures.length;
+  const entries = moved ? [state.rows, []] : [state.columns, state.rows];
+  const positions = [view.columns, view.rows];
+  const hierarchyOf = (uniqueName) => Object.keys(view.hierarchies || {})
+    .filter((name) => uniqueName.startsWith(`${name}.`)).sort((a, b) => b.length - a.length)[0];
+  let sets = '';
+  entries.forEach((list, axis) => {
+    const first = (positions[axis]?.[0] || []).filter((member) => !member.uniqueName.startsWith('[Measures].'));
+    list.forEach((entry, index) => {
+      if (!isSetEntry(entry) || !first[index]) return;
+      const hierarchy = hierarchyOf(first[index].uniqueName);
+      if (!hierarchy) return;
+      const { dimension = '', name = '' } = view.hierarchies[hierarchy];
+      sets += `<set axis="${axis}" dimensionName="${xmlText(dimension)}" hierarchyName="${xmlText(name !== dimension ? name : '')}">`;
+      sets += `${xmlText(entry.slice(4))}</set>`;
+    });
+  });
+  return sets ? `<namedSets>${sets}</namedSets>` : '';
+}
+
 // A saved view's definition: the classic elements (the axes as the sets of
 // tuples the grid shows, the first measure), the optional filters and
 // measures, and the page's whole state in <explore>, which other readers
-// leave alone. `view`: {dataSource, catalog, state, hierarchies: {uniqueName:
+// leave alone; named sets on the axes in <namedSets>. `view`: {dataSource, catalog, state, hierarchies: {uniqueName:
 // {dimension, name}}, measureNames: {uniqueName: name}, columns, rows} where
 // columns and rows are the grid's positions (arrays of members).
 export function viewXml(view) {
@@ -183,6 +215,7 @@ export function viewXml(view) {
   xml += `<catalog>${xmlText(view.catalog)}</catalog><cube>${xmlText(state.cube)}</cube>`;
   if (firstMeasure) xml += `<measure>${xmlText(view.measureNames?.[firstMeasure] ?? firstMeasure)}</measure>`;
   xml += `<ranges/><axes>${axisXml(view.columns)}${axisXml(view.rows)}</axes>`;
+  xml += namedSetsXml(view);
   const filters = state.filters.filter((filter) => filter.members.length);
   if (filters.length) {
     xml += '<filters>';
