@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
     if (std::string(argv[index]) == "--runs") runs = std::max(1, std::stoi(argv[index + 1]));
   }
   orvex::testing::TempDir root;
-  for (const char* name : {"People", "People2", "People3"}) orvex::testing::WriteCatalog(root.path(), name, kSchema, kData);
+  for (const char* name : {"People", "People2", "People3"}) {
+    orvex::testing::WriteCatalog(root.path(), name, kSchema, kData);
+  }
   auto data_sources = std::make_shared<orvex::engine::DataSources>();
   data_sources->Add("bench", root.path());
   orvex::engine::RegisterEmbeddedProvider(std::move(data_sources));

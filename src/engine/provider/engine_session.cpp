@@ -153,7 +153,9 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
 
 void EngineSession::PrepareMemberSearch(const std::string& catalog, const std::string& cube) {
   std::shared_ptr<const Catalog> loaded = OpenCatalog(catalog);
-  if (const Cube* found = FindCube(*loaded, cube)) MemberSearchIndex::BuildInBackground(loaded, SearchedHierarchies(*found));
+  if (const Cube* found = FindCube(*loaded, cube)) {
+    MemberSearchIndex::BuildInBackground(loaded, SearchedHierarchies(*found));
+  }
 }
 
 provider::TabularData EngineSession::Drillthrough(const std::string& catalog, std::string_view mdx) {
