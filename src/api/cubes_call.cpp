@@ -103,6 +103,11 @@ void CubesCall(const ApiContext& context, const ApiRequest& request, ApiResponse
     auto cube = cubes->Item(index);
     if (only.empty() || EqualsIgnoreCase(cube->Name(), only)) answer.push_back(CubeJson(*cube));
   }
+  // A page that lists a cube's hierarchies is about to search them: the first
+  // search of a big level then finds its index built, or being built.
+  for (const auto& listed : answer) {
+    connection->GetSession().PrepareMemberSearch(catalog, listed["name"].get<std::string>());
+  }
   if (!only.empty() && answer.empty()) throw ApiError(404, "the catalog '" + catalog + "' has no cube '" + only + "'");
   response.body = JsonText({{"cubes", std::move(answer)}});
 }

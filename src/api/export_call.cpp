@@ -90,20 +90,6 @@ std::string WithFormatStrings(const std::string& mdx) {
   return mdx + "\nCELL PROPERTIES VALUE, FORMATTED_VALUE, FORMAT_STRING";
 }
 
-// Runs the body as /api/query does; a raw statement with the cells' format strings asked for.
-std::shared_ptr<provider::CellsetData> RunExportQuery(const ApiContext& context, const nlohmann::json& body) {
-  std::string mdx = TextMember(body, "mdx");
-  if (mdx.empty()) return RunQueryBody(context, body, nullptr);
-  nlohmann::json with_formats = body;
-  with_formats["mdx"] = WithFormatStrings(mdx);
-  try {
-    return RunQueryBody(context, with_formats, nullptr);
-  } catch (const ComError&) {
-    // What failed may be our addition: the statement as written says what is wrong, or runs.
-    return RunQueryBody(context, body, nullptr);
-  }
-}
-
 }  // namespace
 
 void ExportCall(const ApiContext& context, const ApiRequest& request, ApiResponse& response) {
@@ -114,7 +100,9 @@ void ExportCall(const ApiContext& context, const ApiRequest& request, ApiRespons
   nlohmann::json body = BodyObject(request);
   std::string file_name = TextMember(body, "fileName");
   if (file_name.empty()) file_name = TextMember(body, "catalog");
-  std::shared_ptr<provider::CellsetData> cellset = RunExportQuery(context, body);
+  // Raw statements and views alike: the view's statement is built as the
+  // classic page builds it, and only the file asks for the format strings.
+  std::shared_ptr<provider::CellsetData> cellset = RunQueryBody(context, body, nullptr, WithFormatStrings);
   if (format == "csv") {
     response.body = exports::CellsetCsv(*cellset);
     response.content_type = "text/csv; charset=utf-8";

@@ -8,6 +8,7 @@
 #include "olap/cube.h"
 #include "olap/cube_view.h"
 #include "olap/data_source.h"
+#include "platform/com/com_error.h"
 #include "provider/cellset.h"
 
 namespace orvex::api {
@@ -58,24 +59,36 @@ std::shared_ptr<provider::CellsetData> Run(const std::shared_ptr<provider::Conne
   return cellset.Data();
 }
 
+std::shared_ptr<provider::CellsetData> RunAmended(const std::shared_ptr<provider::Connection>& connection,
+                                                  const std::string& mdx, std::string* mdx_out,
+                                                  const StatementAmendment& amend) {
+  if (amend) {
+    std::string amended = amend(mdx);
+    try {
+      auto data = Run(connection, amended);
+      if (mdx_out) *mdx_out = amended;
+      return data;
+    } catch (const ComError&) {
+      // What failed may be the amendment: the statement as written says what is wrong, or runs.
+    }
+  }
+  if (mdx_out) *mdx_out = mdx;
+  return Run(connection, mdx);
+}
+
 }  // namespace
 
 std::shared_ptr<provider::CellsetData> RunQueryBody(const ApiContext& context, const nlohmann::json& body,
-                                                    std::string* mdx_out) {
+                                                    std::string* mdx_out, const StatementAmendment& amend) {
   const std::string data_source = TextMember(body, "dataSource");
   const std::string catalog = TextMember(body, "catalog");
   const std::string mdx = TextMember(body, "mdx");
   const std::string view = TextMember(body, "view");
   if (mdx.empty() == view.empty()) throw ApiError(400, "the body needs either 'mdx' or 'view'");
-  if (!mdx.empty()) {
-    if (mdx_out) *mdx_out = mdx;
-    return Run(context.Connect(data_source, catalog), mdx);
-  }
+  if (!mdx.empty()) return RunAmended(context.Connect(data_source, catalog), mdx, mdx_out, amend);
   olap::DataSource source;
   auto cube_view = source.CreateExtendedCubeView(PlaceDefinition(context, view, data_source, catalog));
-  const std::string statement = cube_view->QueryMDX();
-  if (mdx_out) *mdx_out = statement;
-  return Run(cube_view->Cube()->Catalog()->ActiveConnection(), statement);
+  return RunAmended(cube_view->Cube()->Catalog()->ActiveConnection(), cube_view->QueryMDX(), mdx_out, amend);
 }
 
 }  // namespace orvex::api

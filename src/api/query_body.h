@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,7 +22,11 @@ namespace orvex::api {
 // neither or both, or names a data source, catalog or provider that no
 // connection string can carry; ComError with the engine's or the object
 // model's message when the statement or the definition fails.
+// `amend`, when given, rewrites the statement (written or built from the
+// view) before it runs; should the rewritten one fail, the statement as it
+// was runs instead, so that its own message is the one reported.
+using StatementAmendment = std::function<std::string(const std::string&)>;
 std::shared_ptr<provider::CellsetData> RunQueryBody(const ApiContext& context, const nlohmann::json& body,
-                                                    std::string* mdx_out);
+                                                    std::string* mdx_out, const StatementAmendment& amend = {});
 
 }  // namespace orvex::api

@@ -56,8 +56,20 @@ ComError NotFound(const std::string& kind, const std::string& name) {
 std::string FoldForSearch(std::string_view text) {
   std::string folded;
   folded.reserve(text.size());
+  AppendFoldedForSearch(folded, text);
+  return folded;
+}
+
+void AppendFoldedForSearch(std::string& folded, std::string_view text) {
   size_t at = 0;
   while (at < text.size()) {
+    // Most captions are mostly ASCII: those bytes need no decoding.
+    auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte);
+      ++at;
+      continue;
+    }
     size_t start = at;
     std::optional<char32_t> code = NextUtf8Character(text, at);
     if (!code) {
@@ -83,7 +95,6 @@ std::string FoldForSearch(std::string_view text) {
       AppendUtf8(folded, c);
     }
   }
-  return folded;
 }
 
 std::optional<MatchKind> MatchFolded(std::string_view folded_caption, std::string_view folded_text) {

@@ -15,6 +15,8 @@ namespace orvex::provider {
 // accents ("Élan" and "elan" fold alike), other characters as they are.
 // Bytes that are not UTF-8 are kept.
 std::string FoldForSearch(std::string_view text);
+// The same, appended to `out`: an index folds many captions into one buffer.
+void AppendFoldedForSearch(std::string& out, std::string_view text);
 
 struct MemberSearch {
   std::string cube;

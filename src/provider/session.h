@@ -32,6 +32,13 @@ class Session {
   virtual MemberSearchPage SearchMembers(const std::string& catalog, const MemberSearch& search) {
     return SearchByWalkingLevels(*GetCubeDefs(catalog), search);
   }
+  // A hint that searches in `cube` may follow: a provider with an index of
+  // captions may start building it in the background. Returns at once; does
+  // nothing by default and for a cube it does not know.
+  virtual void PrepareMemberSearch(const std::string& catalog, const std::string& cube) {
+    (void)catalog;
+    (void)cube;
+  }
   // Runs one DRILLTHROUGH statement against a catalog: the fact rows behind
   // the cell its SELECT designates. Throws ComError like Execute; this
   // default, for a provider without drill-through, says so.

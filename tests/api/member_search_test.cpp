@@ -7,6 +7,7 @@
 #include "api_test_support.h"
 #include "engine/model/level.h"
 #include "engine/model/member.h"
+#include "engine/provider/engine_session.h"
 #include "engine/provider/member_search_index.h"
 #include "provider/connection.h"
 #include "provider/member_search.h"
@@ -248,6 +249,33 @@ TEST(MemberSearchIndexTest, ThreadsAskingAtOnceShareOneIndexPerHierarchyAndCatal
   std::vector<engine::MemberSearchIndex::Hit> hits;
   found[1]->Collect("store", nullptr, hits);
   EXPECT_EQ(hits.size(), 6u);  // five stores and All Stores
+}
+
+// A page that lists a cube is about to search it: the session queues the
+// indexes of the hierarchies a search reads, which a background thread builds
+// from members no one has read yet.
+TEST(MemberSearchIndexTest, PreparingACubeBuildsItsIndexesInTheBackground) {
+  orvex::testing::TempDir root;
+  orvex::testing::WriteCatalog(root.path(), "Search", testing::kSearchSchema, testing::kSearchData);
+  auto data_sources = std::make_shared<engine::DataSources>();
+  data_sources->Add("Fresh", root.path());
+  std::shared_ptr<const engine::Catalog> catalog = data_sources->OpenCatalog("Fresh", "Search");
+  const engine::Hierarchy* found = catalog->cubes().front()->FindHierarchy("[City]");
+  ASSERT_NE(found, nullptr);
+  const engine::Hierarchy& city = *found;
+  ASSERT_FALSE(city.members_read());
+
+  engine::EngineSession session(data_sources, "Fresh", engine::EngineOptions{});
+  session.PrepareMemberSearch("Search", "No Such Cube");  // a hint: nothing to do, nothing thrown
+  session.PrepareMemberSearch("Search", "places");
+  engine::MemberSearchIndex::WaitForBackgroundBuilds();
+  EXPECT_TRUE(city.members_read());
+
+  std::vector<engine::MemberSearchIndex::Hit> hits;
+  engine::MemberSearchIndex::For(catalog, city)->Collect("zu", nullptr, hits);
+  EXPECT_EQ(hits.size(), 5u);
+  provider::MemberSearchPage page = session.SearchMembers("Search", {"Places", "", "", "zu", 0, 10});
+  EXPECT_EQ(page.total, 5);
 }
 
 }  // namespace

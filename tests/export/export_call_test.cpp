@@ -97,6 +97,41 @@ TEST(ExportCallTest, XlsxNumberFormatsComeWithTheStatementUnlessItChoseItsCellPr
   }
 }
 
+// A view's statement is built without cell properties (the classic page's
+// statement); its export still carries each measure's format, stored or calculated.
+TEST(ExportCallTest, XlsxOfAViewCarriesEachMeasuresNumberFormat) {
+  const std::string head =
+      "<cubeView><dataSource provider=\"MSOLAP\">Tiny</dataSource><catalog>Tiny</catalog><cube>Sales</cube>";
+  const std::string rows =
+      "<axes><axis><set><t><m>[Store].[USA].[CA]</m></t><t><m>[Store].[USA].[WA]</m></t></set></axis></axes>";
+  struct Case {
+    const char* name;
+    std::string view;
+    std::vector<const char*> formats;  // of the first data row's cells, left to right
+  };
+  const Case cases[] = {
+      {"one measure in the slicer", head + "<measure>Store Sales</measure><ranges/>" + rows + "</cubeView>",
+       {"#,###.00"}},
+      {"stored and calculated measures on columns",
+       head + "<measure>Unit Sales</measure><ranges/>" + rows +
+           "<measures axis=\"0\"><m>[Measures].[Unit Sales]</m><m>[Measures].[Profit]</m></measures></cubeView>",
+       {"#,##0.00", "$#,##0.00"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ApiResponse response = Export("xlsx", {{"view", c.view}});
+    ASSERT_EQ(response.status, 200) << response.body;
+    const auto sheet = testing::ReadXlsx(response.body);
+    for (size_t column = 0; column < c.formats.size(); ++column) {
+      SCOPED_TRACE(column);
+      const testing::SheetCell* cell = sheet.Find(sheet.frozen_rows, sheet.frozen_columns + static_cast<int>(column));
+      ASSERT_NE(cell, nullptr);
+      EXPECT_FALSE(cell->value.empty());
+      EXPECT_EQ(cell->number_format, c.formats[column]);
+    }
+  }
+}
+
 TEST(ExportCallTest, RefusesBadRequestsWithTheirReason) {
   struct Case {
     const char* name;

@@ -53,6 +53,24 @@ Variant RowValue(const KeyValue& value) {
   return Variant::Null();
 }
 
+// The hierarchies a search without a hierarchy reads: what the role hides is
+// neither searched nor named in a message as something that exists.
+std::vector<const Hierarchy*> SearchedHierarchies(const Cube& cube) {
+  std::vector<const Hierarchy*> hierarchies;
+  for (const Hierarchy* hierarchy : cube.hierarchies()) {
+    if (hierarchy->visible() && hierarchy->accessible()) hierarchies.push_back(hierarchy);
+  }
+  return hierarchies;
+}
+
+const Cube* FindCube(const Catalog& catalog, std::string_view name) {
+  const Cube* cube = nullptr;
+  for (const auto& candidate : catalog.cubes()) {
+    if (EqualsIgnoreCase(candidate->name(), name)) cube = candidate.get();
+  }
+  return cube;
+}
+
 }  // namespace
 
 EngineSession::EngineSession(std::shared_ptr<DataSources> data_sources, std::string data_source,
@@ -100,18 +118,12 @@ std::shared_ptr<provider::CellsetData> EngineSession::Execute(const std::string&
 provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catalog,
                                                        const provider::MemberSearch& search) {
   std::shared_ptr<const Catalog> loaded = OpenCatalog(catalog);
-  const Cube* cube = nullptr;
-  for (const auto& candidate : loaded->cubes()) {
-    if (EqualsIgnoreCase(candidate->name(), search.cube)) cube = candidate.get();
-  }
+  const Cube* cube = FindCube(*loaded, search.cube);
   if (!cube) throw EngineError("The cube '" + search.cube + "' is not in the catalog '" + catalog + "'.");
 
-  // What the role hides is neither searched nor named in a message as something that exists.
   std::vector<const Hierarchy*> hierarchies;
   if (search.hierarchy.empty()) {
-    for (const Hierarchy* hierarchy : cube->hierarchies()) {
-      if (hierarchy->visible() && hierarchy->accessible()) hierarchies.push_back(hierarchy);
-    }
+    hierarchies = SearchedHierarchies(*cube);
   } else if (EqualsIgnoreCase(cube->measures_hierarchy().unique_name(), search.hierarchy)) {
     hierarchies.push_back(&cube->measures_hierarchy());
   } else {
@@ -170,6 +182,13 @@ provider::MemberSearchPage EngineSession::SearchMembers(const std::string& catal
   std::shared_ptr<const void> owner = loaded;
   for (size_t index = first; index < last; ++index) page.members.push_back(EngineMember::Wrap(owner, hits[index].member));
   return page;
+}
+
+void EngineSession::PrepareMemberSearch(const std::string& catalog, const std::string& cube) {
+  std::shared_ptr<const Catalog> loaded = OpenCatalog(catalog);
+  if (const Cube* found = FindCube(*loaded, cube)) {
+    MemberSearchIndex::BuildInBackground(loaded, SearchedHierarchies(*found));
+  }
 }
 
 provider::TabularData EngineSession::Drillthrough(const std::string& catalog, std::string_view mdx) {

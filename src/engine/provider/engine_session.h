@@ -28,6 +28,9 @@ class EngineSession final : public provider::Session {
   // Through each hierarchy's index of folded captions, built once per loaded
   // catalog and role.
   provider::MemberSearchPage SearchMembers(const std::string& catalog, const provider::MemberSearch& search) override;
+  // Queues the indexes of the hierarchies a search of the whole cube reads.
+  // Throws ComError, as GetCubeDefs does, when the catalog cannot be opened.
+  void PrepareMemberSearch(const std::string& catalog, const std::string& cube) override;
   // Integers as numbers (past 2^53 as their exact text), exact decimals as
   // doubles, NULL as a null.
   provider::TabularData Drillthrough(const std::string& catalog, std::string_view mdx) override;

@@ -1,9 +1,12 @@
 #include "engine/provider/member_search_index.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "engine/model/measure.h"
 
@@ -28,18 +31,98 @@ struct Slot {
 std::mutex slots_mutex;
 std::map<const Hierarchy*, std::shared_ptr<Slot>> slots;  // guarded by slots_mutex
 
+// The thread that builds queued indexes. Made on first use, so it is
+// destroyed (and joined) before the statics that existed when it was made,
+// among them the stores its builds read from.
+class BackgroundBuilder {
+ public:
+  BackgroundBuilder() = default;
+  BackgroundBuilder(const BackgroundBuilder&) = delete;
+  BackgroundBuilder& operator=(const BackgroundBuilder&) = delete;
+  ~BackgroundBuilder() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      queue_.clear();
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void Add(const std::shared_ptr<const Catalog>& catalog, const std::vector<const Hierarchy*>& hierarchies) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      // The thread first: jobs queued with no thread to run them would keep Wait() waiting.
+      if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+      for (const Hierarchy* hierarchy : hierarchies) queue_.push_back({catalog, hierarchy});
+    }
+    changed_.notify_all();
+  }
+
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+  }
+
+ private:
+  struct Job {
+    std::weak_ptr<const Catalog> catalog;  // not kept alive by waiting here
+    const Hierarchy* hierarchy;            // valid while `catalog` lives
+  };
+
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      Job job = queue_.front();
+      queue_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      if (std::shared_ptr<const Catalog> catalog = job.catalog.lock()) {
+        try {
+          (void)MemberSearchIndex::For(catalog, *job.hierarchy);
+        } catch (...) {
+          // Nothing escapes a thread: the search that needs this index meets the failure itself.
+        }
+      }
+      lock.lock();
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> queue_;  // guarded by mutex_
+  bool busy_ = false;      // guarded by mutex_
+  bool stopping_ = false;  // guarded by mutex_
+  std::thread thread_;
+};
+
+BackgroundBuilder& Builder() {
+  static BackgroundBuilder builder;
+  return builder;
+}
+
 }  // namespace
 
 MemberSearchIndex::MemberSearchIndex(const std::vector<const Member*>& members) {
   entries_.reserve(members.size());
+  size_t bytes = 0;
+  for (const Member* member : members) bytes += member->caption.size() + 1;
+  // Folding rarely grows a caption ("ß" to "ss" keeps its two bytes), so one
+  // reservation holds them all and no caption is copied twice.
+  captions_.reserve(bytes);
   for (const Member* member : members) {
     if (!Listed(*member)) continue;
-    std::string folded = provider::FoldForSearch(member->caption);
+    size_t start = captions_.size();
+    provider::AppendFoldedForSearch(captions_, member->caption);
     // The 0 byte ends each caption; one inside a caption would let a match run into the next.
-    std::replace(folded.begin(), folded.end(), '\0', ' ');
-    entries_.push_back({member, member->level, member->depth(), static_cast<uint32_t>(captions_.size()),
-                        static_cast<uint32_t>(folded.size())});
-    captions_ += folded;
+    std::replace(captions_.begin() + static_cast<std::ptrdiff_t>(start), captions_.end(), '\0', ' ');
+    entries_.push_back({member, member->level, member->depth(), static_cast<uint32_t>(start),
+                        static_cast<uint32_t>(captions_.size() - start)});
     captions_ += '\0';
   }
 }
@@ -104,5 +187,16 @@ std::shared_ptr<const MemberSearchIndex> MemberSearchIndex::For(const std::share
   std::call_once(slot->built, [&] { slot->index = std::make_shared<MemberSearchIndex>(hierarchy.AllMembers()); });
   return slot->index;
 }
+
+void MemberSearchIndex::BuildInBackground(const std::shared_ptr<const Catalog>& catalog,
+                                          const std::vector<const Hierarchy*>& hierarchies) {
+  try {
+    Builder().Add(catalog, hierarchies);
+  } catch (...) {
+    // A hint that could not be queued (no memory, no thread) costs only the first search's speed.
+  }
+}
+
+void MemberSearchIndex::WaitForBackgroundBuilds() { Builder().Wait(); }
 
 }  // namespace orvex::engine

@@ -43,6 +43,16 @@ class MemberSearchIndex {
   static std::shared_ptr<const MemberSearchIndex> For(const std::shared_ptr<const Catalog>& catalog,
                                                       const Hierarchy& hierarchy);
 
+  // Queues the indexes of `hierarchies` (of `catalog`) to be built on one
+  // background thread, one after another, and returns at once, so that the
+  // first search finds them built, or waits only for the rest of a build in
+  // progress. A catalog released before its turn is skipped; a build that
+  // fails is left for For() to try again. Thread-safe; never throws.
+  static void BuildInBackground(const std::shared_ptr<const Catalog>& catalog,
+                                const std::vector<const Hierarchy*>& hierarchies);
+  // Returns when every build queued so far has ended (for tests and benchmarks).
+  static void WaitForBackgroundBuilds();
+
  private:
   // What ranking and the level filter need, kept beside the captions so a
   // search over a big level does not visit every member it matches.
