@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 apt_packages=(
-  build-essential cmake pkg-config git ca-certificates
+  build-essential cmake pkg-config git ca-certificates ccache
   libgtest-dev libgmock-dev
   libpugixml-dev libcpp-httplib-dev nlohmann-json3-dev libxlsxwriter-dev libssl-dev zlib1g-dev libbrotli-dev
   libpq-dev postgresql

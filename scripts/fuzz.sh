@@ -23,10 +23,8 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: clang++ is missing (scripts/deps.sh installs it)" >&2
   exit 1
 fi
-launcher=()
-command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DORVEX_FUZZ=ON "${launcher[@]}" >/dev/null
+  cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DORVEX_FUZZ=ON >/dev/null
 fi
 cmake --build "$build_dir" --target fuzzers -j "$jobs"
 

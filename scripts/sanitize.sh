@@ -7,10 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${JOBS:-$(nproc)}
-launcher=()
-command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DORVEX_FUZZ=ON "${launcher[@]}" >/dev/null
+  cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DORVEX_FUZZ=ON >/dev/null
 fi
 cmake --build "$build_dir" -j "$jobs"
 # The prebuilt DuckDB library and libpq need no LD_PRELOAD: the test programs

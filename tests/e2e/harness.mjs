@@ -122,6 +122,15 @@ export async function frameNamed(page, name) {
   throw new Error(`no frame named ${name}`);
 }
 
+// Resolves once `condition()` (checked in the test, not the page) holds, such
+// as a dialog having been recorded; fails naming `what` after `timeout` ms.
+export async function waitUntil(condition, what, timeout = 10000) {
+  for (const start = Date.now(); !condition(); ) {
+    if (Date.now() - start > timeout) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+}
+
 // Starts a server with `args` and a fresh browser with one page whose problems
 // are watched, and runs `body` with { page, server, problems }. Both are
 // stopped afterwards, also when `body` fails.

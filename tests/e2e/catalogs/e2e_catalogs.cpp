@@ -11,13 +11,15 @@
 #include "tools/sample/sample_generator.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  // An option is not a folder: "--help" would otherwise fill a folder of that name with catalogs.
+  if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: orvex-e2e-catalogs FOLDER\n");
     return 2;
   }
   try {
     const std::filesystem::path root = argv[1];
-    std::filesystem::remove_all(root);
+    // Only the catalogs written here are replaced; nothing else in the folder is touched.
+    for (const char* name : {"Tiny", ".odd", "Sample"}) std::filesystem::remove_all(root / name);
     orvex::testing::WriteTestCatalog(root, "Tiny", "Tiny");
     orvex::testing::WriteTestCatalog(root / ".odd", "Odd", orvex::testing::kOddCatalogName);
     const std::filesystem::path sample = root / "Sample";

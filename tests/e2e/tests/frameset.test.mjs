@@ -1,7 +1,7 @@
 // The frameset and its chrome in a real browser.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { frameNamed, withExplorer } from '../harness.mjs';
+import { frameNamed, waitUntil, withExplorer } from '../harness.mjs';
 
 const chromeFrames = ['header', 'paramsHeader', 'viewHeader'];
 
@@ -55,7 +55,7 @@ test('the bars explain themselves when there is no view yet', () =>
     await paramsHeader.click('text=Synchronize');
     const viewHeader = await frameNamed(page, 'viewHeader');
     await viewHeader.click('input[name=btnSnapshot]');
-    await page.waitForTimeout(100);
+    await waitUntil(() => problems.dialogs.length >= 2, 'the two alerts');
     assert.deepEqual(problems.dialogs, [
       'There is no view to synchronize with yet.',
       'There is no view to take a snapshot of yet. Choose a cube first.',

@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
-import { frameNamed, withExplorer } from '../harness.mjs';
+import { frameNamed, waitUntil, withExplorer } from '../harness.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const catalogs = process.env.ORVEX_E2E_CATALOGS || path.resolve(here, '../../../build/e2e-catalogs');
@@ -28,6 +28,8 @@ function answerDialogs(page) {
     expect(...names) { answers.push(...names); },
     // The dialogs since the last call.
     take() { return seen.splice(0); },
+    // How many dialogs have come since the last take().
+    count() { return seen.length; },
   };
 }
 
@@ -194,7 +196,7 @@ test('every limit and name rule is explained in an alert and changes nothing', (
     await pane.clickRefused('btnDeleteFolder');
     await pane.clickRefused('btnOpenView');
     await pane.clickRefused('btnDeleteView');
-    await page.waitForTimeout(100);
+    await waitUntil(() => dialogs.count() >= 3, 'the three alerts');
     assert.deepEqual(dialogs.take(), [
       'alert: Please select a folder first.',
       'alert: Please select a view first.',

@@ -1,7 +1,8 @@
-// The ClickHouse store over the two-shard test cluster: the same cells as
-// DuckDB for the sample catalog, faults of a shard and of the server the
-// statements go to, hostile names and values through load and query, and
-// the statement time limit.
+// The ClickHouse store over the two-shard test cluster: faults of a shard and
+// of the server the statements go to, hostile names and values through load
+// and query, and the statement time limit. (The same cells as DuckDB, for the
+// sample catalog and the conformance statements, are checked by the store
+// fixture, tests/engine/stores.)
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -10,9 +11,6 @@
 #include <thread>
 
 #include "clickhouse_test_cluster.h"
-#include "engine/catalog/data_sources.h"
-#include "engine/provider/cellset_text.h"
-#include "engine/provider/engine_session.h"
 #include "engine/store/clickhouse/clickhouse_shard_local.h"
 #include "engine/store/clickhouse/clickhouse_store.h"
 #include "engine/store/clickhouse/clickhouse_table_copy.h"
@@ -37,20 +35,6 @@ std::string Description(const std::function<void()>& action) {
 int RunScript(const std::string& arguments) {
   std::string command = std::string(ORVEX_SOURCE_DIR) + "/scripts/ch_cluster.sh " + arguments + " >/dev/null 2>&1";
   return std::system(command.c_str());
-}
-
-EngineSession SessionOver(const std::filesystem::path& root) {
-  auto sources = std::make_shared<DataSources>();
-  sources->Add("Sample", root);
-  return EngineSession(sources, "Sample", EngineOptions{});
-}
-
-std::string Grid(EngineSession& session, const std::string& mdx) {
-  try {
-    return CellsetToTable(*session.Execute("Sample", mdx), true);
-  } catch (const ComError& error) {
-    return "error: " + error.description();
-  }
 }
 
 TEST(ClickHouseQuotingTest, EscapesQuotesAndBackslashesAndRefusesNul) {
@@ -194,35 +178,6 @@ TEST(ClickHouseStoreConfigTest, ReadsItsSettingsAndNeverShowsThePassword) {
     std::string message = Description([&] { (void)StoreConfig::Parse(text); });
     EXPECT_NE(message.find(expected), std::string::npos) << message;
     EXPECT_EQ(message.find("secret"), std::string::npos) << message;
-  }
-}
-
-TEST(ClickHouseStoreTest, SampleStatementsGiveTheSameCellsAsDuckDb) {
-  const std::pair<const char*, const char*> statements[] = {
-      {"store cities by months",
-       "SELECT NON EMPTY Descendants([Time].[1998], [Time].[Month]) ON 0, NON EMPTY [Store].[Store City].Members ON 1 "
-       "FROM [Sales] WHERE ([Measures].[Store Sales])"},
-      {"three hierarchies crossed, every aggregator",
-       "SELECT {[Measures].[Unit Sales], [Measures].[Store Cost], [Measures].[Sales Count], [Measures].[Customer Count], "
-       "[Measures].[Profit]} ON 0, NON EMPTY CrossJoin(CrossJoin([Store].[Store Country].Members, "
-       "[Promotion Media].[Media Type].Members), [Marital Status].[Marital Status].Members) ON 1 FROM [Sales]"},
-      {"every product, leaves on the rows (a snowflake)",
-       "SELECT {[Time].[1997], [Time].[1998]} ON 0, NON EMPTY [Product].[Product Name].Members ON 1 FROM [Sales]"},
-      {"exact sums of decimals",
-       "WITH MEMBER [Measures].[Summed] AS 'Sum([Customers].[Name].Members, [Measures].[Store Sales])', "
-       "FORMAT_STRING = '#,##0.00' SELECT {[Measures].[Summed], [Measures].[Store Sales]} ON 0, "
-       "{[Time].[1997], [Time].[1997].[Q1], [Time].[1998].Children} ON 1 FROM [Sales]"},
-      {"brands of one category, sorted, with the filter axis",
-       "SELECT Order([Product].[Drink].[Beverages].Children, [Measures].[Store Sales], BDESC) ON 0 "
-       "FROM [Sales] WHERE ([Store].[USA].[CA], [Time].[1997])"},
-  };
-  EngineSession clickhouse = SessionOver(testing::ClickHouseCatalogsRoot());
-  EngineSession duckdb = SessionOver(testing::ClickHouseDuckDbRoot());
-  for (const auto& [name, mdx] : statements) {
-    SCOPED_TRACE(name);
-    std::string expected = Grid(duckdb, mdx);
-    EXPECT_EQ(expected.rfind("error: ", 0), std::string::npos) << expected;
-    EXPECT_EQ(Grid(clickhouse, mdx), expected);
   }
 }
 

@@ -43,8 +43,4 @@ inline engine::ClickHouseSettings ClickHouseTestSettings(const std::string& data
   return engine::StoreConfig::Parse(ClickHouseStoreConf(database, extra)).clickhouse;
 }
 
-// Data-source roots with the same catalogs ("Tiny", "Sample") in each store.
-inline std::filesystem::path ClickHouseCatalogsRoot() { return ClickHouseTestDir() / "catalogs"; }
-inline std::filesystem::path ClickHouseDuckDbRoot() { return ClickHouseTestDir() / "duckdb"; }
-
 }  // namespace orvex::testing

@@ -8,13 +8,15 @@
 #include "tools/sample/sample_generator.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  // An option is not a folder: "--help" would otherwise fill a folder of that name with catalogs.
+  if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: xmla-test-catalogs FOLDER\n");
     return 2;
   }
   try {
     const std::filesystem::path root = argv[1];
-    std::filesystem::remove_all(root);
+    // Only the catalogs written here are replaced; nothing else in the folder is touched.
+    for (const char* name : {"Tiny", "Sample"}) std::filesystem::remove_all(root / name);
     orvex::testing::WriteTestCatalog(root, "Tiny", "Tiny");
     const std::filesystem::path sample = root / "Sample";
     std::filesystem::create_directories(sample);

@@ -153,6 +153,9 @@ ClickHouseConnection::ClickHouseConnection(const ClickHouseSettings& settings, c
   client_ = std::make_unique<Client>(url);
   if (!client_->http.is_valid()) throw EngineError("The ClickHouse server's address '" + url + "' is not valid.");
   client_->http.set_keep_alive(true);
+  // A statement goes out as headers and body in two writes; without this the
+  // second waits for the server's delayed acknowledgement, some 40 ms a statement.
+  client_->http.set_tcp_nodelay(true);
   client_->http.set_connection_timeout(5, 0);
 }
 
