@@ -274,7 +274,7 @@ TEST(MemberSearchIndexTest, PreparingACubeBuildsItsIndexesInTheBackground) {
   std::vector<engine::MemberSearchIndex::Hit> hits;
   engine::MemberSearchIndex::For(catalog, city)->Collect("zu", nullptr, hits);
   EXPECT_EQ(hits.size(), 5u);
-  provider::MemberSearchPage page = session.SearchMembers("Search", {"Places", "", "", "zu", 0, 10});
+  provider::MemberSearchPage page = session.SearchMembers("Search", {"Places", "", "", "zu", 0, 10, ""});
   EXPECT_EQ(page.total, 5);
 }
 
