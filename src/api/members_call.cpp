@@ -29,6 +29,7 @@ nlohmann::json MemberJson(const provider::Member& member) {
   std::string level = properties.Has("LEVEL_UNIQUE_NAME") ? properties.Item("LEVEL_UNIQUE_NAME").value.ToString() : "";
   return {{"uniqueName", member.UniqueName()},
           {"caption", member.Caption()},
+          {"levelName", member.LevelName()},
           {"levelUniqueName", level},
           {"levelDepth", member.LevelDepth()},
           {"childCount", member.ChildCount()}};

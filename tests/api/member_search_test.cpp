@@ -135,7 +135,7 @@ TEST(MemberSearchCallTest, PagesAndNarrowsToALevel) {
   EXPECT_EQ(Names(countries["members"]), std::vector<std::string>{"[City].[Zuid]"});
   nlohmann::json first = Get("members", with({{"hierarchy", "[City]"}, {"limit", "1"}}))["members"][0];
   EXPECT_EQ(first, nlohmann::json::parse(R"({"uniqueName": "[City].[Zuid]", "caption": "Zuid",
-      "levelUniqueName": "[City].[Country]", "levelDepth": 1, "childCount": 1})"));
+      "levelName": "Country", "levelUniqueName": "[City].[Country]", "levelDepth": 1, "childCount": 1})"));
 }
 
 TEST(MemberSearchCallTest, SearchesOnlyUnderAParent) {

@@ -22,6 +22,7 @@ nlohmann::json AxisMembers(const std::string& data_source, const std::string& ca
     auto member = positions->Item(index)->GetMembers()->Item(0);
     members.push_back({{"uniqueName", member->UniqueName()},
                        {"caption", member->Caption()},
+                       {"levelName", member->LevelName()},
                        {"levelUniqueName", member->GetProperties().Item("LEVEL_UNIQUE_NAME").value.ToString()},
                        {"levelDepth", member->LevelDepth()},
                        {"childCount", member->ChildCount()}});

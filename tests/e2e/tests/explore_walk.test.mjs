@@ -66,7 +66,7 @@ test('a person lays out, filters, sorts, expands, charts and reopens a view', { 
     return found.length > 0 && found.every((one) => one.textContent.toLowerCase().includes('store 1'));
   });
   const found = await page.$$eval('#member-results li span', (list) => list.map((one) => one.textContent));
-  assert.ok(found.some((one) => one.startsWith('Store 11')), found.join(', '));
+  assert.ok(found.some((one) => one.startsWith('Store 11 (Store Name)')), found.join(', '));
   for (const name of ['Store 11', 'Store 12']) {
     await page.fill('#member-search', name);
     await page.waitForFunction((wanted) => [...document.querySelectorAll('#member-results li span')].some((one) => one.textContent.startsWith(wanted)), name);
