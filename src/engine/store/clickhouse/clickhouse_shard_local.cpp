@@ -245,16 +245,32 @@ std::optional<std::string> Arrangement::Sql() {
   }
   if (aggregated.size() > 1) return std::nullopt;
   // The branch joined on the shards: the one aggregated over, else the
-  // largest grouped by, so that the rows summed per other key are fewest.
+  // grouped one whose grouped columns shrink its keys most (its rows over
+  // the values they take). The shards send a row per value of it and per
+  // key of every other grouped branch, so that is the fewest rows; a day
+  // summed to its year beats a product kept as itself. Ties, and stores
+  // without estimates, take the largest.
   std::optional<size_t> inner;
   if (!aggregated.empty()) {
     inner = *aggregated.begin();
   } else {
-    int64_t largest = -1;
+    double best_shrink = -1;
+    int64_t best_rows = -1;
     for (size_t branch : grouped) {
       int64_t rows = context_.row_count(tables_[branch]);
-      if (rows > largest) {
-        largest = rows;
+      double shrink = 1;
+      std::string columns;
+      for (const auto& key : select_.keys) {
+        auto branches = BranchesIn(key);
+        if (branches.size() == 1 && *branches.begin() == branch) columns += (columns.empty() ? "" : ", ") + key;
+      }
+      if (context_.count && !columns.empty() && rows > 0) {
+        int64_t values = context_.count("SELECT uniq(" + columns + ") FROM " + BranchFrom(branch));
+        if (values > 0) shrink = static_cast<double>(rows) / static_cast<double>(values);
+      }
+      if (shrink > best_shrink || (shrink == best_shrink && rows > best_rows)) {
+        best_shrink = shrink;
+        best_rows = rows;
         inner = branch;
       }
     }

@@ -18,12 +18,16 @@ struct ShardLocalContext {
   std::function<std::string(const std::vector<Store::FromTable>&, const std::vector<Store::FromLink>&)> from_clause;
   // About how many rows a table holds; a guess is enough.
   std::function<int64_t(const Store::FromTable&)> row_count;
+  // The number a statement of one value answers (SELECT uniq(...) FROM ...),
+  // an estimate is enough; 0 when unknown. Empty: no estimates.
+  std::function<int64_t(const std::string&)> count;
 };
 
 // A grouped statement arranged so that each shard joins and aggregates its
 // own fact rows and the server it was sent to only merges: the fact table
 // (Distributed) is the FROM of the statement the shards run, with one
-// dimension joined there (the largest of those grouped by), the other
+// dimension joined there (of those grouped by, the one whose grouped
+// columns take the fewest values per row of it), the other
 // dimensions' filters as `key IN (SELECT ...)` of tables every shard holds,
 // and the other grouped dimensions joined afterwards to rows already summed
 // per key, their aggregates carried as partial states (sumState, sumMerge).

@@ -174,12 +174,30 @@ int64_t ClickHouseStore::RowCount(const FromTable& table) const {
   return found == row_counts_.end() ? 0 : found->second;
 }
 
+int64_t ClickHouseStore::Count(const std::string& sql) const {
+  std::lock_guard lock(counts_mutex_);
+  auto found = counts_.find(sql);
+  if (found != counts_.end()) return found->second;
+  // A failure counts as unknown, and is not asked again: the estimate only
+  // orders joins, and the statement is exact with any order.
+  int64_t count = 0;
+  try {
+    RowSet rows = Query(sql);
+    double value = 0;
+    if (rows.row_count() == 1 && ToDouble(rows.at(0, 0), value)) count = static_cast<int64_t>(value);
+  } catch (const ComError&) {
+  }
+  counts_.emplace(sql, count);
+  return count;
+}
+
 std::string ClickHouseStore::GroupedSelectSql(const GroupedSelect& select) const {
   ShardLocalContext context{settings_.database,
                             [this](const std::vector<FromTable>& tables, const std::vector<FromLink>& links) {
                               return FromClause(tables, links);
                             },
-                            [this](const FromTable& table) { return RowCount(table); }};
+                            [this](const FromTable& table) { return RowCount(table); },
+                            [this](const std::string& sql) { return Count(sql); }};
   if (auto sql = ShardLocalSelectSql(select, context)) return *sql;
   return Store::GroupedSelectSql(select);
 }
