@@ -93,10 +93,12 @@ export function watchProblems(page) {
       // A service-worker request has no frame.
     }
     // Likewise the pane lists the saved views through the hidden frame as soon
-    // as it loads, which may cut short that frame's own first, blank page.
+    // as it loads, which may cut short that frame's own first, blank page. Only
+    // that frame loads the blank page, and a request cut short while its frame
+    // navigates does not always report the frame's name, so the page is enough.
     const aborted = request.failure()?.errorText === 'net::ERR_ABORTED';
     const paneReload = aborted && (frameName === 'paramsBody' || new URL(request.url()).search === '?id=5');
-    const hiddenBlank = aborted && frameName === 'hidden' && new URL(request.url()).pathname.endsWith('/html/blank.htm');
+    const hiddenBlank = aborted && new URL(request.url()).pathname.endsWith('/html/blank.htm');
     if (!paneReload && !hiddenBlank) problems.failedRequests.push(`${request.url()} ${request.failure()?.errorText}`);
   });
   page.on('response', (response) => {
