@@ -62,8 +62,8 @@ std::shared_ptr<provider::CellsetData> Run(const std::shared_ptr<provider::Conne
 std::shared_ptr<provider::CellsetData> RunAmended(const std::shared_ptr<provider::Connection>& connection,
                                                   const std::string& mdx, std::string* mdx_out,
                                                   const StatementAmendment& amend) {
-  if (amend) {
-    std::string amended = amend(mdx);
+  std::string amended = amend ? amend(mdx) : mdx;
+  if (amended != mdx) {
     try {
       auto data = Run(connection, amended);
       if (mdx_out) *mdx_out = amended;
